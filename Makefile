@@ -1,0 +1,33 @@
+# Thin wrapper around CMake. `make demo` and `make check` install what they
+# need (Debian packages), configure, build, and then run.
+BUILD     ?= build
+SAN_BUILD ?= build-san
+JOBS      ?= $(shell nproc)
+
+.PHONY: all deps build demo check test sanitize clean
+
+all: build
+
+deps:
+	sh scripts/install-deps.sh
+
+build: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j$(JOBS)
+
+demo: build
+	sh scripts/demo.sh $(BUILD)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+
+sanitize: deps
+	cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DORLO_SANITIZE=ON -DORLO_BENCH=OFF
+	cmake --build $(SAN_BUILD) -j$(JOBS)
+	cd $(SAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	    ctest --output-on-failure -j$(JOBS)
+
+check: test sanitize
+
+clean:
+	rm -rf $(BUILD) $(SAN_BUILD)

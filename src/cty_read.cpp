@@ -1,0 +1,1 @@
+#include "cty_read.h"

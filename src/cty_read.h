@@ -1,0 +1,4 @@
+#ifndef ZEM_CTY_READ_H
+#define ZEM_CTY_READ_H
+
+#endif

@@ -1,0 +1,1 @@
+#include "cty_tool.h"

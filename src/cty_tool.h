@@ -1,0 +1,4 @@
+#ifndef ZEM_CTY_TOOL_H
+#define ZEM_CTY_TOOL_H
+
+#endif

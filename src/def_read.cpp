@@ -1,0 +1,1 @@
+#include "def_read.h"

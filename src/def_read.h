@@ -1,0 +1,4 @@
+#ifndef ZEM_DEF_READ_H
+#define ZEM_DEF_READ_H
+
+#endif

@@ -1,0 +1,4 @@
+#ifndef ZEM_DITHER_H
+#define ZEM_DITHER_H
+
+#endif

@@ -1,0 +1,4 @@
+#ifndef ZEM_FILES_H
+#define ZEM_FILES_H
+
+#endif

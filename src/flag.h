@@ -1,0 +1,4 @@
+#ifndef ZEM_FLAG_H
+#define ZEM_FLAG_H
+
+#endif

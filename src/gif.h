@@ -1,0 +1,4 @@
+#ifndef ZEM_GIF_H
+#define ZEM_GIF_H
+
+#endif

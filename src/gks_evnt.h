@@ -1,0 +1,4 @@
+#ifndef ZEM_GKS_EVNT_H
+#define ZEM_GKS_EVNT_H
+
+#endif

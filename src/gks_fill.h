@@ -1,0 +1,4 @@
+#ifndef ZEM_GKS_FILL_H
+#define ZEM_GKS_FILL_H
+
+#endif

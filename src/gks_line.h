@@ -1,0 +1,4 @@
+#ifndef ZEM_GKS_LINE_H
+#define ZEM_GKS_LINE_H
+
+#endif

@@ -1,0 +1,4 @@
+#ifndef ZEM_GKS_LOOP_H
+#define ZEM_GKS_LOOP_H
+
+#endif

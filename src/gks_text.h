@@ -1,0 +1,4 @@
+#ifndef ZEM_GKS_TEXT_H
+#define ZEM_GKS_TEXT_H
+
+#endif

@@ -1,0 +1,4 @@
+#ifndef ZEM_GKS_X11_H
+#define ZEM_GKS_X11_H
+
+#endif

@@ -1,0 +1,4 @@
+#ifndef ZEM_GKS_ZOOM_H
+#define ZEM_GKS_ZOOM_H
+
+#endif

@@ -1,0 +1,1 @@
+#include "img_tool.h"

@@ -1,0 +1,4 @@
+#ifndef ZEM_LRIT_H
+#define ZEM_LRIT_H
+
+#endif

@@ -1,0 +1,4 @@
+#ifndef ZEM_MAP_H
+#define ZEM_MAP_H
+
+#endif

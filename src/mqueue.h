@@ -1,0 +1,4 @@
+#ifndef ZEM_MQUEUE_H
+#define ZEM_MQUEUE_H
+
+#endif

@@ -1,0 +1,6 @@
+int main(int argc, char** argv)
+{
+    (void)argc;
+    (void)argv;
+    return 0;
+}

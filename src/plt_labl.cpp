@@ -1,0 +1,1 @@
+#include "plt_labl.h"

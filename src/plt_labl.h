@@ -1,0 +1,29 @@
+// Plot labels: the six corner texts of a plot, with overlay rows, and their
+// drawing at the end of every frame.
+#ifndef ZEM_PLT_LABL_H
+#define ZEM_PLT_LABL_H
+
+#include "date.h"
+
+int PLT_init_labels();
+int PLT_label_up_left(const char* str);
+int PLT_label_up_center(const char* str);
+int PLT_label_up_right(const char* str);
+int PLT_label_low_left(const char* str);
+int PLT_label_low_center(const char* str);
+int PLT_label_low_right(const char* str);
+int PLT_label_strcpy(int lab, const char* str);
+int PLT_label_strcat(int lab, const char* str);
+const char* PLT_get_label(int lab, int row);
+int PLT_set_overlay(int n);
+int PLT_set_overlay_base(int n);
+int PLT_set_num_overlay(int n);
+int PLT_next_overlay();
+int PLT_get_overlay_base();
+int PLT_get_num_over();
+int PLT_get_label_type();
+int PLT_set_label_type(int v);
+int PLT_label_date(Date* date);
+int PLT_labels();
+
+#endif

@@ -1,0 +1,4 @@
+#ifndef ZEM_PNG_H
+#define ZEM_PNG_H
+
+#endif

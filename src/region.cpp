@@ -1,0 +1,1 @@
+#include "region.h"

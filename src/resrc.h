@@ -1,0 +1,4 @@
+#ifndef ZEM_RESRC_H
+#define ZEM_RESRC_H
+
+#endif

@@ -1,0 +1,1 @@
+#include "sat_tool.h"

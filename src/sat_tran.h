@@ -1,0 +1,4 @@
+#ifndef ZEM_SAT_TRAN_H
+#define ZEM_SAT_TRAN_H
+
+#endif

@@ -1,0 +1,4 @@
+#ifndef ZEM_STRING_H
+#define ZEM_STRING_H
+
+#endif

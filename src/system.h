@@ -1,0 +1,4 @@
+#ifndef ZEM_SYSTEM_H
+#define ZEM_SYSTEM_H
+
+#endif

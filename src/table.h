@@ -1,0 +1,4 @@
+#ifndef ZEM_TABLE_H
+#define ZEM_TABLE_H
+
+#endif

@@ -1,0 +1,1 @@
+#include "xdump.h"

@@ -1,0 +1,4 @@
+#ifndef ZEM_XDUMP_H
+#define ZEM_XDUMP_H
+
+#endif
