@@ -24,6 +24,9 @@ int PLT_get_num_over();
 int PLT_get_label_type();
 int PLT_set_label_type(int v);
 int PLT_label_date(Date* date);
+int PLT_label_for_time(long fhour);
+// Formats a label text with date codes into `str` (at least 80 chars).
+int PLT_label_format(const char* form, char* str);
 int PLT_labels();
 
 #endif

@@ -1,1 +1,434 @@
+// PNG image files through libpng: any PNG is read into an image record, and
+// records are written as 8-bit palette PNGs of at most 256 colours, the
+// palette built in order of first appearance. libpng reports errors by
+// long jump, so every setjmp lives in a small function below that holds no
+// C++ object; everything owning memory stays outside them.
 #include "png.h"
+
+#include <png.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <memory>
+#include <new>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "gks_img.h"
+#include "gks_x11.h"
+#include "img_tool.h"
+#include "mess.h"
+#include "system.h"
+#include "tools.h"
+
+namespace {
+
+// Largest pixel buffer a PNG may ask for; a header claiming more is
+// treated as damaged rather than trusted.
+constexpr long long kMaxBytes = 1LL << 29;
+constexpr int kPaletteSize = 256;
+
+struct FileCloser {
+    void operator()(FILE* f) const {
+        if (f) std::fclose(f);
+    }
+};
+using FilePtr = std::unique_ptr<FILE, FileCloser>;
+
+// libpng's fatal errors are printed at the warning level and end the
+// coding by long jump; its warnings are only of interest when debugging.
+[[noreturn]] void on_error(png_structp png, png_const_charp msg) {
+    MESS_print(M_warn, "libpng: %s\n", msg);
+    png_longjmp(png, 1);
+}
+
+void on_warning(png_structp, png_const_charp msg) { MESS_print(M_debug, "libpng: %s\n", msg); }
+
+// ---- Reading -------------------------------------------------------------
+
+struct ReadHandles {
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    png_infop end = nullptr;
+    ~ReadHandles() {
+        if (png) png_destroy_read_struct(&png, info ? &info : nullptr, end ? &end : nullptr);
+    }
+};
+
+// IHDR as read, and the layout after the transformations chosen below.
+struct PngHeader {
+    png_uint_32 width = 0;
+    png_uint_32 height = 0;
+    int bit_depth = 0;
+    int color_type = 0;
+    int interlace = 0;
+    int compression = 0;
+    int filter = 0;
+    int out_color_type = 0;  // colour type after transformations
+    int out_bit_depth = 0;
+    std::size_t rowbytes = 0;
+    int passes = 1;
+};
+
+// Reads the header and sets up the transformations: 16-bit samples become
+// 8-bit, grey below 8 bits is scaled to 8-bit grey, 2-bit palettes are
+// unpacked to a byte per pixel, grey with alpha becomes RGBA.
+bool safe_read_header(png_structp png, png_infop info, FILE* f, PngHeader* h) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    png_init_io(png, f);
+    png_set_sig_bytes(png, 8);
+    png_set_user_limits(png, 65535, 65535);
+    png_read_info(png, info);
+    png_get_IHDR(png, info, &h->width, &h->height, &h->bit_depth, &h->color_type, &h->interlace,
+                 &h->compression, &h->filter);
+    if (h->bit_depth == 16) png_set_strip_16(png);
+    if (h->color_type == PNG_COLOR_TYPE_GRAY && h->bit_depth < 8) png_set_expand_gray_1_2_4_to_8(png);
+    if (h->color_type == PNG_COLOR_TYPE_PALETTE && h->bit_depth == 2) png_set_packing(png);
+    if (h->color_type == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(png);
+    h->passes = png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    h->out_color_type = png_get_color_type(png, info);
+    h->out_bit_depth = png_get_bit_depth(png, info);
+    h->rowbytes = png_get_rowbytes(png, info);
+    return true;
+}
+
+// Every row of every pass into the image's own rows, so that an interlaced
+// image is completed pass by pass.
+bool safe_read_rows(png_structp png, png_infop end, png_bytep data, std::size_t bytes_line, png_uint_32 height,
+                    int passes) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    for (int p = 0; p < passes; ++p)
+        for (png_uint_32 y = 0; y < height; ++y) png_read_row(png, data + y * bytes_line, nullptr);
+    png_read_end(png, end);
+    return true;
+}
+
+int read_png(const char* filename, IMG_report* image, int type) {
+    FilePtr f(std::fopen(filename, "rb"));
+    if (!f) {
+        MESS_print(M_warn, "PNG_read: Unable to open file: %s\n", filename);
+        return 0;
+    }
+    png_byte sig[8];
+    if (std::fread(sig, 1, sizeof sig, f.get()) != sizeof sig || png_sig_cmp(sig, 0, sizeof sig) != 0) {
+        MESS_print(M_warn, "PNG_read: Not a PNG file: %s\n", filename);
+        return 0;
+    }
+    ReadHandles rh;
+    rh.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, on_error, on_warning);
+    if (!rh.png) return 0;
+    rh.info = png_create_info_struct(rh.png);
+    rh.end = png_create_info_struct(rh.png);
+    if (!rh.info || !rh.end) return 0;
+
+    PngHeader h;
+    if (!safe_read_header(rh.png, rh.info, f.get(), &h)) return 0;
+    MESS_print(M_debug, "%d %d %d - %d %d - %d %d\n", static_cast<int>(h.width), static_cast<int>(h.height),
+               h.bit_depth, h.color_type, h.interlace, h.compression, h.filter);
+
+    const int width = static_cast<int>(h.width);
+    std::snprintf(image->info, sizeof image->info, "PNG");
+    image->width = width;
+    image->height = static_cast<int>(h.height);
+    image->bytes_line = static_cast<int>(h.rowbytes);
+    if (h.out_color_type == PNG_COLOR_TYPE_GRAY || h.out_color_type == PNG_COLOR_TYPE_PALETTE) {
+        image->depth = image->bits_pixel = h.out_bit_depth;
+    } else {
+        image->depth = 3 * h.out_bit_depth;
+        image->bits_pixel = 8 * (image->bytes_line / std::max(1, width));
+    }
+    image->byte_order = 1;
+    MESS_print(M_debug, "type: %s\n", image->info);
+    MESS_print(M_debug, "width: %d\n", image->width);
+    MESS_print(M_debug, "height: %d\n", image->height);
+    MESS_print(M_debug, "depth: %d\n", image->depth);
+    MESS_print(M_debug, "bytes_per_line: %d\n", image->bytes_line);
+    if (type == 1) return 1;
+
+    if (h.out_color_type == PNG_COLOR_TYPE_PALETTE) {
+        png_colorp pal = nullptr;
+        int n = 0;
+        image->color_type = 1;
+        image->red = image->grn = image->blu = 0;
+        if (png_get_PLTE(rh.png, rh.info, &pal, &n) && n > 0 && pal) {
+            image->colors = static_cast<IMG_color*>(std::calloc(static_cast<std::size_t>(n), sizeof(IMG_color)));
+            if (!image->colors) throw std::bad_alloc();
+            for (int i = 0; i < n; ++i) {
+                image->colors[i].r = static_cast<float>(pal[i].red) / 255.0f;
+                image->colors[i].g = static_cast<float>(pal[i].green) / 255.0f;
+                image->colors[i].b = static_cast<float>(pal[i].blue) / 255.0f;
+            }
+            image->num_colors = n;
+        }
+        MESS_print(M_debug, "color table size: %d\n", image->num_colors);
+    } else {
+        image->color_type = 0;
+        image->red = 0xFF0000;
+        image->grn = 0xFF00;
+        image->blu = 0xFF;
+    }
+
+    const auto bytes = checked_area(image->height, image->bytes_line, kMaxBytes);
+    if (!bytes || *bytes == 0) {
+        MESS_print(M_warn, "Unable to allocate data buffer.\n");
+        return 0;
+    }
+    image->data = static_cast<unsigned char*>(std::calloc(*bytes, 1));
+    if (!image->data) {
+        MESS_print(M_warn, "Unable to allocate data buffer.\n");
+        return 0;
+    }
+    if (!safe_read_rows(rh.png, rh.end, image->data, h.rowbytes, h.height, h.passes)) return 0;
+
+    if (h.out_color_type == PNG_COLOR_TYPE_RGB_ALPHA) {
+        // R G B A -> 0 R G B: the 32-bit, most-significant-first layout.
+        for (std::size_t y = 0; y < h.height; ++y) {
+            unsigned char* p = image->data + y * h.rowbytes;
+            for (png_uint_32 x = 0; x < h.width; ++x, p += 4) {
+                p[3] = p[2];
+                p[2] = p[1];
+                p[1] = p[0];
+                p[0] = 0;
+            }
+        }
+    }
+    return 1;
+}
+
+// ---- Palette of a written image ------------------------------------------
+
+struct Mask {
+    int shift = 0;
+    int width = 0;
+};
+
+Mask mask_of(unsigned int m, int depth) {
+    Mask r;
+    if (m == 0) return r;
+    while (r.shift < depth && r.shift < 32 && !((m >> r.shift) & 1u)) ++r.shift;
+    for (unsigned int v = m >> r.shift; v & 1u; v >>= 1) ++r.width;
+    return r;
+}
+
+// Component 0..1 to 0..255, truncated. The small allowance keeps values
+// such as 128/255 or 32896/65535, which float arithmetic lands just below
+// the integer, from losing one step.
+png_byte to_byte(float c) { return static_cast<png_byte>(std::clamp(c, 0.0f, 1.0f) * 255.0f + 0.001f); }
+
+int channel(std::uint32_t v, unsigned int mask, Mask m) {
+    std::uint32_t c = (v & mask) >> m.shift;
+    if (m.width == 0) return 0;
+    c = m.width <= 8 ? c << (8 - m.width) : c >> (m.width - 8);
+    return static_cast<int>(std::min<std::uint32_t>(c, 255));
+}
+
+// The image's pixels as palette indices (width*height bytes) and the
+// palette (256 entries, unused ones black). Values are taken in raster
+// order; the first 256 distinct values get their own index, later new ones
+// index 0.
+struct Indexed {
+    std::vector<png_byte> index;
+    std::array<png_color, kPaletteSize> palette{};
+    int num = 0;
+};
+
+bool build_palette(const IMG_report* im, Indexed* out) {
+    const int bpp = im->bits_pixel;
+    const int depth = im->depth;
+    const int bytes_px = bpp == 32 ? 4 : depth == 24 ? 3 : depth == 16 ? 2 : depth == 8 ? 1 : 0;
+    if (bytes_px == 0 && depth != 4 && depth != 1) {
+        MESS_print(M_warn, "PNG_write: unsupported pixel depth %d\n", depth);
+        return false;
+    }
+    // Pixels per row including padding; the row must hold the width.
+    const long long per_row = bpp == 32 ? im->bytes_line / 4 : static_cast<long long>(im->bytes_line) * 8 / depth;
+    if (per_row < im->width) {
+        MESS_print(M_warn, "PNG_write: %d bytes per line cannot hold %d pixels\n", im->bytes_line, im->width);
+        return false;
+    }
+    const bool msb = im->byte_order != 0;
+    const bool indexed = im->color_type == 1;
+    // An 8-bit or smaller direct image has no channels to speak of: it is
+    // taken as grey levels.
+    const bool grey = !indexed && depth <= 8;
+    Mask mr = mask_of(im->red, depth), mg = mask_of(im->grn, depth), mb = mask_of(im->blu, depth);
+    if (!indexed && !grey)
+        MESS_print(M_debug, "mask: %d-%d %d-%d %d-%d\n", mr.shift, mr.width, mg.shift, mg.width, mb.shift, mb.width);
+
+    out->index.assign(static_cast<std::size_t>(im->width) * static_cast<std::size_t>(im->height), 0);
+    std::unordered_map<std::uint32_t, png_byte> known;
+    std::size_t o = 0;
+    for (int y = 0; y < im->height; ++y) {
+        const unsigned char* row = im->data + static_cast<std::size_t>(y) * static_cast<std::size_t>(im->bytes_line);
+        for (int x = 0; x < im->width; ++x) {
+            std::uint32_t v = 0;
+            const unsigned char* p = row + static_cast<std::size_t>(x) * static_cast<std::size_t>(bytes_px);
+            switch (bytes_px) {
+            case 4: v = msb ? (p[1] << 16 | p[2] << 8 | p[3]) : (p[2] << 16 | p[1] << 8 | p[0]); break;
+            case 3: v = msb ? (p[0] << 16 | p[1] << 8 | p[2]) : (p[2] << 16 | p[1] << 8 | p[0]); break;
+            case 2: v = msb ? (p[0] << 8 | p[1]) : (p[1] << 8 | p[0]); break;
+            case 1: v = p[0]; break;
+            default:
+                if (depth == 4) v = (x & 1) ? (row[x / 2] & 0x0F) : (row[x / 2] >> 4);
+                else v = (row[x / 8] >> (x % 8)) & 1u;
+                break;
+            }
+            auto it = known.find(v);
+            png_byte ind = 0;
+            if (it != known.end()) {
+                ind = it->second;
+            } else if (out->num < kPaletteSize) {
+                ind = static_cast<png_byte>(out->num);
+                png_color& c = out->palette[static_cast<std::size_t>(out->num++)];
+                if (indexed) {
+                    if (im->colors && v < static_cast<std::uint32_t>(im->num_colors)) {
+                        c.red = to_byte(im->colors[v].r);
+                        c.green = to_byte(im->colors[v].g);
+                        c.blue = to_byte(im->colors[v].b);
+                    }
+                } else if (grey) {
+                    const int g = depth == 8 ? static_cast<int>(v) : static_cast<int>(v * 255 / ((1u << depth) - 1));
+                    c.red = c.green = c.blue = static_cast<png_byte>(g);
+                } else {
+                    c.red = static_cast<png_byte>(channel(v, im->red, mr));
+                    c.green = static_cast<png_byte>(channel(v, im->grn, mg));
+                    c.blue = static_cast<png_byte>(channel(v, im->blu, mb));
+                }
+                known.emplace(v, ind);
+            }
+            out->index[o++] = ind;
+        }
+    }
+    MESS_print(M_debug, "num_color: %d\n", out->num);
+    return true;
+}
+
+// ---- Writing -------------------------------------------------------------
+
+struct WriteHandles {
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    ~WriteHandles() {
+        if (png) png_destroy_write_struct(&png, info ? &info : nullptr);
+    }
+};
+
+// Text chunk storage; plain arrays because libpng takes non-const keys.
+struct TextChunks {
+    char title_key[8] = "Title";
+    char software_key[12] = "Software";
+    char time_key[16] = "Creation Time";
+    char title[128] = "";
+    char software[64] = "";
+    char time[48] = "";
+    png_text text[3]{};
+};
+
+bool safe_write(png_structp png, png_infop info, FILE* f, png_uint_32 width, png_uint_32 height,
+                png_colorp palette, png_textp text, int num_text, png_bytepp rows) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    png_init_io(png, f);
+    png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_PLTE(png, info, palette, kPaletteSize);
+    png_set_text(png, info, text, num_text);
+    png_write_info(png, info);
+    png_write_image(png, rows);
+    png_write_end(png, info);
+    return true;
+}
+
+int write_png(const char* filename, const IMG_report* image) {
+    MESS_print(M_debug, "width: %d\n", image->width);
+    MESS_print(M_debug, "height: %d\n", image->height);
+    MESS_print(M_debug, "depth: %d\n", image->depth);
+    MESS_print(M_debug, "bytes_per_line: %d\n", image->bytes_line);
+    if (image->width <= 0 || image->height <= 0 || image->depth <= 0 || !image->data ||
+        !checked_area(image->height, image->bytes_line)) {
+        MESS_print(M_warn, "PNG_write: no image to write\n");
+        return 0;
+    }
+    FilePtr f(std::fopen(filename, "wb"));
+    if (!f) {
+        MESS_print(M_warn, "Unable to open PNG file\n");
+        return 0;
+    }
+    Indexed ix;
+    if (!build_palette(image, &ix)) return 0;
+
+    TextChunks tc;
+    const char* title = gget_win_title();
+    std::snprintf(tc.title, sizeof tc.title, "%s", title ? title : "");
+    std::snprintf(tc.software, sizeof tc.software, "ZEM orlo %s", ZEM_version());
+    std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    std::strftime(tc.time, sizeof tc.time, "%d %b %Y %H:%M:%S GMT", &utc);
+    char* keys[3] = {tc.title_key, tc.software_key, tc.time_key};
+    char* vals[3] = {tc.title, tc.software, tc.time};
+    for (int i = 0; i < 3; ++i) {
+        tc.text[i].compression = PNG_TEXT_COMPRESSION_NONE;
+        tc.text[i].key = keys[i];
+        tc.text[i].text = vals[i];
+        tc.text[i].text_length = std::strlen(vals[i]);
+    }
+
+    std::vector<png_bytep> rows(static_cast<std::size_t>(image->height));
+    for (std::size_t y = 0; y < rows.size(); ++y) rows[y] = ix.index.data() + y * static_cast<std::size_t>(image->width);
+
+    WriteHandles wh;
+    wh.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, on_error, on_warning);
+    if (!wh.png) return 0;
+    wh.info = png_create_info_struct(wh.png);
+    if (!wh.info) return 0;
+    if (!safe_write(wh.png, wh.info, f.get(), static_cast<png_uint_32>(image->width),
+                    static_cast<png_uint_32>(image->height), ix.palette.data(), tc.text, 3, rows.data()))
+        return 0;
+    if (std::fclose(f.release()) != 0) {
+        MESS_print(M_warn, "PNG_write: Unable to write %s\n", filename);
+        return 0;
+    }
+    return 1;
+}
+
+}  // namespace
+
+int PNG_read(const char* filename, IMG_report* image, int type) {
+    if (!filename || !image) return 0;
+    try {
+        return read_png(filename, image, type);
+    } catch (const std::bad_alloc&) {
+        MESS_print(M_warn, "Unable to allocate data buffer.\n");
+        return 0;
+    }
+}
+
+int PNG_write(const char* filename, const IMG_report* image) {
+    if (!filename || !image) return 0;
+    try {
+        return write_png(filename, image);
+    } catch (const std::bad_alloc&) {
+        MESS_print(M_warn, "PNG_write: Unable to allocate memory\n");
+        return 0;
+    }
+}
+
+// Reads the current window frame back (the kernel's image display owns the
+// copy it hands over) and writes it; the copy is released either way.
+int PNG_dump(const char* filename) {
+    IMG_report image;
+    IMG_init(&image);
+    if (!gget_image(&image)) {
+        IMG_free(&image);
+        return 0;
+    }
+    const int ok = PNG_write(filename, &image);
+    IMG_free(&image);
+    return ok;
+}

@@ -1,0 +1,121 @@
+// Remapping speed: a synthetic 5424 x 5424 full-disk geostationary image
+// (satellite-view projection, 56 microradians per pixel, sub-point 0N 75W)
+// onto a 2000 x 1500 Lambert conformal domain over North America, with
+// navigation every 20th pixel or every pixel, bilinear or nearest.
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "img_tool.h"
+#include "mess.h"
+#include "region.h"
+#include "sat_read.h"
+#include "sat_tool.h"
+
+namespace {
+
+constexpr int kDisk = 5424;
+constexpr int kOutW = 2000;
+constexpr int kOutH = 1500;
+
+Domain disk_domain()
+{
+    Domain d;
+    DOM_init(&d);
+    d.proj = 9;
+    d.plat = 0.0f;
+    d.plon = -75.0f;
+    d.param[0] = 421.64f;  // satellite distance, hundreds of km
+    d.param[1] = 1.0f;     // map units are scan angles x distance
+    d.ellipse = 1;
+    d.clat = 0.0f;
+    d.clon = -75.0f;
+    d.nx = d.ny = kDisk;
+    d.dx = d.dy = 421.64f * 56e-6f;
+    return d;
+}
+
+Domain lambert_domain()
+{
+    Domain d;
+    DOM_init(&d);
+    d.proj = 4;
+    d.param[0] = d.param[1] = 25.0f;
+    d.clat = 38.0f;
+    d.clon = -95.0f;
+    d.nx = kOutW;
+    d.ny = kOutH;
+    d.dx = d.dy = 0.03f;  // 3 km
+    return d;
+}
+
+const std::vector<unsigned char>& disk_pixels()
+{
+    static const std::vector<unsigned char> px = [] {
+        std::vector<unsigned char> v(static_cast<std::size_t>(kDisk) * kDisk);
+        for (int i = 0; i < kDisk; ++i)
+            for (int j = 0; j < kDisk; ++j)
+                v[static_cast<std::size_t>(i) * kDisk + j] = static_cast<unsigned char>((i * 3 + j * 5) & 255);
+        return v;
+    }();
+    return px;
+}
+
+IMG_report disk_image()
+{
+    IMG_report img;
+    IMG_init(&img);
+    img.source = 59;
+    img.width = img.height = kDisk;
+    img.depth = img.bits_pixel = 8;
+    img.bytes_line = kDisk;
+    img.domain = disk_domain();
+    const auto& px = disk_pixels();
+    img.data = static_cast<unsigned char*>(std::malloc(px.size()));
+    std::memcpy(img.data, px.data(), px.size());
+    return img;
+}
+
+void BM_RemapDiskToLambert(benchmark::State& state)
+{
+    MESS_set_str("none");
+    SAT_set_tran_sat(0);
+    SAT_reset_params();
+    SAT_params p{};
+    SAT_get_params(&p);
+    p.remap_inc = static_cast<int>(state.range(0));
+    p.pix_ave = static_cast<int>(state.range(1));
+    SAT_set_params(&p);
+    long nonzero = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        IMG_report img = disk_image();
+        Domain out = lambert_domain();
+        state.ResumeTiming();
+        SAT_remap_image(&img, &out);
+        state.PauseTiming();
+        nonzero = 0;
+        for (int k = 0; k < kOutW * kOutH; k += 997) nonzero += img.data[k] != 0;
+        IMG_free(&img);
+        state.ResumeTiming();
+    }
+    state.counters["out_Mpix_per_s"] = benchmark::Counter(
+        static_cast<double>(kOutW) * kOutH * 1e-6 * static_cast<double>(state.iterations()),
+        benchmark::Counter::kIsRate);
+    state.counters["sampled_nonzero"] = static_cast<double>(nonzero);
+}
+
+}  // namespace
+
+// Arguments: remap_inc, pix_ave.
+BENCHMARK(BM_RemapDiskToLambert)
+    ->Args({20, 1})
+    ->Args({20, 0})
+    ->Args({1, 1})
+    ->Args({1, 0})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+BENCHMARK_MAIN();
