@@ -31,6 +31,7 @@
 #include "date.h"
 #include "files.h"
 #include "gif.h"
+#include "gks_img.h"
 #include "gks_x11.h"
 #include "mess.h"
 #include "png.h"
@@ -703,7 +704,13 @@ int IMG_set_read_wait(float secs) {
     return 0;
 }
 
-int IMG_dump(const char* /*filename*/) {
-    MESS_print(M_warn, "IMG_dump: window image dump not built yet\n");
-    return 0;
+int IMG_dump(const char* filename) {
+    IMG_report image;
+    if (!gget_image(&image)) {
+        IMG_free(&image);
+        return 0;
+    }
+    int ok = IMG_write(filename, &image, 0);
+    IMG_free(&image);
+    return ok;
 }

@@ -21,6 +21,7 @@
 #include "gks_line.h"
 #include "gks_loop.h"
 #include "gks_mark.h"
+#include "gks_text.h"
 #include "gks_tool.h"
 #include "gks_tran.h"
 #include "gks_x11.h"
@@ -339,6 +340,75 @@ TEST_F(Window640, ExposureRunsCopyOnce) {
     gprocess_x11_event(&cm);
     EXPECT_EQ(gget_input_mode(), 0);
     gset_mouse_callback(nullptr);
+}
+
+// Marker strokes in device pixels around (256, 256) = world (50.1, 49.9)
+// rounded; size 1.0 gives a half size of 5 pixels.
+TEST_F(Window640, MarkerShapesAndDropShadow) {
+    gsel_norm_tran(0);
+    const Gpt at{256.0f / 511.0f, 1.0f - 256.0f / 511.0f};
+    ASSERT_EQ(gset_marker_colr_ind(2), 0);
+    ASSERT_EQ(gset_marker_size(1.0f), 0);
+    ASSERT_EQ(gset_marker_type(6), 0);  // square
+    gpolymarker(1, &at);
+    ImagePtr im = grab(gget_base_window());
+    EXPECT_EQ(rgb_at(im.get(), 256, 261), kRed);
+    EXPECT_EQ(rgb_at(im.get(), 251, 256), kRed);
+    EXPECT_EQ(rgb_at(im.get(), 261, 251), kRed);
+    EXPECT_EQ(rgb_at(im.get(), 256, 256), kBlack);
+    gclear_ws(1, GALWAYS);
+    // Triangle (type 7): base at y + h, apex at y - h, so it points up on
+    // the screen whose y runs down.
+    gset_marker_type(7);
+    gpolymarker(1, &at);
+    im = grab(gget_base_window());
+    EXPECT_EQ(rgb_at(im.get(), 256, 261), kRed);
+    EXPECT_EQ(rgb_at(im.get(), 256, 251), kRed);
+    EXPECT_EQ(rgb_at(im.get(), 256, 256), kBlack);
+    gclear_ws(1, GALWAYS);
+    // An unknown marker type draws nothing.
+    gset_marker_type(12);
+    EXPECT_EQ(gpolymarker(1, &at), 1);
+    im = grab(gget_base_window());
+    int lit = 0;
+    for (int y = 246; y <= 266; ++y)
+        for (int x = 246; x <= 266; ++x) lit += rgb_at(im.get(), x, y) != kBlack;
+    EXPECT_EQ(lit, 0);
+    // Drop shadow 2 over a green area: black copies at +0 and +1 under the
+    // red plus, so the pixel beyond the right arm's end at (262, 257) is black.
+    gset_fill_colr_ind(3);
+    const Gpt box[4] = {{0.3f, 0.3f}, {0.7f, 0.3f}, {0.7f, 0.7f}, {0.3f, 0.7f}};
+    gfill_area(4, box);
+    gset_font_drop(2);
+    gset_marker_type(2);
+    gpolymarker(1, &at);
+    gset_font_drop(0);
+    im = grab(gget_base_window());
+    EXPECT_EQ(rgb_at(im.get(), 261, 256), kRed);
+    EXPECT_EQ(rgb_at(im.get(), 262, 257), kBlack);
+    EXPECT_EQ(rgb_at(im.get(), 262, 256), kGreen);
+    EXPECT_EQ(rgb_at(im.get(), 270, 270), kGreen);
+}
+
+TEST_F(Window640, ClearRegionPaintsTheBackground) {
+    gset_fill_colr_ind(3);
+    const Gpt box[4] = {{10, 10}, {90, 10}, {90, 90}, {10, 90}};
+    gfill_area(4, box);
+    const Glim hole{40, 60, 40, 60};  // pixels 204 .. 307
+    EXPECT_EQ(gclear_region(&hole), 0);
+    ImagePtr im = grab(gget_base_window());
+    EXPECT_EQ(rgb_at(im.get(), 255, 255), kBlack);
+    EXPECT_EQ(rgb_at(im.get(), 204, 204), kBlack);
+    EXPECT_EQ(rgb_at(im.get(), 307, 307), kBlack);
+    EXPECT_EQ(rgb_at(im.get(), 200, 255), kGreen);
+    EXPECT_EQ(rgb_at(im.get(), 310, 255), kGreen);
+    // The device viewport of the whole unit square: 0, 0, 512 x 512.
+    Grectangle r{-1, -1, -1, -1};
+    gget_gviewport(&r);
+    EXPECT_EQ(r.x, 0);
+    EXPECT_EQ(r.y, 0);
+    EXPECT_EQ(r.width, 512);
+    EXPECT_EQ(r.height, 512);
 }
 
 // Rubber band from synthesized pointer events: drawn with exclusive-or on

@@ -478,8 +478,9 @@ TEST_F(ImgTest, InitCopyFreeAndWriteFailures) {
     EXPECT_EQ(IMG_write("/proc/version/cannot", &img_, 0), 0);
     EXPECT_NE(cap.text().find("Unable to open: /proc/version/cannot"), std::string::npos);
     EXPECT_EQ(IMG_write(dir_.file("e.zem").c_str(), &fresh, 0), 0);
+    // Without an open window there is no picture to dump.
     EXPECT_EQ(IMG_dump(dir_.file("dump.zem").c_str()), 0);
-    EXPECT_NE(cap.text().find("IMG_dump: window image dump not built yet"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(dir_.file("dump.zem")));
 }
 
 }  // namespace

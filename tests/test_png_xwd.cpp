@@ -151,6 +151,8 @@ struct PngCase {
     int width, height, depth, bits_pixel, color_type;
 };
 
+void PrintTo(const PngCase& c, std::ostream* os) { *os << c.file; }
+
 class RealPng : public ImageFiles, public ::testing::WithParamInterface<PngCase> {};
 
 // Sizes and layouts as SOURCES.md describes the files (and identify shows).
@@ -410,6 +412,8 @@ struct XwdCase {
     int width, height, depth, bits_pixel, color_type, num_colors;
     const char* name;
 };
+
+void PrintTo(const XwdCase& c, std::ostream* os) { *os << c.file; }
 
 class RealXwd : public ImageFiles, public ::testing::WithParamInterface<XwdCase> {};
 

@@ -12,7 +12,7 @@
 //                             byte of a big-endian 16-bit value)
 //   satid, ndate, ntime, lcor, ecor, lres, eres, startscan, yzprefix N
 //                             the directory words of those names
-//   dir<N> V                  directory word N (0..63) set to V
+//   dir<N> V                  directory word N (0..23 or 32..63) set to V
 //   comment TEXT              the 32-character comment (rest of the line)
 //   nav TYPE                  navigation type text: GOES GVAR PS MSAT MOLL
 //                             RECT MERC LAMB TANC, or any 1..4 characters
@@ -21,7 +21,9 @@
 //                             text) set to V; up to 639 for GVAR, 119 else
 //   <field> V                 a named navigation word of the chosen type, as
 //                             named in sat_tran.h (e.g. "iddate", "reflon",
-//                             "npline", "etime1"); must follow "nav"
+//                             "npline", "etime1"); an array name (ldr,
+//                             rddr, dgl, doy, raawds, ...) sets its first
+//                             word; must follow "nav"
 //   memo TEXT                 the 32-byte memo of a 512-byte block
 //   pattern ramp|zero|constant V|checker N
 //                             pixel values: ramp = (line + element) mod 256

@@ -1,0 +1,308 @@
+// Image display under Xvfb: an indexed image put into the map panel is read
+// back with gget_image and compared pixel by pixel with its colour table, at
+// positive and negative offsets, cut at the viewport, and as an overlay
+// whose black pixels let the picture underneath through.
+#include "plot_x_util.h"
+
+#include <cstring>
+
+#include "gks_img.h"
+#include "gks_loop.h"
+#include "img_tool.h"
+#include "sat_read.h"
+
+using namespace plot_test;
+
+namespace {
+
+const auto* const kKeepServer = ::testing::AddGlobalTestEnvironment(new KeepServer);
+
+// Owns an image record built by a test.
+struct Image {
+    IMG_report rec;
+    Image() { IMG_init(&rec); }
+    ~Image() { IMG_free(&rec); }
+    Image(const Image&) = delete;
+    Image& operator=(const Image&) = delete;
+};
+
+struct Rgb {
+    float r, g, b;
+};
+
+// An 8-bit indexed image whose pixel (c, r) holds index(c, r).
+template <typename F>
+void make_indexed(Image& img, int w, int h, std::initializer_list<Rgb> table, F index)
+{
+    IMG_report& r = img.rec;
+    r.width = w;
+    r.height = h;
+    r.depth = 8;
+    r.bits_pixel = 8;
+    r.bytes_line = w;
+    r.color_type = 1;
+    r.num_colors = static_cast<int>(table.size());
+    r.colors = static_cast<IMG_color*>(std::calloc(table.size(), sizeof(IMG_color)));
+    int i = 0;
+    for (const Rgb& c : table)
+        r.colors[i++] = IMG_color{c.r, c.g, c.b};
+    r.data = static_cast<unsigned char*>(std::malloc(static_cast<std::size_t>(w) * h));
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++)
+            r.data[y * w + x] = static_cast<unsigned char>(index(x, y));
+}
+
+// 0xRRGGBB of pixel (x, y) of a record read back from a 32-bit window.
+unsigned long rgb_in(const IMG_report& img, int x, int y)
+{
+    const unsigned char* p = img.data + static_cast<std::size_t>(y) * img.bytes_line + x * 4;
+    unsigned long v = img.byte_order ? (static_cast<unsigned long>(p[0]) << 24) |
+                                           (static_cast<unsigned long>(p[1]) << 16) |
+                                           (static_cast<unsigned long>(p[2]) << 8) | p[3]
+                                     : (static_cast<unsigned long>(p[3]) << 24) |
+                                           (static_cast<unsigned long>(p[2]) << 16) |
+                                           (static_cast<unsigned long>(p[1]) << 8) | p[0];
+    return rgb_of(v);
+}
+
+constexpr unsigned long kBlack = 0x000000, kRed = 0xFF0000, kGreen = 0x00FF00,
+                        kBlue = 0x0000FF, kYellow = 0xFFFF00;
+
+class ImageDisplay : public XWindowTest {
+protected:
+    XRectangle vp_{};
+
+    void SetUp() override
+    {
+        XWindowTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        open_window(320, 240);
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        // Map panel: the middle of the unit square.
+        const Glim win{0, 1, 0, 1}, vp{0.25f, 0.75f, 0.25f, 0.75f};
+        gset_win(2, &win);
+        gset_vp(2, &vp);
+        gsel_norm_tran(2);
+        gget_xviewport(&vp_);
+        // The unit square is the window's largest square (240 x 240 px at
+        // the left), so the panel is about 120 px wide from x = 60, y = 60.
+        ASSERT_NEAR(vp_.x, 60, 1);
+        ASSERT_NEAR(vp_.y, 60, 1);
+        ASSERT_NEAR(vp_.width, 120, 2);
+        ASSERT_NEAR(vp_.height, 120, 2);
+    }
+
+    // Reads the draw window back; fails the test when it cannot.
+    void read_back(Image& out)
+    {
+        gsync();
+        ASSERT_EQ(gget_image(&out.rec), 1);
+        ASSERT_EQ(out.rec.width, width_);
+        ASSERT_EQ(out.rec.height, height_);
+        ASSERT_EQ(out.rec.bits_pixel, 32);
+        ASSERT_NE(out.rec.data, nullptr);
+    }
+
+    void fill_window(unsigned long rgb)
+    {
+        long pix = galloc_colr(-1, ((rgb >> 16) & 255) / 255.0f, ((rgb >> 8) & 255) / 255.0f,
+                               (rgb & 255) / 255.0f);
+        XSetForeground(gget_display(), gget_root_gc(), static_cast<unsigned long>(pix));
+        XFillRectangle(gget_display(), gget_draw_window(), gget_root_gc(), 0, 0,
+                       static_cast<unsigned>(width_), static_cast<unsigned>(height_));
+    }
+};
+
+TEST_F(ImageDisplay, LoadPutsTheColoursAtTheViewportCorner)
+{
+    // Columns 0-9 red, 10-19 green, 20-29 blue; row 0 all yellow.
+    Image img;
+    make_indexed(img, 30, 20, {{1, 1, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}},
+                 [](int x, int y) { return y == 0 ? 0 : 1 + x / 10; });
+    ASSERT_EQ(gload_image(&img.rec, 0, 0), 0);
+    Image back;
+    read_back(back);
+    const int x0 = vp_.x, y0 = vp_.y;
+    EXPECT_EQ(rgb_in(back.rec, x0, y0), kYellow);
+    EXPECT_EQ(rgb_in(back.rec, x0 + 29, y0), kYellow);
+    EXPECT_EQ(rgb_in(back.rec, x0, y0 + 1), kRed);
+    EXPECT_EQ(rgb_in(back.rec, x0 + 9, y0 + 19), kRed);
+    EXPECT_EQ(rgb_in(back.rec, x0 + 10, y0 + 5), kGreen);
+    EXPECT_EQ(rgb_in(back.rec, x0 + 29, y0 + 19), kBlue);
+    // Nothing outside the image.
+    EXPECT_EQ(rgb_in(back.rec, x0 - 1, y0 + 5), kBlack);
+    EXPECT_EQ(rgb_in(back.rec, x0 + 30, y0 + 5), kBlack);
+    EXPECT_EQ(rgb_in(back.rec, x0 + 5, y0 + 20), kBlack);
+}
+
+TEST_F(ImageDisplay, PositiveAndNegativeOffsets)
+{
+    Image img;
+    make_indexed(img, 20, 10, {{0, 0, 1}}, [](int, int) { return 0; });
+    ASSERT_EQ(gload_image(&img.rec, 5, 7), 0);
+    Image back;
+    read_back(back);
+    EXPECT_EQ(rgb_in(back.rec, vp_.x + 5, vp_.y + 7), kBlue);
+    EXPECT_EQ(rgb_in(back.rec, vp_.x + 4, vp_.y + 7), kBlack);
+    EXPECT_EQ(rgb_in(back.rec, vp_.x + 5, vp_.y + 6), kBlack);
+
+    // -10, -3: the right edge 10 px left of the viewport's right edge, the
+    // bottom edge 3 px above the viewport's bottom edge.
+    gclear_frame(-3);
+    Image red;
+    make_indexed(red, 20, 10, {{1, 0, 0}}, [](int, int) { return 0; });
+    ASSERT_EQ(gload_image(&red.rec, -10, -3), 0);
+    Image back2;
+    read_back(back2);
+    const int right = vp_.x + vp_.width - 1 - 10;   // last image column
+    const int bottom = vp_.y + vp_.height - 1 - 3;  // last image row
+    EXPECT_EQ(rgb_in(back2.rec, right, bottom), kRed);
+    EXPECT_EQ(rgb_in(back2.rec, right - 19, bottom - 9), kRed);
+    EXPECT_EQ(rgb_in(back2.rec, right + 1, bottom), kBlack);
+    EXPECT_EQ(rgb_in(back2.rec, right, bottom + 1), kBlack);
+    EXPECT_EQ(rgb_in(back2.rec, right - 20, bottom), kBlack);
+    EXPECT_EQ(rgb_in(back2.rec, right, bottom - 10), kBlack);
+}
+
+TEST_F(ImageDisplay, ImageLargerThanTheViewportIsCut)
+{
+    Image img;
+    make_indexed(img, 300, 200, {{0, 1, 0}}, [](int, int) { return 0; });
+    ASSERT_EQ(gload_image(&img.rec, 0, 0), 0);
+    Image back;
+    read_back(back);
+    const int r = vp_.x + vp_.width - 1, b = vp_.y + vp_.height - 1;
+    EXPECT_EQ(rgb_in(back.rec, vp_.x, vp_.y), kGreen);
+    EXPECT_EQ(rgb_in(back.rec, r, b), kGreen);
+    EXPECT_EQ(rgb_in(back.rec, r + 1, vp_.y + 5), kBlack);
+    EXPECT_EQ(rgb_in(back.rec, vp_.x + 5, b + 1), kBlack);
+    EXPECT_EQ(rgb_in(back.rec, width_ - 1, height_ - 1), kBlack);
+
+    // Aligned right and bottom, a larger image is cut at the left and top
+    // instead: its bottom-right corner pixel lands on the viewport's.
+    gclear_frame(-3);
+    Image marked;
+    make_indexed(marked, 300, 200, {{0, 1, 0}, {1, 0, 0}},
+                 [](int x, int y) { return x == 299 && y == 199 ? 1 : 0; });
+    ASSERT_EQ(gload_image(&marked.rec, -1, -1), 0);
+    Image back2;
+    read_back(back2);
+    EXPECT_EQ(rgb_in(back2.rec, r - 1, b - 1), kRed);
+    EXPECT_EQ(rgb_in(back2.rec, vp_.x, vp_.y), kGreen);
+    EXPECT_EQ(rgb_in(back2.rec, vp_.x - 1, vp_.y), kBlack);
+    EXPECT_EQ(rgb_in(back2.rec, r, b), kBlack);
+}
+
+TEST_F(ImageDisplay, IndexBeyondTheTableDrawsColourZero)
+{
+    Image img;
+    make_indexed(img, 10, 10, {{1, 1, 0}, {0, 0, 1}},
+                 [](int x, int) { return x < 5 ? 1 : 200; });
+    ASSERT_EQ(gload_image(&img.rec, 0, 0), 0);
+    Image back;
+    read_back(back);
+    EXPECT_EQ(rgb_in(back.rec, vp_.x + 2, vp_.y + 2), kBlue);
+    EXPECT_EQ(rgb_in(back.rec, vp_.x + 7, vp_.y + 2), kYellow);
+}
+
+TEST_F(ImageDisplay, GreyImageWithoutColourTable)
+{
+    Image img;
+    make_indexed(img, 4, 4, {}, [](int x, int) { return 60 * x; });
+    std::free(img.rec.colors);
+    img.rec.colors = nullptr;
+    img.rec.num_colors = 0;
+    ASSERT_EQ(gload_image(&img.rec, 0, 0), 0);
+    Image back;
+    read_back(back);
+    EXPECT_EQ(rgb_in(back.rec, vp_.x + 1, vp_.y), 0x3C3C3CUL);
+    EXPECT_EQ(rgb_in(back.rec, vp_.x + 3, vp_.y + 3), 0xB4B4B4UL);
+}
+
+TEST_F(ImageDisplay, OverlayWithBlackLetsThePictureThrough)
+{
+    fill_window(kRed);
+    // A checkerboard of black and blue 5 x 5 squares.
+    Image img;
+    make_indexed(img, 20, 20, {{0, 0, 0}, {0, 0, 1}},
+                 [](int x, int y) { return ((x / 5) + (y / 5)) % 2; });
+    ASSERT_EQ(goverlay_image(&img.rec, "black", 0, 0), 0);
+    Image back;
+    read_back(back);
+    EXPECT_EQ(rgb_in(back.rec, vp_.x + 1, vp_.y + 1), kRed) << "black square: underneath shows";
+    EXPECT_EQ(rgb_in(back.rec, vp_.x + 6, vp_.y + 1), kBlue);
+    EXPECT_EQ(rgb_in(back.rec, vp_.x + 1, vp_.y + 6), kBlue);
+    EXPECT_EQ(rgb_in(back.rec, vp_.x + 6, vp_.y + 6), kRed);
+    EXPECT_EQ(rgb_in(back.rec, vp_.x + 19, vp_.y + 19), kRed);
+
+    // A negative offset moves the mask with the image.
+    fill_window(kGreen);
+    Image img2;
+    make_indexed(img2, 20, 20, {{0, 0, 0}, {0, 0, 1}},
+                 [](int x, int y) { return ((x / 5) + (y / 5)) % 2; });
+    ASSERT_EQ(goverlay_image(&img2.rec, "black", -1, -1), 0);
+    Image back2;
+    read_back(back2);
+    const int x0 = vp_.x + vp_.width - 1 - 20, y0 = vp_.y + vp_.height - 1 - 20;
+    EXPECT_EQ(rgb_in(back2.rec, x0 + 1, y0 + 1), kGreen);
+    EXPECT_EQ(rgb_in(back2.rec, x0 + 6, y0 + 1), kBlue);
+    EXPECT_EQ(rgb_in(back2.rec, x0 + 6, y0 + 6), kGreen);
+}
+
+TEST_F(ImageDisplay, ReadBackRecordDescribesTheWindow)
+{
+    gset_win_title("Read back");
+    Image back;
+    read_back(back);
+    EXPECT_EQ(back.rec.depth, 24);
+    EXPECT_EQ(back.rec.bytes_line, width_ * 4);
+    EXPECT_EQ(back.rec.color_type, 0);
+    EXPECT_EQ(back.rec.red, gget_red_mask());
+    EXPECT_EQ(back.rec.blu, gget_blu_mask());
+    EXPECT_STREQ(back.rec.info, "Read back");
+}
+
+TEST_F(ImageDisplay, ShortRowsAreRefusedNotOverread)
+{
+    Image img;
+    make_indexed(img, 10, 10, {{1, 0, 0}}, [](int, int) { return 0; });
+    img.rec.bytes_line = 5;  // claims rows shorter than the width
+    ASSERT_EQ(gload_image(&img.rec, 0, 0), 0);
+    Image back;
+    read_back(back);
+    EXPECT_EQ(rgb_in(back.rec, vp_.x + 1, vp_.y + 1), kBlack) << "nothing drawn";
+}
+
+TEST_F(ImageDisplay, SaveImageFileWritesTheChosenType)
+{
+    Image img;
+    make_indexed(img, 10, 10, {{1, 0, 0}}, [](int, int) { return 0; });
+    gload_image(&img.rec, 0, 0);
+    gset_save_image_type(GKS_SAVE_PNG);
+    EXPECT_EQ(gsave_image_file("saved.png"), 1);
+    gset_save_image_type(1);
+    EXPECT_EQ(gsave_image_file("saved.xwd"), 1);
+    gset_save_image_type(GKS_SAVE_GIF);
+    // The files are read back as images by the package's own readers.
+    Image png, xwd;
+    ASSERT_EQ(IMG_read("saved.png", &png.rec, 0), 1);
+    EXPECT_EQ(png.rec.width, width_);
+    ASSERT_EQ(IMG_read("saved.xwd", &xwd.rec, 0), 1);
+    EXPECT_EQ(xwd.rec.height, height_);
+}
+
+TEST(ImageDisplayClosed, WithoutAWindowNothingIsDrawn)
+{
+    ASSERT_EQ(gchk_graphics(), 0);
+    IMG_report img;
+    IMG_init(&img);
+    EXPECT_EQ(gload_image(&img, 0, 0), 0);
+    EXPECT_EQ(goverlay_image(&img, "black", 0, 0), 0);
+    EXPECT_EQ(gget_image(&img), 0);
+    EXPECT_EQ(gload_image_file("/nonexistent.png", 0, 0), 0);
+    IMG_free(&img);
+}
+
+}  // namespace
