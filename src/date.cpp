@@ -610,11 +610,6 @@ int DATE_make_label_valid_time(int fhour, const Date* date, char* str)
     return 0;
 }
 
-int DATE_make_label_valid_time(const Date* date, int fhour, char* str)
-{
-    return DATE_make_label_valid_time(fhour, date, str);
-}
-
 int DATE_fhour_label(char* str, int fhour, int flag)
 {
     if (!str)
@@ -637,11 +632,6 @@ int DATE_fhour_label(char* str, int fhour, int flag)
     }
     copy_out(str, buf);
     return 0;
-}
-
-int DATE_fhour_label(int fhour, char* str, int flag)
-{
-    return DATE_fhour_label(str, fhour, flag);
 }
 
 // ---- Display zone -------------------------------------------------------------

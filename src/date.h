@@ -104,11 +104,9 @@ int DATE_print_current(M_type level);
 // display zone, such as "18Z TUE  5 MAR 24"; without the time part when the
 // date's hour is absent. Returns 0.
 int DATE_make_label_valid_time(int fhour, const Date* date, char* str);
-int DATE_make_label_valid_time(const Date* date, int fhour, char* str);
 // Forecast-hour text ("12 hour", "1.5 day", "3 month"; empty for 0 and
 // -9999). `flag` turns hours from 12 on into days. Returns 0.
 int DATE_fhour_label(char* str, int fhour, int flag);
-int DATE_fhour_label(int fhour, char* str, int flag);
 
 // ---- Display zone ----------------------------------------------------------
 

@@ -313,8 +313,15 @@ int gset_ximage_params(IMG_report* img, XImage* xi)
 
     unsigned char* out = img->data;
     const bool convert = (img24 ? 24 : img->depth) != wdepth && !(img24 && wdepth == 24);
-    if (!convert)
+    if (convert) {
+        // Rows of our own buffer end on the 32-bit pad; Xlib refuses an
+        // image whose rows are shorter than that.
+        xi->bytes_per_line = (xi->bytes_per_line + 3) / 4 * 4;
+    } else {
+        // The caller's rows are used as they are, with the pad they have.
         xi->bytes_per_line = img->bytes_line;
+        xi->bitmap_pad = img->bytes_line % 4 == 0 ? 32 : (img->bytes_line % 2 == 0 ? 16 : 8);
+    }
     // The conversions below write the most significant byte first.
     if (convert && !img24)
         xi->byte_order = MSBFirst;

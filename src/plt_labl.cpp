@@ -209,12 +209,12 @@ int PLT_label_format(const char* form, char* str)
             out += buf;
             break;
         case 'V':
-            DATE_make_label_valid_time(&d, g_lab.fhour, buf);
+            DATE_make_label_valid_time(static_cast<int>(g_lab.fhour), &d, buf);
             out += buf;
             break;
         case 'W':
             d.hour = kMissing;
-            DATE_make_label_valid_time(&d, g_lab.fhour, buf);
+            DATE_make_label_valid_time(static_cast<int>(g_lab.fhour), &d, buf);
             out += buf;
             break;
         case 'y': append2(out, d.year % 100); break;
@@ -230,7 +230,7 @@ int PLT_label_format(const char* form, char* str)
         }
         case 'f':
         case 'F':
-            DATE_fhour_label(g_lab.fhour, buf, code == 'F' ? 1 : 0);
+            DATE_fhour_label(buf, static_cast<int>(g_lab.fhour), code == 'F' ? 1 : 0);
             out += buf;
             break;
         case '%': out += '%'; break;

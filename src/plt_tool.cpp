@@ -126,6 +126,8 @@ void redraw_with(PLT_domain_func func, Domain* domain)
 
 int PLT_param_decode()
 {
+    // Labels inside the view only while "fullab" is asked for.
+    g_plt.full_lab = 0;
     int count = 0;
     char** list = nullptr;
     if (RES_getvals("plot_param", &count, &list) > 0) {

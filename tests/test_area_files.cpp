@@ -11,6 +11,8 @@
 // row-major pixel index i (catches misplaced rows and columns).
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -42,6 +44,9 @@ struct RealArea {
         int line, elem, value;
     } samples[3];
 };
+
+// Names the case by its file in test listings instead of dumping its bytes.
+void PrintTo(const RealArea& area, std::ostream* os) { *os << area.file; }
 
 const RealArea kFiles[] = {
     {"cmx3g8_wv_1998.260_0745_mcidas.ara", 400, 1800, 2, 98260, 74500, 70, 3797, 10881, 8, 4,

@@ -234,7 +234,7 @@ TEST_F(DateTest, ValidTimeLabels)
     EXPECT_STREQ(buf, "18Z THU  7 MAR 24");
     DATE_make_label_valid_time(800, &d, buf);  // 800 and 900 carry no hours
     EXPECT_STREQ(buf, "18Z TUE  5 MAR 24");
-    DATE_make_label_valid_time(&d, 900, buf);
+    DATE_make_label_valid_time(900, &d, buf);
     EXPECT_STREQ(buf, "18Z TUE  5 MAR 24");
     Date day = make(2024, 3, 5, -9999, -9999);
     DATE_make_label_valid_time(24, &day, buf);
@@ -267,7 +267,7 @@ TEST_F(DateTest, ForecastHourTexts)
         DATE_fhour_label(buf, c.fhour, c.flag);
         EXPECT_STREQ(buf, c.text) << c.fhour << "/" << c.flag;
     }
-    DATE_fhour_label(24, buf, 1);
+    DATE_fhour_label(buf, 24, 1);
     EXPECT_STREQ(buf, "1 day");
 }
 
