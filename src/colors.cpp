@@ -24,6 +24,7 @@
 #include "gks_tool.h"
 #include "mess.h"
 #include "resrc.h"
+#include "string.h"
 #include "tools.h"
 
 namespace {
@@ -46,14 +47,6 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<FILE, FileCloser>;
 
-bool iequals(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
-}
-
-bool istarts(std::string_view s, std::string_view prefix) {
-    return s.size() >= prefix.size() && strncasecmp(s.data(), prefix.data(), prefix.size()) == 0;
-}
-
 void set_entry(int ind, const char* name, float r, float g, float b) {
     RGB& e = g_clr.table[static_cast<std::size_t>(ind)];
     std::snprintf(e.name, sizeof e.name, "%s", name);
@@ -62,28 +55,16 @@ void set_entry(int ind, const char* name, float r, float g, float b) {
     e.blu = b;
 }
 
-// "file_path" joined to a file name: full paths and standard streams stay
-// as they are, otherwise path + "/" + name.
-std::string with_file_path(const std::string& name) {
-    if (FILE_fullpath(name.c_str()) || FILE_is_stdio(name.c_str())) return name;
-    const char* path = RES_get("file_path");
-    std::string out = path ? path : "";
-    if (!out.empty() && out.back() != '/') out += '/';
-    return out + name;
-}
-
-// Reads one line of at most kMaxLine characters (dropping the rest),
-// without its newline. False at end of file.
-bool read_line(FILE* f, std::string& line) {
-    line.clear();
-    int c;
-    bool any = false;
-    while ((c = std::fgetc(f)) != EOF) {
-        any = true;
-        if (c == '\n') break;
-        if (line.size() < kMaxLine) line.push_back(static_cast<char>(c));
-    }
-    return any;
+// The fields of `text` split at `delim` (empty fields kept, trailing
+// delimiters dropped), through the shared value splitter.
+std::vector<std::string> fields_of(const char* text, char delim) {
+    int count = 0;
+    char** list = nullptr;
+    std::vector<std::string> out;
+    if (parse_string(text, delim, &count, &list) != 0) return out;
+    for (int i = 0; i < count; ++i) out.emplace_back(list[i] ? list[i] : "");
+    free_parsed_array(count, list);
+    return out;
 }
 
 std::string trim(const std::string& s) {
@@ -129,13 +110,13 @@ FileResult read_colour_file(FILE* f, int offset) {
     FileResult res;
     int counter = 0;
     std::string raw;
-    while (read_line(f, raw)) {
+    while (read_text_line(f, raw, kMaxLine)) {
         if (offset + counter >= kClrTableSize) continue;
         std::string line = trim(raw);
         if (line.empty()) continue;  // blank lines neither take nor move an entry
         res.max_counter = std::max(res.max_counter, counter);
         if (line[0] == '#') continue;
-        if (iequals(line, "END")) {
+        if (str_iequal(line, "END")) {
             if (res.end_counter < 0) res.end_counter = counter;
             continue;
         }
@@ -143,7 +124,7 @@ FileResult read_colour_file(FILE* f, int offset) {
         if (starts_with_int(line)) {
             char* after = nullptr;
             long n = std::strtol(line.c_str(), &after, 10);
-            if (n < 0 || offset + n >= kClrTableSize) continue;  // entry would fall outside
+            if (n < 0 || n >= kClrTableSize - offset) continue;  // entry would fall outside
             counter = static_cast<int>(n);
             rest = after;
         }
@@ -154,18 +135,6 @@ FileResult read_colour_file(FILE* f, int offset) {
         ++counter;
     }
     return res;
-}
-
-std::vector<std::string> split(const std::string& s, char delim) {
-    std::vector<std::string> out;
-    std::size_t start = 0;
-    while (true) {
-        auto p = s.find(delim, start);
-        out.push_back(s.substr(start, p == std::string::npos ? std::string::npos : p - start));
-        if (p == std::string::npos) break;
-        start = p + 1;
-    }
-    return out;
 }
 
 // Keyword tables.
@@ -214,9 +183,10 @@ int CLR_read_table(const char* list) {
 
     bool first = true;
     int offset = 0;
-    for (const std::string& name : split(files, ',')) {
+    for (const std::string& name : fields_of(files.c_str(), ',')) {
         if (name.empty()) continue;
-        FilePtr f(FILE_open(with_file_path(name).c_str(), "r"));
+        char path[FILE_NAME_LEN];
+        FilePtr f(FILE_open(FILE_add_path(RES_get("file_path"), name.c_str(), path), "r"));
         if (!f) continue;
         FileResult r = read_colour_file(f.get(), offset);
         if (r.max_counter >= 0) {
@@ -248,12 +218,12 @@ int CLR_add(const char* name, float red, float green, float blue) {
 int CLR_get_ind(const char* name) {
     if (!name || !*name) return kClrNone;
     std::string_view s(name);
-    if (iequals(s, "end")) return kClrEnd;
-    if (iequals(s, "none") || iequals(s, "off") || iequals(s, "back")) return kClrNone;
+    if (str_iequal(s, "end")) return kClrEnd;
+    if (str_iequal(s, "none") || str_iequal(s, "off") || str_iequal(s, "back")) return kClrNone;
     for (int i = 0; i < 9; ++i)
-        if (iequals(s, kPatternColours[i])) return kClrPattern0 + i;
+        if (str_iequal(s, kPatternColours[i])) return kClrPattern0 + i;
     for (int i = 0; i < g_clr.num; ++i)
-        if (iequals(s, g_clr.table[static_cast<std::size_t>(i)].name)) return i;
+        if (str_iequal(s, g_clr.table[static_cast<std::size_t>(i)].name)) return i;
     if (s[0] == '#' && (s.size() == 7 || s.size() == 10)) {
         int c[3];
         int n;
@@ -269,7 +239,7 @@ int CLR_get_ind(const char* name) {
                            static_cast<float>(c[2]) / 255.0f);
         return kClrNone;
     }
-    if (s[0] >= '0' && s[0] <= '9') return std::atoi(name);
+    if (s[0] >= '0' && s[0] <= '9') return to_int(name);
     return kClrNone;
 }
 
@@ -302,21 +272,21 @@ int CLR_get_num_fill() { return g_clr.num_fill; }
 int ATTR_parse_fill_pat(const char* str) {
     if (!str) return 0;
     for (const Keyword& k : kFillPatterns)
-        if (iequals(str, k.text)) return k.code;
+        if (str_iequal(str, k.text)) return k.code;
     return to_int(str);
 }
 
 int ATTR_parse_marker(const char* str) {
     if (!str) return 0;
     for (const Keyword& k : kMarkers)
-        if (istarts(str, k.text)) return k.code;
+        if (str_iprefix(str, k.text)) return k.code;
     return to_int(str);
 }
 
 int ATTR_parse_style(const char* str) {
     if (!str) return 0;
     for (const Keyword& k : kLineStyles)
-        if (iequals(str, k.text)) return k.code;
+        if (str_iequal(str, k.text)) return k.code;
     return to_int(str);
 }
 
@@ -337,20 +307,20 @@ void apply_field(const std::string& field, Gattribs* a) {
     if (field.empty()) return;
     const char* f = field.c_str();
     std::string_view s(field);
-    if (istarts(s, "co=")) {
+    if (str_iprefix(s, "co=")) {
         a->color = CLR_get_ind(f + 3);
-    } else if (istarts(s, "wi=")) {
+    } else if (str_iprefix(s, "wi=")) {
         a->width = to_float(f + 3);
-    } else if (istarts(s, "st=")) {
+    } else if (str_iprefix(s, "st=")) {
         a->style = ATTR_parse_style(f + 3);
-    } else if (istarts(s, "fo=")) {
+    } else if (str_iprefix(s, "fo=")) {
         std::string font(f + 3);
         a->font = gget_font_index(font.data());
-    } else if (istarts(s, "fi=") || istarts(s, "fp=")) {
+    } else if (str_iprefix(s, "fi=") || str_iprefix(s, "fp=")) {
         a->fill_pat = ATTR_parse_fill_pat(f + 3);
-    } else if (istarts(s, "sc=") || istarts(s, "hi=")) {
+    } else if (str_iprefix(s, "sc=") || str_iprefix(s, "hi=")) {
         a->height = to_float(f + 3);
-    } else if (istarts(s, "te=")) {
+    } else if (str_iprefix(s, "te=")) {
         a->expan = to_float(f + 3);
     } else {
         switch (f[0]) {
@@ -372,9 +342,9 @@ void apply_field(const std::string& field, Gattribs* a) {
 int ATTRIB_parse(const char* str, Gattribs* attr) {
     if (!attr) return -1;
     if (!str) return 0;
-    std::vector<std::string> fields = split(str, ':');
+    std::vector<std::string> fields = fields_of(str, ':');
     std::size_t first = 0;
-    if (!fields[0].empty() && fields[0].find('=') == std::string::npos) {
+    if (!fields.empty() && !fields[0].empty() && fields[0].find('=') == std::string::npos) {
         attr->color = CLR_get_ind(fields[0].c_str());
         first = 1;
     }

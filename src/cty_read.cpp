@@ -16,6 +16,7 @@
 #include "files.h"
 #include "mess.h"
 #include "resrc.h"
+#include "string.h"
 #include "tools.h"
 
 namespace {
@@ -41,19 +42,6 @@ std::string data_path(const char* name) {
     FILE_add_path(fp, name, out.data());
     out.back() = '\0';
     return out.data();
-}
-
-// One line, at most kLineMax characters kept; false at the end of the file.
-bool read_line(std::FILE* fp, std::string& line) {
-    line.clear();
-    int c;
-    bool any = false;
-    while ((c = std::fgetc(fp)) != EOF) {
-        any = true;
-        if (c == '\n') break;
-        if (line.size() < kLineMax) line.push_back(static_cast<char>(c));
-    }
-    return any;
 }
 
 }  // namespace
@@ -119,14 +107,19 @@ int CTY_open_file(const char* file, int* count) {
 int CTY_read(int handle, CTY_data* data) {
     if (handle != kHandle || !g_cty.fp || data == nullptr) return -1;
     std::string line;
+    std::string flag_word;
     try {
-        if (!read_line(g_cty.fp.get(), line)) return -1;
+        if (!read_text_line(g_cty.fp.get(), line, kLineMax)) return -1;
+        flag_word.assign(kLineMax + 1, '\0');
     } catch (const std::bad_alloc&) {
         return -1;
     }
     CTY_data_init(data);
-    char flag[16] = {0};
-    const int n = std::sscanf(line.c_str(), "%20s %2s %2s %9s %15s %f %f %f %d %d", data->name,
+    // The flag word is read whole, however long, so that the position behind
+    // it is not taken from the flag word's tail.
+    static_assert(kLineMax == 512, "the flag word's width below is kLineMax");
+    char* const flag = flag_word.data();
+    const int n = std::sscanf(line.c_str(), "%20s %2s %2s %9s %512s %f %f %f %d %d", data->name,
                               data->state, data->region, data->id, flag, &data->lat, &data->lon,
                               &data->el, &data->wmo, &data->num);
     const char* f = flag;

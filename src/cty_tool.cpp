@@ -2,12 +2,12 @@
 // the data overlays' station table.
 #include "cty_tool.h"
 
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 
 #include "mess.h"
 #include "resrc.h"
+#include "string.h"
 #include "tools.h"
 
 namespace {
@@ -21,19 +21,12 @@ struct CtyToolState {
 
 CtyToolState g_tool;
 
-bool iequals(const char* a, const char* b) {
-    for (; *a && *b; ++a, ++b)
-        if (std::tolower(static_cast<unsigned char>(*a)) != std::tolower(static_cast<unsigned char>(*b)))
-            return false;
-    return *a == *b;
-}
-
 bool matches(const CTY_data& d, const char* want) {
-    if (iequals(want, d.id) || iequals(want, d.name)) return true;
+    if (str_iequal(want, d.id) || str_iequal(want, d.name)) return true;
     if (is_missing(d.wmo)) return false;
     char wmo[16];
     std::snprintf(wmo, sizeof wmo, "%05d", d.wmo);
-    return iequals(want, wmo);
+    return str_iequal(want, wmo);
 }
 
 // Warns once per function and run; the callers ask once per station.

@@ -6,6 +6,7 @@
 // seconds, day numbers and calendar dates consistent with each other.
 #include "date.h"
 
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -50,15 +51,17 @@ DateState g_date;
 int leap4(int year) { return year % 4 == 0 ? 1 : 0; }
 int year_days(int year) { return 365 + leap4(year); }
 
+// Two- and three-digit years: below 50 in this century, below 200 counted
+// from 1900 (so 5 and 105 are both 2005).
+int full_year(int year)
+{
+    return year < 50 ? year + 2000 : (year < 200 ? year + 1900 : year);
+}
+
 // The in-place normalisation applied before every conversion and label.
 void normalise(Date& d)
 {
-    if (d.year < 0)
-        d.year = 1980;
-    else if (d.year < 50)
-        d.year += 2000;
-    else if (d.year < 200)
-        d.year += 1900;
+    d.year = d.year < 0 ? 1980 : full_year(d.year);
     if (d.month < 1 || d.month > 12)
         d.month = 1;
     if (d.day < 0 || d.day > 31)
@@ -317,7 +320,9 @@ int DATE_monday_julian(int year, int month, int day, int* julian)
         month = 1;
     if (month > 12)
         month = 12;
-    int j = kCum[DATE_is_leap(year)][month - 1] + day;
+    // Summed in long: a day far out of range must not overflow.
+    long sum = static_cast<long>(kCum[DATE_is_leap(year)][month - 1]) + day;
+    int j = static_cast<int>(sum > INT_MAX ? INT_MAX : sum);
     if (julian)
         *julian = j;
     return j;
@@ -510,7 +515,7 @@ int DATE_decode_label(const char* str, Date* date)
         ok = true;
     } else if (std::sscanf(str, "%2d %2d %2d %2d", &year, &month, &day, &hour) == 4) {
         // All-numeric form: two-digit year, month, day, hour.
-        date->year = year < 50 ? year + 2000 : (year < 200 ? year + 1900 : year);
+        date->year = full_year(year);
         date->month = month;
         date->day = day;
         date->hour = hour;
@@ -518,7 +523,7 @@ int DATE_decode_label(const char* str, Date* date)
     }
     if (!ok)
         return -1;
-    date->year = year < 50 ? year + 2000 : (year < 200 ? year + 1900 : year);
+    date->year = full_year(year);
     date->month = DATE_decode_month(mon);
     date->day = day;
     date->hour = hour;

@@ -40,6 +40,7 @@ constexpr int kLatestSteps = 500;       // default reach of the latest-file sear
 constexpr int kRetries = 4;             // prompts before giving up at start-up
 constexpr std::size_t kLineMax = 160;   // name_conv line length
 constexpr std::size_t kExtMax = 19;     // extension from a partial convention match
+constexpr long long kMaxSpan = 1000000000;  // bound of num_hour spans and steps, seconds
 
 struct FileCloser {
     void operator()(FILE* fp) const noexcept {
@@ -91,20 +92,19 @@ struct FileState {
 
 FileState g_file;
 
+// The naming state kept by FILE_save_name_conv, copied between the live
+// state and the saved copy (both have these members).
+template <class From, class To>
+void copy_conv(const From& from, To& to) {
+    to.late_off = from.late_off;
+    to.conv = from.conv;
+    to.hconv = from.hconv;
+    to.filename = from.filename;
+    to.filename_type = from.filename_type;
+    to.extracted = from.extracted;
+}
+
 // ---- small text helpers -----------------------------------------------------
-
-bool iprefix(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(text[i])) !=
-            std::tolower(static_cast<unsigned char>(prefix[i])))
-            return false;
-    return true;
-}
-
-bool iequal(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && iprefix(a, b);
-}
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
@@ -119,7 +119,7 @@ void put_out(char* out, const std::string& s) {
 }
 
 bool is_stdio(std::string_view name) {
-    return name.empty() || name == "-" || iequal(name, "std") || iequal(name, "stdn");
+    return name.empty() || name == "-" || str_iequal(name, "std") || str_iequal(name, "stdn");
 }
 
 bool is_full(std::string_view name) {
@@ -196,13 +196,20 @@ std::size_t date_width(char c) {
 
 // The file interval met while expanding: the smallest contribution, unless
 // an hour setting step forces one.
+// Contributions are `n` units (seconds each), bounded to kMaxSpan so that
+// a huge step from a template or an hour setting cannot overflow.
 struct Interval {
     int normal = kMissing;
     int forced = kMissing;
-    void add(int v) {
+    static int bounded(long long n, int unit) {
+        return static_cast<int>(std::clamp(n * unit, -kMaxSpan, kMaxSpan));
+    }
+    void add(long long n, int unit) {
+        int v = bounded(n, unit);
         if (v > 0 && (normal == kMissing || v < normal)) normal = v;
     }
-    void force(int v) {
+    void force(long long n, int unit) {
+        int v = bounded(n, unit);
         if (v > 0 && (forced == kMissing || v < forced)) forced = v;
     }
     int value() const { return forced != kMissing ? forced : normal; }
@@ -212,21 +219,22 @@ struct Interval {
 // more, the date's own when missing, else stepped (s, offset o).
 int hour_field(int field, int req, int n, int unit, int next_unit, bool is_day, Interval& iv) {
     if (req >= 0) {
-        iv.add(n * unit);
+        iv.add(n, unit);
         return (req / n) * n;
     }
     if (req == kMissing) {
-        iv.add(n * unit);
+        iv.add(n, unit);
         return is_missing(field) ? kMissing : (field / n) * n;
     }
-    int s = is_day ? -req : (-req) % 100;
-    int o = is_day ? 0 : (-req) / 100;
+    const long long r = -static_cast<long long>(req);  // no overflow for INT_MIN
+    const long long s = is_day ? r : r % 100;
+    const int o = is_day ? 0 : static_cast<int>(r / 100);
     if (s == 0) {  // a fixed offset without a step repeats once per larger unit
-        iv.force(next_unit);
+        iv.force(1, next_unit);
         return o;
     }
-    iv.force(s * unit);
-    return is_missing(field) ? kMissing : (field / s) * s + o;
+    iv.force(s, unit);
+    return is_missing(field) ? kMissing : static_cast<int>((field / s) * s) + o;
 }
 
 std::string two(int v, const char* absent = "00") {
@@ -264,7 +272,7 @@ std::string date_code_text(char c, int n, const Date& src, Date& fd, Interval& i
             return two(d);
         }
         case 'j': {
-            iv.add(n * 86400);
+            iv.add(n, 86400);
             int d = set.day >= 0 ? set.day : src.day;
             int y = set.year >= 0 ? set.year : src.year;
             int m = set.month >= 0 ? set.month : src.month;
@@ -322,7 +330,8 @@ Code parse_code(const std::string& t, std::size_t pos) {  // pos at '%'
     std::size_t i = pos + 1;
     if (i < t.size() && is_digit(t[i])) {
         int v = 0;
-        while (i < t.size() && is_digit(t[i]) && v < 100000) v = v * 10 + (t[i++] - '0');
+        for (; i < t.size() && is_digit(t[i]); ++i)  // every digit belongs to the code
+            if (v < 1000000) v = v * 10 + (t[i] - '0');
         code.n = v > 0 ? v : 1;
         code.has_n = true;
         if (v == 0) code.n = 0;  // a width of 0 for keys
@@ -341,9 +350,11 @@ Code parse_code(const std::string& t, std::size_t pos) {  // pos at '%'
     return code;
 }
 
-// Expands `tmpl` for `src`. `fd` receives the rounded date fields, `iv` the
-// interval contributions.
-std::string expand(const std::string& tmpl, const Date& src, Date& fd, Interval& iv) {
+// Copies `tmpl` with its literal rules (a blank becomes "_", "{" and "}"
+// are dropped) and hands each "%" code to `on_code(code, out)`, which
+// appends that code's text. Shared by the expansion and the file listing.
+template <class OnCode>
+std::string render_template(const std::string& tmpl, OnCode on_code) {
     std::string out;
     for (std::size_t i = 0; i < tmpl.size();) {
         char ch = tmpl[i];
@@ -357,9 +368,19 @@ std::string expand(const std::string& tmpl, const Date& src, Date& fd, Interval&
         }
         Code code = parse_code(tmpl, i);
         i = code.end;
-        if (code.c == '%') {
+        if (code.c == '%')
             out += '%';
-        } else if (is_date_code(code.c)) {
+        else
+            on_code(code, out);
+    }
+    return out;
+}
+
+// Expands `tmpl` for `src`. `fd` receives the rounded date fields, `iv` the
+// interval contributions.
+std::string expand(const std::string& tmpl, const Date& src, Date& fd, Interval& iv) {
+    return render_template(tmpl, [&](const Code& code, std::string& out) {
+        if (is_date_code(code.c)) {
             out += date_code_text(code.c, code.n, src, fd, iv);
         } else if (code.c == 'e') {
             out += g_file.ext;
@@ -370,8 +391,7 @@ std::string expand(const std::string& tmpl, const Date& src, Date& fd, Interval&
         } else if (std::isalpha(static_cast<unsigned char>(code.c))) {
             out += key_text(static_cast<unsigned char>(code.c), code.n, code.has_n);
         }
-    }
-    return out;
+    });
 }
 
 // The file interval of a template without expanding it for a real date.
@@ -478,22 +498,11 @@ bool parse_conv_line(const std::string& line, ConvLine& cl) {
 }
 
 // Reads one line of at most kLineMax characters. Returns false at end of
-// file; `too_long` tells that the rest of a longer line was skipped.
+// file; `too_long` tells that the line was longer (its rest is skipped).
 bool read_conv_line(FILE* fp, std::string& line, bool& too_long) {
-    line.clear();
-    too_long = false;
-    int c;
-    bool any = false;
-    while ((c = std::fgetc(fp)) != EOF) {
-        any = true;
-        if (c == '\n') break;
-        if (c == '\r') continue;
-        if (line.size() < kLineMax)
-            line.push_back(static_cast<char>(c));
-        else
-            too_long = true;
-    }
-    return any;
+    if (!read_text_line(fp, line, kLineMax + 1)) return false;
+    too_long = line.size() > kLineMax;
+    return true;
 }
 
 void use_template(const std::string& tmpl, const std::string& htmpl, int min_size) {
@@ -657,6 +666,16 @@ std::string next_literal(const std::string& t, std::size_t pos) {
     return lit;
 }
 
+// True when a date code follows position `pos` of the template.
+bool date_code_ahead(const std::string& t, std::size_t pos) {
+    for (std::size_t p = t.find('%', pos); p != std::string::npos; p = t.find('%', p + 1)) {
+        Code code = parse_code(t, p);
+        if (is_date_code(code.c)) return true;
+        if (code.c == '%') ++p;  // skip the second "%" of "%%"
+    }
+    return false;
+}
+
 // Walks template and request together; see FILE_set_file. Returns 1
 // when the request was taken literally.
 int walk(const std::string& tmpl, const std::string& req, std::string& out, Date& fd, Interval& iv) {
@@ -700,6 +719,8 @@ int walk(const std::string& tmpl, const std::string& req, std::string& out, Date
                 ++j;
             } else if (is_sep(lit) && !full) {
                 out += lit;  // a relative request names a file below the path code
+            } else if (!consumed && is_digit(req[j]) && date_code_ahead(tmpl, i)) {
+                out += lit;  // a date text: the name's leading part comes from the template
             } else if (date_read || !consumed) {
                 literal_rest();
                 return date_read ? 0 : 1;
@@ -738,10 +759,10 @@ int walk(const std::string& tmpl, const std::string& req, std::string& out, Date
                 case 'Y': fd.year = v; break;
                 case 'y': fd.year = v < 50 ? v + 2000 : v + 1900; break;
                 case 'm': case 'b': fd.month = v; break;
-                case 'd': fd.day = v; iv.add(code.n * 86400); break;
-                case 'j': jday = v; iv.add(code.n * 86400); break;
-                case 'h': fd.hour = v; iv.add(code.n * 3600); break;
-                case 'n': fd.min = v; iv.add(code.n * 60); break;
+                case 'd': fd.day = v; iv.add(code.n, 86400); break;
+                case 'j': jday = v; iv.add(code.n, 86400); break;
+                case 'h': fd.hour = v; iv.add(code.n, 3600); break;
+                case 'n': fd.min = v; iv.add(code.n, 60); break;
                 default: break;
             }
             out += field;
@@ -781,8 +802,11 @@ int walk(const std::string& tmpl, const std::string& req, std::string& out, Date
         if (std::isalpha(static_cast<unsigned char>(code.c))) {
             std::string k = key_text(static_cast<unsigned char>(code.c), code.n, code.has_n);
             out += k;
-            j = std::min(req.size(), j + k.size());
-            consumed = true;
+            // The request holds the key only when it spells the whole name.
+            if (req.compare(j, k.size(), k) == 0) {
+                j += k.size();
+                consumed = true;
+            }
         }
     }
     if (j < req.size()) out += req.substr(j);
@@ -810,9 +834,11 @@ int hours_minutes(std::string_view s) {
         ++p;
         read_digits(s, p, 9, m);
     }
-    long total = static_cast<long>(h) * 3600 + static_cast<long>(m) * 60;
+    long long total = static_cast<long long>(h) * 3600 + static_cast<long long>(m) * 60;
     if (neg) total = -total;
-    return static_cast<int>(std::clamp(total, -2000000000L, 2000000000L));
+    // Spans and steps past about 31 years mean nothing for an animation; the
+    // bound keeps every sum of the sequence (span plus step) inside an int.
+    return static_cast<int>(std::clamp(total, -kMaxSpan, kMaxSpan));
 }
 
 std::vector<std::string> filename_list() {
@@ -839,9 +865,9 @@ bool try_current(const char* cur, char* outfile, bool warn) {
 
 // One answer at the start-up prompt: true when it named an existing file.
 bool try_answer(const std::string& answer, char* outfile, bool warn) {
-    if (iprefix(answer, "cu"))
+    if (str_iprefix(answer, "cu"))
         FILE_set_current(answer.c_str() + 2, outfile);
-    else if (!answer.empty() && (answer[0] == '#' || iprefix(answer, "la")))
+    else if (!answer.empty() && (answer[0] == '#' || str_iprefix(answer, "la")))
         FILE_set_current(answer.c_str(), outfile);
     else
         FILE_set_file(answer.c_str(), outfile);
@@ -876,8 +902,11 @@ int select_file(const char* prompt, char* outfile, bool only) {
             char answer[80] = "";
             ZEM_prompts(prompt ? prompt : "Enter the filename: ", answer, 80);
             std::string a(answer);
-            if (iequal(a, "exit")) ZEM_exit(0);
-            if (iequal(a, "list")) {
+            // The prompt repeats on blank lines, so an empty answer means
+            // the input ended: no file was chosen (not standard input).
+            if (a.empty()) break;
+            if (str_iequal(a, "exit")) ZEM_exit(0);
+            if (str_iequal(a, "list")) {
                 FILE_list_file();
                 continue;
             }
@@ -897,7 +926,7 @@ int FILE_set_name(const char* name_in) {
         g_file.filename.clear();
         g_file.extracted.clear();
         std::string name = name_in ? name_in : "";
-        if (iequal(name, "none")) {
+        if (str_iequal(name, "none")) {
             use_template("", "", 0);
             return 0;
         }
@@ -947,12 +976,12 @@ int FILE_set_name(const char* name_in) {
                            path.c_str(), line.c_str());
                 continue;
             }
-            if (iequal(cl.name, name)) {
+            if (str_iequal(cl.name, name)) {
                 use_template(cl.tmpl, cl.htmpl, cl.min_size);
                 MESS_print(M_debug, "File name match for: %s\n", name.c_str());
                 return 1;
             }
-            if (iprefix(name, cl.name)) {
+            if (str_iprefix(name, cl.name)) {
                 use_template(cl.tmpl, cl.htmpl, cl.min_size);
                 if (std::size_t us = name.rfind('_'); us != std::string::npos)
                     g_file.ext = name.substr(us + 1, kExtMax);
@@ -991,26 +1020,14 @@ int FILE_get_name_conv(char* str) {
 }
 
 int FILE_save_name_conv() {
-    SavedConv& s = g_file.saved;
-    s.valid = true;
-    s.late_off = g_file.late_off;
-    s.conv = g_file.conv;
-    s.hconv = g_file.hconv;
-    s.filename = g_file.filename;
-    s.filename_type = g_file.filename_type;
-    s.extracted = g_file.extracted;
+    copy_conv(g_file, g_file.saved);
+    g_file.saved.valid = true;
     return 0;
 }
 
 int FILE_restore_name_conv() {
-    const SavedConv& s = g_file.saved;
-    if (!s.valid) return -1;
-    g_file.late_off = s.late_off;
-    g_file.conv = s.conv;
-    g_file.hconv = s.hconv;
-    g_file.filename = s.filename;
-    g_file.filename_type = s.filename_type;
-    g_file.extracted = s.extracted;
+    if (!g_file.saved.valid) return -1;
+    copy_conv(g_file.saved, g_file);
     return 0;
 }
 
@@ -1129,7 +1146,7 @@ int FILE_set_file(const char* req_in, char* out) {
                 FILE_set_ext_info(req.c_str() + cut);
                 req.resize(cut);
             }
-        } else if (!iprefix(req, "la") && !iprefix(req, "cu")) {
+        } else if (!str_iprefix(req, "la") && !str_iprefix(req, "cu")) {
             std::size_t hash = req.size() > 1 ? req.find('#', 1) : std::string::npos;
             if (hash != std::string::npos) {
                 read_abs_date(req, hash + 1, g_file.set);
@@ -1137,7 +1154,7 @@ int FILE_set_file(const char* req_in, char* out) {
             }
         }
         g_file.file_date = g_file.set;
-        if (iequal(req, "exit")) ZEM_exit(0);
+        if (str_iequal(req, "exit")) ZEM_exit(0);
 
         std::string result;
         int literal = 1;
@@ -1148,13 +1165,13 @@ int FILE_set_file(const char* req_in, char* out) {
             result = req;
         } else if (is_stdio(tmpl) && !tmpl.empty()) {
             result = "-";
-        } else if (req[0] == '#' || iprefix(req, "cu") || iprefix(req, "la")) {
+        } else if (req[0] == '#' || str_iprefix(req, "cu") || str_iprefix(req, "la")) {
             char name[FILE_NAME_LEN];
-            FILE_set_current(iprefix(req, "cu") ? req.c_str() + 2 : req.c_str(), name);
+            FILE_set_current(str_iprefix(req, "cu") ? req.c_str() + 2 : req.c_str(), name);
             result = name;
             literal = 0;
             MESS_print(M_mess, "Current filename: %s\n", name);
-        } else if (iequal(req, "none")) {
+        } else if (str_iequal(req, "none")) {
             result.clear();
         } else if (tmpl.empty() || (is_full(tmpl) && is_full(req)) || FILE_is_file(req.c_str())) {
             // No convention, both absolute, or a file that exists as given.
@@ -1207,7 +1224,7 @@ int FILE_set_current(const char* cur_in, char* filename) {
         }
         std::string name;
         if (pos < cur.size() && (cur[pos] == 'l' || cur[pos] == 'L')) {
-            pos += iprefix(cur.substr(pos), "la") ? 2 : 1;
+            pos += str_iprefix(cur.substr(pos), "la") ? 2 : 1;
             int steps = kLatestSteps;
             if (pos < cur.size() && cur[pos] == '#') {
                 ++pos;
@@ -1273,37 +1290,24 @@ int FILE_get_file_only(const char* prompt, char* outfile) {
 int FILE_list_file() {
     const std::string& tmpl = active_template();
     if (tmpl.empty() || is_stdio(tmpl)) return -1;
-    std::string glob;
-    for (std::size_t i = 0; i < tmpl.size();) {
-        char ch = tmpl[i];
-        if (ch != '%') {
-            if (ch == ' ')
-                glob += '_';
-            else if (ch != '{' && ch != '}')
-                glob += ch;
-            ++i;
-            continue;
-        }
-        Code code = parse_code(tmpl, i);
-        i = code.end;
+    std::string glob = render_template(tmpl, [](const Code& code, std::string& out) {
         switch (code.c) {
-            case '%': glob += '%'; break;
-            case 'Y': glob += "?[0-9]??"; break;
-            case 'y': case 'm': case 'd': case 'h': case 'n': glob += "[0-9]?"; break;
-            case 'b': glob += "?[a-z]?"; break;
-            case 'j': glob += "?[0-9]?"; break;
-            case 'e': glob += '*'; break;
-            case '{': glob += path_text(code.name.c_str(), false); break;
+            case 'Y': out += "?[0-9]??"; break;
+            case 'y': case 'm': case 'd': case 'h': case 'n': out += "[0-9]?"; break;
+            case 'b': out += "?[a-z]?"; break;
+            case 'j': out += "?[0-9]?"; break;
+            case 'e': out += '*'; break;
+            case '{': out += path_text(code.name.c_str(), false); break;
             default:
                 if (const char* res = path_resource(code.c))
-                    glob += path_text(res, true);
+                    out += path_text(res, true);
                 else if (std::isalpha(static_cast<unsigned char>(code.c)))
-                    glob += g_file.keys[static_cast<unsigned char>(code.c)].empty()
-                                ? std::string("*")
-                                : key_text(static_cast<unsigned char>(code.c), code.n, code.has_n);
+                    out += g_file.keys[static_cast<unsigned char>(code.c)].empty()
+                               ? std::string("*")
+                               : key_text(static_cast<unsigned char>(code.c), code.n, code.has_n);
                 break;
         }
-    }
+    });
     std::string cmd = "ls -x " + glob;
     MESS_print(M_debug, "SEARCH: %s\n", cmd.c_str());
     std::fflush(stdout);
@@ -1314,7 +1318,7 @@ int FILE_list_file() {
 int FILE_first(const Date* datim) {
     g_file.files = filename_list();
     if (!g_file.files.empty() &&
-        (iprefix(g_file.files[0], "la") || iprefix(g_file.files[0], "cu")))
+        (str_iprefix(g_file.files[0], "la") || str_iprefix(g_file.files[0], "cu")))
         g_file.files.clear();
     g_file.file_ind = 0;
     g_file.first_date = datim ? *datim : g_file.file_date;
@@ -1322,8 +1326,9 @@ int FILE_first(const Date* datim) {
     g_file.skip = FILE_get_skip();
     g_file.offset = FILE_get_offset();
     if (g_file.skip / g_file.offset >= 1) g_file.offset *= g_file.skip / g_file.offset;
-    if (g_file.num_hour < 0)
-        g_file.secs = g_file.offset * ((g_file.num_hour - g_file.offset + 1) / g_file.offset);
+    if (g_file.num_hour < 0)  // the first whole step at or before the span's start
+        g_file.secs = static_cast<int>(
+            g_file.offset * ((static_cast<long long>(g_file.num_hour) - g_file.offset + 1) / g_file.offset));
     else
         g_file.secs = 0;
     g_file.nsecs = g_file.secs;
@@ -1586,18 +1591,26 @@ int FILE_type(const char* name) {
         {"ZEMSFC", 11}, {"ZEMUPA", 12}, {"ZEMRAW", 5}, {"ZEMGRID", 6}, {"ZEMMETA", 8}, {"ZEMIMG", 9},
     };
     if (!name || !*name) return -1;
+    // Plain files only: a probe must not run a "|" command or read from
+    // standard input.
+    auto open_plain = [](const std::string& n) -> FILE* {
+        if (n.empty() || n[0] == '|' || is_stdio(n)) return nullptr;
+        char path[FILE_NAME_LEN];
+        FILE_add_user_path(n.c_str(), path);
+        return std::fopen(path, "r");
+    };
     std::string n = name;
-    FILE* fp = FILE_open(n.c_str(), "r");
-    if (!fp || fp == stdin) {
+    FILE* fp = open_plain(n);
+    if (!fp) {
         std::size_t dash = n.find('-');
         if (dash == std::string::npos || dash == 0) return -1;
         n.resize(dash);
-        fp = FILE_open(n.c_str(), "r");
-        if (!fp || fp == stdin) return -1;
+        fp = open_plain(n);
+        if (!fp) return -1;
     }
     char head[11] = "";
     std::size_t got = std::fread(head, 1, 10, fp);
-    FILE_close(fp);
+    std::fclose(fp);
     head[got] = '\0';
     for (const Kind& k : kKinds)
         if (std::strncmp(head, k.magic, std::strlen(k.magic)) == 0) return k.type;

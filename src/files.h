@@ -69,8 +69,12 @@ int FILE_reset_time();
 int FILE_set_date(const Date* datim, char* out_file);
 // Expands for `datim` + `offset` seconds; returns offset / FILE_get_offset().
 int FILE_set_date_off(const Date* datim, int offset, char* out_file);
-// Turns a user's file request into a file name of the convention.
-// Returns 0, or 1 when the result is a literal or standard-stream name.
+// Turns a user's file request into a file name of the convention: the
+// request's digits fill the date codes they stand under, so a date text such
+// as "2403051330" names that time's file (the template's leading path and
+// text are kept); a key is taken from the request only where it is spelled
+// there. Other requests are literal names. Returns 0, or 1 when the result
+// is a literal or standard-stream name.
 int FILE_set_file(const char* req, char* out);
 // Names the current (or latest, "la") file of the convention, with offsets
 // ("-3", "+1d", "la#20", "#202403051200"); `cur` null means "la". Returns
@@ -82,9 +86,9 @@ int FILE_get_date(Date* datim);
 // ---- Start-up selection and sequences ------------------------------------
 
 // Chooses the input file: positional names, then "current", then the latest
-// file in batch mode, else prompting (up to 4 times; exits with status 10
-// when nothing is found, 0 on "exit"). Returns 1 when the file exists, 0 when
-// a positional name does not.
+// file in batch mode, else prompting (up to 4 times, fewer when the input
+// ends; exits with status 10 when nothing is found, 0 on "exit"). Returns 1
+// when the file exists, 0 when a positional name does not.
 int FILE_get_file(const char* prompt, char* outfile);
 // The same without warnings, one prompt, returning 0 instead of exiting.
 int FILE_get_file_only(const char* prompt, char* outfile);
@@ -102,9 +106,11 @@ int FILE_prev_file(char* file);
 int FILE_get_num_file();
 // The span of the current sequence in seconds (negative: back in time).
 int FILE_get_num_hour();
-// The span requested by the num_hour resource in seconds (def_hours without).
+// The span requested by the num_hour resource in seconds (def_hours without),
+// bounded to +-1e9 s (about 31 years).
 int FILE_num_hour();
-// The step requested after the "," of num_hour in seconds (late_off without).
+// The step requested after the "," of num_hour in seconds (late_off without),
+// bounded like the span.
 int FILE_get_skip();
 int FILE_get_nsecs();
 int FILE_set_nsecs(int nsecs);
@@ -151,7 +157,10 @@ int FILE_make_dir(const char* path, int flag);
 // 0 do nothing (see the file_param resource).
 int FILE_overwrite(const char* name, int flag);
 // Package data kind from the first characters of the file: 11 ZEMSFC,
-// 12 ZEMUPA, 5 ZEMRAW, 6 ZEMGRID, 8 ZEMMETA, 9 ZEMIMG, else -1.
+// 12 ZEMUPA, 5 ZEMRAW, 6 ZEMGRID, 8 ZEMMETA, 9 ZEMIMG, else -1. Only plain
+// (home-expanded) files are read: never a "|" command or standard input.
+// A name that does not open is tried again without its text from the
+// first "-" on.
 int FILE_type(const char* name);
 // Back to the start-up state (convention, keys, hour setting,
 // sequence, saved copies).

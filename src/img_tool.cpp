@@ -33,9 +33,13 @@
 #include "gif.h"
 #include "gks_img.h"
 #include "gks_x11.h"
+#include "maptran.h"
 #include "mess.h"
+#include "plt_labl.h"
+#include "plt_tool.h"
 #include "png.h"
 #include "region.h"
+#include "string.h"
 #include "system.h"
 #include "tools.h"
 #include "xdump.h"
@@ -61,17 +65,11 @@ struct FileCloser {
 };
 using File = std::unique_ptr<FILE, FileCloser>;
 
-// Reads one header line (without its newline). Lines longer than kLineMax
-// are cut; nullopt when the input ends before a newline.
+// Reads one header line (without its newline), cut to kLineMax - 1
+// characters; nullopt at the end of the input.
 std::optional<std::string> read_line(FILE* f) {
     std::string s;
-    for (;;) {
-        const int c = std::fgetc(f);
-        if (c == EOF) return std::nullopt;
-        if (c == '\n') break;
-        if (s.size() < kLineMax - 1) s.push_back(static_cast<char>(c));
-    }
-    if (!s.empty() && s.back() == '\r') s.pop_back();
+    if (!read_text_line(f, s, kLineMax - 1)) return std::nullopt;
     return s;
 }
 
@@ -208,26 +206,18 @@ std::optional<std::string> make_token(const Domain& d) {
     }
 }
 
-// The domain as a domain string (the form DOM_print shows), for version 4
-// headers of projections without a version 3 token.
+// The domain as a domain string (the form DOM_print shows, without its
+// line feed), for version 4 headers of projections without a version 3
+// token; nullopt for a code that has no name to decode it by.
 std::optional<std::string> domain_string(const Domain& d) {
-    const char* name = DOM_proj_name(d.proj);
-    if (!name) return std::nullopt;
-    std::string s(name);
-    char buf[200];
-    if (d.ellipse) s += ":e";
-    const float fields[5] = {d.plat, d.plon, d.param[0], d.param[1], d.param[2]};
-    for (float f : fields) {
-        if (is_missing(f)) {
-            s += ":";
-        } else {
-            std::snprintf(buf, sizeof(buf), ":%3.3f", f);
-            s += buf;
-        }
-    }
-    std::snprintf(buf, sizeof(buf), ",%3.3f,%3.3f,%d,%d,%4.4f,%4.4f", d.clat, d.clon, d.nx, d.ny,
-                  d.dx, d.dy);
-    return s + buf;
+    if (!DOM_proj_name(d.proj)) return std::nullopt;
+    const int len = DOM_sprint(&d, nullptr, 0);
+    if (len <= 0) return std::nullopt;
+    std::string s(static_cast<std::size_t>(len) + 1, '\0');
+    DOM_sprint(&d, s.data(), len + 1);
+    s.resize(static_cast<std::size_t>(len));
+    while (!s.empty() && s.back() == '\n') s.pop_back();
+    return s;
 }
 
 // ---- pixel data ------------------------------------------------------------
@@ -282,6 +272,17 @@ void inflate_data(FILE* f, std::uint8_t* out, std::size_t expected) {
     if (got < expected)
         MESS_print(M_warn, "IMG_read_zem: Compressed data end early: %zu of %zu bytes\n", got,
                    expected);
+}
+
+// Reads and drops `n` bytes; false when the input ends first.
+bool skip_input(FILE* f, std::size_t n) {
+    char buf[1024];
+    while (n > 0) {
+        const std::size_t k = std::min(n, sizeof(buf));
+        if (std::fread(buf, 1, k, f) != k) return false;
+        n -= k;
+    }
+    return true;
 }
 
 // Opens the separate data file: as given, else beside the header file.
@@ -353,13 +354,17 @@ int read_zem(const char* filename, IMG_report* image, bool& inited) {
                    image->height, filename);
         return -1;
     }
-    if (skip_v && std::fseek(f.get(), 1024, SEEK_CUR) != 0) return -1;
-    if (skip_c) {
+    // Skip blocks: "V" 1024 bytes; "C" 2 bytes, a 2-byte count n (its second
+    // byte), 2n bytes. Read rather than sought, so pipes work and a short
+    // file is caught here.
+    bool skipped = !skip_v || skip_input(f.get(), 1024);
+    if (skipped && skip_c) {
         unsigned char hdr[4];
-        if (std::fread(hdr, 1, 4, f.get()) != 4 || std::fseek(f.get(), 2L * hdr[3], SEEK_CUR) != 0) {
-            MESS_print(M_warn, "IMG_read_zem: Truncated header: %s\n", filename);
-            return -1;
-        }
+        skipped = std::fread(hdr, 1, 4, f.get()) == 4 && skip_input(f.get(), 2u * hdr[3]);
+    }
+    if (!skipped) {
+        MESS_print(M_warn, "IMG_read_zem: Truncated header: %s\n", filename);
+        return -1;
     }
     File data_file;
     FILE* src = f.get();
@@ -486,7 +491,10 @@ int write_zem(const char* filename, IMG_report* image, int type) {
         if ((type & 2) == 0) token = make_token(d);
         if (!token) domstr = domain_string(d);
     }
-    const bool plain8 = image->depth == 8 && image->bits_pixel <= 8 && image->num_colors < 1;
+    // Rows go out `width` bytes long, as the header says: an 8-bit image
+    // with padded rows is packed like the deeper layouts.
+    const bool plain8 = image->depth == 8 && image->bits_pixel <= 8 && image->num_colors < 1 &&
+                        image->bytes_line == image->width;
     std::vector<std::uint8_t> converted;
     if (!plain8) {
         if (row_bytes_needed(*image) == 0 ||
@@ -552,6 +560,29 @@ std::optional<std::string> leading_bytes(const char* filename) {
         return rest;
     }
     return std::string(b, n);
+}
+
+// A window dump carries the plot's labels and, when the map panel fills
+// the window (view offset at most 0.7), the active map domain stretched to
+// the picture's size.
+void describe_dump(IMG_report* image) {
+    if (PLT_get_view_offset() <= 0.7f) {
+        Domain d;
+        MAP_get_domain(&d);
+        if (d.nx != image->width) {
+            if (d.nx > 1 && d.ny > 1 && image->width > 1 && image->height > 1 &&
+                !is_missing(d.dx) && !is_missing(d.dy)) {
+                d.dx *= static_cast<float>(d.nx - 1) / static_cast<float>(image->width - 1);
+                d.dy *= static_cast<float>(d.ny - 1) / static_cast<float>(image->height - 1);
+            }
+            d.nx = image->width;
+            d.ny = image->height;
+        }
+        image->domain = d;
+    }
+    std::snprintf(image->info, sizeof(image->info), "%s [%s]", PLT_get_label(0, 0),
+                  PLT_get_label(5, 0));
+    std::snprintf(image->datim, sizeof(image->datim), "%s", PLT_get_label(2, 0));
 }
 
 int query(const std::string& lead) {
@@ -706,11 +737,13 @@ int IMG_set_read_wait(float secs) {
 
 int IMG_dump(const char* filename) {
     IMG_report image;
+    IMG_init(&image);
     if (!gget_image(&image)) {
         IMG_free(&image);
         return 0;
     }
-    int ok = IMG_write(filename, &image, 0);
+    describe_dump(&image);
+    const int ok = IMG_write(filename, &image, 0);
     IMG_free(&image);
     return ok;
 }

@@ -44,8 +44,11 @@ int IMG_write(const char* filename, IMG_report* image, int type);
 // Pause between reads while inflating a compressed file that is still being
 // written (default 1 second, ten pauses at most). Returns 0.
 int IMG_set_read_wait(float secs);
-// Writes the image of the current window frame as ZEMIMG. Not built yet:
-// prints so and returns 0.
+// Writes the image of the current window frame as an uncompressed ZEMIMG
+// file: description "<upper-left label> [<lower-right label>]", date label
+// the upper-right label, and the active map domain (sized to the picture)
+// when the view offset is at most 0.7. 1, or 0 when there is no picture or
+// the write fails.
 int IMG_dump(const char* filename);
 
 #endif

@@ -619,7 +619,8 @@ int MAP_proj_coord(float p1, float p2) {
         g_map.dom.param[0] = p1;
         g_map.dom.param[1] = p2;
         g_map.tlat1 = p1;
-        g_map.tlat2 = p2;
+        // As for a domain: a lone first standard latitude makes a tangent cone.
+        g_map.tlat2 = is_missing(p2) ? p1 : p2;
     }
     reset_lazy();
     return 0;

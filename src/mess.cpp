@@ -14,6 +14,7 @@
 
 #include "date.h"
 #include "flag.h"
+#include "string.h"
 #include "system.h"
 
 namespace {
@@ -66,19 +67,6 @@ M_type fill_below(M_type mask) {
     return mask | (top - 1);
 }
 
-bool iequal_prefix(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(text[i])) !=
-            std::tolower(static_cast<unsigned char>(prefix[i])))
-            return false;
-    return true;
-}
-
-bool iequal(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && iequal_prefix(a, b);
-}
-
 // Mask of a level word such as "warn", "out2", "debugd" or "de"; 0 when the
 // word is none of them. A last letter a-d selects one sub-level unless it
 // belongs to the word itself (as the "a" of a shortened "wa").
@@ -89,14 +77,14 @@ M_type level_mask(std::string_view w) {
         int sub = -1;
         if (!w.empty()) {
             char last = static_cast<char>(std::tolower(static_cast<unsigned char>(w.back())));
-            bool is_prefix = w.size() <= full.size() && iequal_prefix(full, w);
+            bool is_prefix = w.size() <= full.size() && str_iprefix(full, w);
             if (last >= 'a' && last <= 'd' && !is_prefix) {
                 sub = last - 'a';
                 body = w.substr(0, w.size() - 1);
             }
         }
         if (body.size() < lw.min || body.size() > full.size()) continue;
-        if (!iequal_prefix(full, body)) continue;
+        if (!str_iprefix(full, body)) continue;
         return sub < 0 ? lw.mask : (lw.mask & kSubLevels[sub]);
     }
     return 0;
@@ -110,31 +98,34 @@ void open_log(const std::string& name, const char* mode) {
 
 // One item of the message resource.
 void apply_item(std::string_view item) {
+    // Blanks around an item (as in "warn, +debugd") are no part of it.
+    while (!item.empty() && std::isspace(static_cast<unsigned char>(item.front()))) item.remove_prefix(1);
+    while (!item.empty() && std::isspace(static_cast<unsigned char>(item.back()))) item.remove_suffix(1);
     if (item.empty()) return;
     auto name_from = [&](std::size_t pos) {
         return pos < item.size() ? std::string(item.substr(pos)) : std::string();
     };
-    if (iequal_prefix(item, "@fi")) {
+    if (str_iprefix(item, "@fi")) {
         open_log(name_from(4), "a");
         g_mess.out = MESS_OUT_STAMPED;
-    } else if (iequal_prefix(item, "+fi")) {
+    } else if (str_iprefix(item, "+fi")) {
         open_log(name_from(4), "a");
         g_mess.out = MESS_OUT_SCREEN;
-    } else if (iequal_prefix(item, "-fi")) {
+    } else if (str_iprefix(item, "-fi")) {
         open_log(name_from(4), "w");
         g_mess.out = MESS_OUT_SCREEN;
-    } else if (iequal_prefix(item, "dfi")) {
+    } else if (str_iprefix(item, "dfi")) {
         g_mess.pfile.reset();
         g_mess.filename = name_from(4);
         g_mess.out = MESS_OUT_PER_MESSAGE;
-    } else if (iequal_prefix(item, "fi")) {
+    } else if (str_iprefix(item, "fi")) {
         open_log(name_from(3), "a");
         g_mess.out = MESS_OUT_LOG_ONLY;
-    } else if (iequal(item, "nopage")) {
+    } else if (str_iequal(item, "nopage")) {
         g_mess.page = 0;
-    } else if (iequal(item, "page")) {
+    } else if (str_iequal(item, "page")) {
         g_mess.page = 2;
-    } else if (iequal_prefix(item, "line")) {
+    } else if (str_iprefix(item, "line")) {
         int n = 0;
         if (item.size() > 5) n = std::atoi(std::string(item.substr(5)).c_str());
         g_mess.max_lines = n < 1 ? kDefaultLines : n;

@@ -47,8 +47,8 @@ int MESS_vprint(M_type mess, const char* format, va_list args);
 // codes above 15 are ignored once the level was set explicitly. Returns 0.
 int MESS_set(int code, M_type mask);
 // Applies a "message" resource value (comma-separated level words, log file
-// items, "page", "nopage", "line=N"). Counts as an explicit setting. Returns 0,
-// -1 for a null string.
+// items, "page", "nopage", "line=N"; blanks around an item are ignored).
+// Counts as an explicit setting. Returns 0, -1 for a null string.
 int MESS_set_str(const char* str);
 M_type MESS_get();
 // 1 when the current level shares a bit with `mask`.

@@ -25,7 +25,12 @@ int MQ_open(int num)
 {
     // Queue id 0 is a real queue on Linux (the first one of an IPC
     // namespace), so every failure is reported as -1, like a missing queue.
-    int id = ::msgget(static_cast<key_t>(g_mq.offset + num), 0);
+    // The key 0 is IPC_PRIVATE, for which msgget always makes a new queue:
+    // no window can listen there, and a look-up must never create one.
+    const key_t key = static_cast<key_t>(g_mq.offset + num);
+    if (key == IPC_PRIVATE)
+        return -1;
+    int id = ::msgget(key, 0);
     return id >= 0 ? id : -1;
 }
 

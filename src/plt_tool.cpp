@@ -456,22 +456,34 @@ int PLT_plot_zoom(char* event, float x, float y)
             MAP_untran(0.5f * (x + g_plt.xp), 0.5f * (y + g_plt.yp), &lat, &lon);
             dom.clat = lat;
             dom.clon = lon;
-            float d = std::max(w / (dom.nx - 1), h / (dom.ny - 1));
+            // A domain without a grid size counts as one step across.
+            const float sx = dom.nx > 1 ? static_cast<float>(dom.nx - 1) : 1.0f;
+            const float sy = dom.ny > 1 ? static_cast<float>(dom.ny - 1) : 1.0f;
+            float d = std::max(w / sx, h / sy);
             dom.dx = d;
             dom.dy = d;
             DOM_set_base_prior(h);
         } else {
-            float x0 = std::min(x, g_plt.xp), y0 = std::min(y, g_plt.yp);
-            float x1 = std::max(x, g_plt.xp), y1 = std::max(y, g_plt.yp);
-            float la0 = x0, lo0 = y0, la1 = x1, lo1 = y1;
-            if (proj != 23) {
+            // Image and diagram domains: the lower-left corner and the size
+            // of the box in the domain's own coordinates (converted
+            // latitude-like values follow y, longitude-like values x); the
+            // polar diagram keeps plot coordinates.
+            const float x0 = std::min(x, g_plt.xp), y0 = std::min(y, g_plt.yp);
+            const float x1 = std::max(x, g_plt.xp), y1 = std::max(y, g_plt.yp);
+            if (proj == DOM_POLAR) {
+                dom.clat = x0;
+                dom.clon = y0;
+                dom.dx = w;
+                dom.dy = h;
+            } else {
+                float la0 = kMissingF, lo0 = kMissingF, la1 = kMissingF, lo1 = kMissingF;
                 MAP_untran(x0, y0, &la0, &lo0);
                 MAP_untran(x1, y1, &la1, &lo1);
+                dom.clat = la0;
+                dom.clon = lo0;
+                dom.dx = proj == DOM_SKEWT ? w : lo1 - lo0;
+                dom.dy = la1 - la0;
             }
-            dom.clat = la0;
-            dom.clon = lo0;
-            dom.dx = proj == 40 ? w : la1 - la0;
-            dom.dy = lo1 - lo0;
         }
         g_plt.zoom++;
         MESS_print(0x200, "New domain: ");

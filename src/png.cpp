@@ -76,8 +76,11 @@ struct PngHeader {
 };
 
 // Reads the header and sets up the transformations: 16-bit samples become
-// 8-bit, grey below 8 bits is scaled to 8-bit grey, 2-bit palettes are
-// unpacked to a byte per pixel, grey with alpha becomes RGBA.
+// 8-bit, grey below 8 bits is scaled to 8-bit grey, palettes of 1, 2 and 4
+// bits are unpacked to one index byte per pixel, grey with alpha becomes
+// RGBA. Unpacking keeps the packed pixel order (leftmost pixel in the high
+// bits) out of the rest of the system, whose 1-bit layouts count bits from
+// the low end.
 bool safe_read_header(png_structp png, png_infop info, FILE* f, PngHeader* h) {
     if (setjmp(png_jmpbuf(png))) return false;
     png_init_io(png, f);
@@ -88,7 +91,7 @@ bool safe_read_header(png_structp png, png_infop info, FILE* f, PngHeader* h) {
                  &h->compression, &h->filter);
     if (h->bit_depth == 16) png_set_strip_16(png);
     if (h->color_type == PNG_COLOR_TYPE_GRAY && h->bit_depth < 8) png_set_expand_gray_1_2_4_to_8(png);
-    if (h->color_type == PNG_COLOR_TYPE_PALETTE && h->bit_depth == 2) png_set_packing(png);
+    if (h->color_type == PNG_COLOR_TYPE_PALETTE && h->bit_depth < 8) png_set_packing(png);
     if (h->color_type == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(png);
     h->passes = png_set_interlace_handling(png);
     png_read_update_info(png, info);

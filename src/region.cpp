@@ -19,6 +19,7 @@
 #include "flag.h"
 #include "mess.h"
 #include "resrc.h"
+#include "string.h"
 #include "system.h"
 #include "tools.h"
 
@@ -152,21 +153,6 @@ struct RegionState {
 
 RegionState g_reg;
 
-bool iequals(const char* a, const char* b) {
-    for (; *a && *b; ++a, ++b)
-        if (std::tolower(static_cast<unsigned char>(*a)) != std::tolower(static_cast<unsigned char>(*b)))
-            return false;
-    return *a == *b;
-}
-
-bool istarts(const char* s, const char* prefix) {
-    for (; *prefix; ++s, ++prefix)
-        if (*s == '\0' ||
-            std::tolower(static_cast<unsigned char>(*s)) != std::tolower(static_cast<unsigned char>(*prefix)))
-            return false;
-    return true;
-}
-
 // Split at `delim`, keeping empty fields between delimiters and dropping
 // trailing empty ones.
 std::vector<std::string> split(const std::string& s, char delim) {
@@ -212,24 +198,13 @@ std::string data_path(const char* name) {
     return out.data();
 }
 
-FileHandle open_data(const char* name, std::string& full) {
-    full = data_path(name);
-    return FileHandle(FILE_open(full.c_str(), "r"), FILE_close);
-}
-
-// Read one line; only the first kLineMax characters are kept and the rest of
-// a longer line is skipped, so a long line never turns into several.
-bool read_line(std::FILE* fp, std::string& line) {
-    line.clear();
-    int c;
-    bool any = false;
-    while ((c = std::fgetc(fp)) != EOF) {
-        any = true;
-        if (c == '\n') break;
-        if (line.size() < kLineMax) line.push_back(static_cast<char>(c));
-    }
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    return any;
+// Open a region file along "file_path"; a file that is not there is only a
+// debug message, since the built-in regions stand in for it.
+FileHandle open_region_file(const char* name) {
+    const std::string full = data_path(name);
+    FileHandle fp(FILE_open(full.c_str(), "r"), FILE_close);
+    if (!fp) MESS_print(M_debug, "Unable to open region file: %s\n", full.c_str());
+    return fp;
 }
 
 // Whitespace-separated words of a line, each cut to kFieldMax characters.
@@ -268,7 +243,7 @@ bool decode_proj(const std::string& field, Domain* d) {
     }
     d->proj = code;
     std::size_t i = 1;
-    if (i < parts.size() && iequals(parts[i].c_str(), "e")) {
+    if (i < parts.size() && str_iequal(parts[i], "e")) {
         d->ellipse = 1;
         ++i;
     } else if (parts.size() == 2) {
@@ -288,7 +263,7 @@ bool decode_proj(const std::string& field, Domain* d) {
 
 // "id:" [file ":"] identifier: the centre from the place database.
 bool decode_location(const std::string& field, Domain* d) {
-    if (!istarts(field.c_str(), "id:")) return false;
+    if (!str_iprefix(field, "id:")) return false;
     const std::string rest = field.substr(3);
     const std::size_t colon = rest.find(':');
     std::string file, id = rest;
@@ -307,7 +282,7 @@ bool decode_location(const std::string& field, Domain* d) {
 // A region field: a name in "zem.reg" or built in, "fi:file" (the file's
 // first region), "file:abbr", or "file:" (load that file's menu).
 bool decode_region(const std::string& field, Domain* d) {
-    if (istarts(field.c_str(), "id:")) return false;
+    if (str_iprefix(field, "id:")) return false;
     if (g_reg.nesting >= kMaxNesting) {
         MESS_print(M_warn, "DOM_decode: Region definitions nest too deeply: %s\n", field.c_str());
         d->proj = -1;
@@ -316,7 +291,7 @@ bool decode_region(const std::string& field, Domain* d) {
     char out[DOM_FIELD_SIZE] = {0};
     std::string file = kRegionFile, abbr = field;
     bool first = false;
-    if (istarts(field.c_str(), "fi:")) {
+    if (str_iprefix(field, "fi:")) {
         file = field.substr(3);
         first = true;
     } else if (const std::size_t colon = field.find(':'); colon != std::string::npos) {
@@ -396,14 +371,14 @@ int set_params(const std::vector<std::string>& fields, Domain* d, const int* cod
     for (int i = 0; i < 8 && codes_in[i] != DOM_F_END; ++i) codes.push_back(codes_in[i]);
     // Wherever clat and clon stand, one "id:" location field may stand instead.
     for (std::size_t i = 0; i < codes.size(); ++i) {
-        if (codes[i] == DOM_F_CLAT && i < fields.size() && istarts(fields[i].c_str(), "id:")) {
+        if (codes[i] == DOM_F_CLAT && i < fields.size() && str_iprefix(fields[i], "id:")) {
             codes[i] = DOM_F_LOC;
             if (i + 1 < codes.size() && codes[i + 1] == DOM_F_CLON) codes.erase(codes.begin() + static_cast<long>(i) + 1);
         }
     }
     if (codes.size() != fields.size()) return -1;
     DOM_init(d);
-    if (!fields.empty() && (iequals(fields[0].c_str(), "miss") || iequals(fields[0].c_str(), "none")))
+    if (!fields.empty() && (str_iequal(fields[0], "miss") || str_iequal(fields[0], "none")))
         return 0;
     for (std::size_t i = 0; i < codes.size(); ++i) {
         const char* f = fields[i].c_str();
@@ -428,12 +403,12 @@ int set_params(const std::vector<std::string>& fields, Domain* d, const int* cod
 
 int decode(const char* str, Domain* domain) {
     DOM_init(domain);
-    if (str == nullptr || *str == '\0' || iequals(str, "miss")) return kMissing;
+    if (str == nullptr || *str == '\0' || str_iequal(str, "miss")) return kMissing;
     const std::vector<std::string> fields = split(str, ',');
     MESS_print(M_debug, "******** PARSING DOMAIN: %d %s\n", static_cast<int>(fields.size()), str);
 
     int result = -1;
-    if (!fields.empty() && iequals(fields[0].c_str(), "size")) {
+    if (!fields.empty() && str_iequal(fields[0], "size")) {
         constexpr int size_codes[8] = {DOM_F_PROJ, DOM_F_NX, DOM_F_NY, 0, 0, 0, 0, 0};
         const int r = set_params(fields, domain, size_codes);
         if (r == 0) {
@@ -539,7 +514,7 @@ int DOM_set_params(int count, char** fields, Domain* domain, int c1, int c2, int
 int DOM_proj_str(const char* name) {
     if (name == nullptr) return -1;
     for (const ProjName& p : kProjNames) {
-        if (p.whole ? iequals(name, p.prefix) : istarts(name, p.prefix)) return p.code;
+        if (p.whole ? str_iequal(name, p.prefix) : str_iprefix(name, p.prefix)) return p.code;
     }
     return -1;
 }
@@ -558,7 +533,7 @@ int DOM_get_def_region(const char* name, Domain* domain) {
     domain->dx = domain->dy = 1.2f;
     if (name == nullptr) return 0;
     for (const BuiltinRegion& r : kBuiltins) {
-        if (iequals(name, r.name)) {
+        if (str_iequal(name, r.name)) {
             domain->clat = r.clat;
             domain->clon = r.clon;
             domain->plon = r.clon;
@@ -566,7 +541,7 @@ int DOM_get_def_region(const char* name, Domain* domain) {
             return 1;
         }
     }
-    if (iequals(name, "var")) {
+    if (str_iequal(name, "var")) {
         domain->clat = ZEM_promptf("Enter the central latitude: ");
         domain->clon = ZEM_promptf("Enter the central longitude: ");
         domain->plon = domain->clon;
@@ -578,14 +553,10 @@ int DOM_get_def_region(const char* name, Domain* domain) {
 int DOM_search_file(const char* file, const char* abbr, char* out) {
     if (file == nullptr || out == nullptr) return 0;
     try {
-        std::string full;
-        FileHandle fp = open_data(file, full);
-        if (!fp) {
-            MESS_print(M_debug, "Unable to open region file: %s\n", full.c_str());
-            return 0;
-        }
+        FileHandle fp = open_region_file(file);
+        if (!fp) return 0;
         std::string line;
-        while (read_line(fp.get(), line)) {
+        while (read_text_line(fp.get(), line, kLineMax)) {
             if (!line.empty() && line[0] == '#') continue;
             const std::vector<std::string> w = words(line);
             if (w.empty()) continue;  // blank lines are layout, not an end
@@ -594,7 +565,7 @@ int DOM_search_file(const char* file, const char* abbr, char* out) {
                 return 1;
             }
             if (w.size() < 4) continue;  // not a region line
-            if (abbr == nullptr || iequals(w[0].c_str(), abbr)) {
+            if (abbr == nullptr || str_iequal(w[0], abbr)) {
                 copy_field(w[3], out);
                 return 1;
             }
@@ -608,19 +579,15 @@ int DOM_search_file(const char* file, const char* abbr, char* out) {
 int DOM_read_menu(const char* file) {
     if (file == nullptr) return 0;
     try {
-        std::string full;
-        FileHandle fp = open_data(file, full);
-        if (!fp) {
-            MESS_print(M_debug, "Unable to open region file: %s\n", full.c_str());
-            return 0;
-        }
+        FileHandle fp = open_region_file(file);
+        if (!fp) return 0;
         for (int i = 1; i < DOM_MENU_SIZE; ++i) {
             g_reg.text[i] = MenuEntry{};
             g_reg.menu[i] = MENU_item{nullptr, nullptr, 0, {0, 0}};
         }
         int n = 1;
         std::string line;
-        while (n < DOM_MENU_SIZE && read_line(fp.get(), line)) {
+        while (n < DOM_MENU_SIZE && read_text_line(fp.get(), line, kLineMax)) {
             if (!line.empty() && line[0] == '#') continue;
             const std::vector<std::string> w = words(line);
             int flag = 0;
@@ -748,15 +715,11 @@ int DOM_get_loc_prior() { return g_reg.loc_prior; }
 int DOM_print_file(const char* file) {
     if (file == nullptr) return 0;
     try {
-        std::string full;
-        FileHandle fp = open_data(file, full);
-        if (!fp) {
-            MESS_print(M_debug, "Unable to open region file: %s\n", full.c_str());
-            return 0;
-        }
+        FileHandle fp = open_region_file(file);
+        if (!fp) return 0;
         MESS_print(M_print, " Abbr    Description\n");
         std::string line;
-        while (read_line(fp.get(), line)) {
+        while (read_text_line(fp.get(), line, kLineMax)) {
             if (!line.empty() && line[0] == '#') continue;
             const std::vector<std::string> w = words(line);
             if (w.size() < 2) continue;

@@ -181,16 +181,14 @@ Entry* find_entry(const char* name)
 
 bool is_letter(char c) { return std::isalpha(static_cast<unsigned char>(c)) != 0; }
 
-// Whether the argument after an option can be its value: anything but
-// another option. "-" followed by a non-letter (a negative number, "-" for
-// standard input) is a value; "--" followed by anything is not.
+// Whether the argument after an option can be its value: anything that
+// does not begin with "-" and a letter. So a negative number, "-" (standard
+// input) and even "--" or "--x" are values; "-x" is the next option.
 bool can_be_value(const char* next)
 {
     if (!next)
         return false;
-    if (next[0] != '-')
-        return true;
-    return !is_letter(next[1]) && next[1] != '-';
+    return next[0] != '-' || !is_letter(next[1]);
 }
 
 struct Option {
@@ -820,7 +818,10 @@ int RES_conv_data(const char* data, void* out, DEF_convert cvt)
         return 1;
     case CV_device: {
         RES_set_device(data);
-        if (const char* comma = std::strchr(data, ','))
+        // A name only when a second field is left once trailing commas are
+        // dropped (the field splitting of parse_string): "p," names nothing.
+        const char* comma = std::strchr(data, ',');
+        if (comma && comma[std::strspn(comma, ",")] != '\0')
             *static_cast<const char**>(out) = comma + 1;
         return 1;
     }

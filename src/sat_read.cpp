@@ -310,8 +310,8 @@ struct PngReadHandle {
 };
 
 // Decodes the PNG stream in `stream` into the esiz x lsiz pixel buffer.
-// Rows or columns beyond the PNG's extent stay 0; PNG rows and columns past
-// the directory's sizes are ignored. False (with a message) on a bad stream.
+// Rows or columns beyond the PNG's extent stay 0; a PNG larger than the
+// directory's sizes is refused. False (with a message) on a bad stream.
 bool decode_png(const MC_area_dir& d, ByteView stream, std::uint8_t* out) {
     PngJob job{};
     job.src = stream.data();
@@ -325,10 +325,14 @@ bool decode_png(const MC_area_dir& d, ByteView stream, std::uint8_t* out) {
         MESS_print(M_warn, "SAT_read_AREA: Bad PNG data block: %s\n", job.err);
         return false;
     }
-    if (job.width != d.esiz || job.height != d.lsiz)
+    if (job.width != d.esiz || job.height != d.lsiz) {
         MESS_print(M_warn, "SAT_read_AREA: PNG data block is %ux%u, directory says %ux%u\n",
                    static_cast<unsigned>(job.width), static_cast<unsigned>(job.height),
                    static_cast<unsigned>(d.esiz), static_cast<unsigned>(d.lsiz));
+        // A smaller block leaves black margins; a larger one is damage, and
+        // its claimed size must not decide how much memory is taken.
+        if (job.width > d.esiz || job.height > d.lsiz) return false;
+    }
     auto size = checked_area(static_cast<long long>(job.rowbytes), job.height);
     if (!size || job.rowbytes < job.width) {
         MESS_print(M_warn, "SAT_read_AREA: PNG data block too large\n");
@@ -383,10 +387,17 @@ bool read_pixels_plain(const MC_area_dir& d, std::uint8_t* out) {
     const std::size_t line_bytes = static_cast<std::size_t>(d.yzprefix) +
                                    static_cast<std::size_t>(d.esiz) * d.zsiz;
     const std::size_t need = line_bytes * d.lsiz;
-    const std::vector<std::uint8_t> block = read_block(need);
+    std::vector<std::uint8_t> block = read_block(need);
     if (auto at = find_png(block)) {
-        if (decode_png(d, ByteView(block).subspan(*at), out)) return true;
-        if (block.size() < need) return false;
+        // The PNG stream of a small or noisy picture may be longer than its
+        // raw pixels would be: take the rest of the input too. The signature
+        // is eight bytes no raw picture is expected to start with, so a
+        // stream that does not decode is damage, not pixels.
+        if (block.size() == need) {
+            const std::vector<std::uint8_t> tail = read_block(SIZE_MAX - need);
+            block.insert(block.end(), tail.begin(), tail.end());
+        }
+        return decode_png(d, ByteView(block).subspan(*at), out);
     }
     if (block.size() < need) {
         MESS_print(M_warn, "SAT_read_AREA: Image data truncated: %zu of %zu bytes\n",
@@ -677,8 +688,49 @@ int read_file_area(const char* filename, IMG_report* image) {
     return 1;
 }
 
-// Common tail of the non-AREA formats: prints, labels and the domain.
-void finish_other(IMG_report* image) {
+// Readers of the non-AREA formats behind one signature: true when the
+// record was filled.
+bool read_awip(const char* f, IMG_report* im) { return SAT_read_AWIP(f, im) == 0; }
+bool read_unisys(const char* f, IMG_report* im) { return SAT_read_Unisys(f, im) == 0; }
+bool read_package(const char* f, IMG_report* im) { return IMG_read_zem(f, im, 0) == 1; }
+bool read_tiff(const char* f, IMG_report* im) { return SAT_read_TIFF(f, im) == 0; }
+bool read_lrit(const char* f, IMG_report* im) { return SAT_read_LRIT(f, im) == 0; }
+
+// How each non-AREA format is read and what it leaves in the run-wide state.
+struct OtherFormat {
+    int code;
+    bool (*read)(const char*, IMG_report*);
+    bool announce_first;  // "Reading image file" before reading; else
+                          // "Processing image file" once it is read
+    bool relabel;         // rebuild datim from a known date
+    int imager_source;    // 0: the formats that leave imager_source alone
+};
+constexpr std::array<OtherFormat, 6> kOtherFormats = {{
+    {kFormatAwip, read_awip, true, false, kFormatAwip},
+    {kFormatAwipZ, read_awip, true, false, kFormatAwip},
+    {kFormatUnisys, read_unisys, true, false, kFormatUnisys},
+    {kFormatImg, read_package, true, true, 0},
+    {kFormatTiff, read_tiff, false, true, 0},
+    {kFormatLrit, read_lrit, false, true, 0},
+}};
+
+// Every non-AREA format: satellite remapping off, read, then the common
+// prints, labels and domain print.
+int read_file_other(const OtherFormat& f, const char* filename, IMG_report* image) {
+    g_sat.tran_sat = 0;
+    if (f.announce_first) MESS_print(M_mess, "Reading image file: %s\n", filename);
+    if (!f.read(filename, image)) return 0;
+    if (!f.announce_first) MESS_print(M_mess, "Processing image file: %s\n", filename);
+    if (f.imager_source != 0) {
+        g_sat.imager_source = f.imager_source;
+        g_sat.imager_type = image->type;
+    }
+    // A Unisys image in satellite scan coordinates is navigated like AREA.
+    if (f.code == kFormatUnisys && image->domain.proj == 9) {
+        g_sat.tran_sat = 1;
+        GVAR_calc_domain(image);
+    }
+    if (f.relabel && !is_missing(image->date.year)) DATE_make_label(&image->date, image->datim);
     image->byte_order = 1;
     MESS_print(M_out2, "Date: %s\n", image->datim);
     MESS_print(M_out2, "Info: %s\n", image->info);
@@ -686,55 +738,15 @@ void finish_other(IMG_report* image) {
     PLT_label_up_right(image->datim);
     MESS_print(M_out2, "Image domain: ");
     DOM_print(M_out2, &image->domain);
+    return 1;
 }
 
 int read_file_dispatch(const char* filename, IMG_report* image) {
     const int format = FLAG_get(14);
-    switch (format) {
-        case kFormatArea:
-            return read_file_area(filename, image);
-        case kFormatAwip:
-        case kFormatAwipZ:
-            g_sat.tran_sat = 0;
-            MESS_print(M_mess, "Reading image file: %s\n", filename);
-            if (SAT_read_AWIP(filename, image) != 0) return 0;
-            g_sat.imager_source = kFormatAwip;
-            g_sat.imager_type = image->type;
-            finish_other(image);
-            return 1;
-        case kFormatUnisys:
-            g_sat.tran_sat = 0;
-            MESS_print(M_mess, "Reading image file: %s\n", filename);
-            if (SAT_read_Unisys(filename, image) != 0) return 0;
-            g_sat.imager_source = kFormatUnisys;
-            g_sat.imager_type = image->type;
-            if (image->domain.proj == 9) {
-                g_sat.tran_sat = 1;
-                GVAR_calc_domain(image);
-            }
-            finish_other(image);
-            return 1;
-        case kFormatImg:
-            g_sat.tran_sat = 0;
-            MESS_print(M_mess, "Reading image file: %s\n", filename);
-            if (IMG_read_zem(filename, image, 0) != 1) return 0;
-            if (!is_missing(image->date.year)) DATE_make_label(&image->date, image->datim);
-            finish_other(image);
-            return 1;
-        case kFormatTiff:
-        case kFormatLrit: {
-            g_sat.tran_sat = 0;
-            const int rc = format == kFormatTiff ? SAT_read_TIFF(filename, image)
-                                                 : SAT_read_LRIT(filename, image);
-            if (rc != 0) return 0;
-            MESS_print(M_mess, "Processing image file: %s\n", filename);
-            if (!is_missing(image->date.year)) DATE_make_label(&image->date, image->datim);
-            finish_other(image);
-            return 1;
-        }
-        default:
-            return 0;
-    }
+    if (format == kFormatArea) return read_file_area(filename, image);
+    for (const OtherFormat& f : kOtherFormats)
+        if (f.code == format) return read_file_other(f, filename, image);
+    return 0;
 }
 
 }  // namespace

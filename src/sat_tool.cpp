@@ -470,7 +470,10 @@ constexpr int kSourceRemapped = 50;
 constexpr std::size_t kMaxOutputPixels = std::size_t{1} << 28;
 
 // Reads the 8-bit pixels of a record with edge replication for the lower
-// and right neighbours of the last row and column.
+// and right neighbours of the last row and column. A whole row of source
+// positions is sampled at once: the averaging and class settings are fixed
+// per call, so each mode runs its own tight loop instead of testing them per
+// pixel.
 struct Sampler {
     const unsigned char* data = nullptr;
     int width = 0;
@@ -481,12 +484,94 @@ struct Sampler {
     int cutbase = 0;
     const int* cutoff = nullptr;
 
-    int at(float r, float c) const
+    // dst[k] = value at fractional line r[k], element c[k] (0 outside the
+    // image, NaN included), for k < n.
+    void row(const float* r, const float* c, unsigned char* dst, std::size_t n) const
     {
-        // Written so that NaN positions also give 0.
-        if (!(r >= 0.0f) || !(c >= 0.0f) || r > static_cast<float>(height - 1) ||
-            c > static_cast<float>(width - 1))
-            return 0;
+        if (numcut > 0) {
+            for (std::size_t k = 0; k < n; ++k) dst[k] = static_cast<unsigned char>(at_classes(r[k], c[k]));
+        } else if (!average) {
+            nearest_row(r, c, dst, n);
+        } else {
+            for (std::size_t k0 = 0; k0 < n; k0 += kBlock)
+                bilinear_block(r + k0, c + k0, dst + k0, std::min(kBlock, n - k0));
+        }
+    }
+
+private:
+    static constexpr std::size_t kBlock = 256;
+
+    // Written so that NaN positions are outside too.
+    bool inside(float r, float c) const
+    {
+        return r >= 0.0f && c >= 0.0f && r <= static_cast<float>(height - 1) &&
+               c <= static_cast<float>(width - 1);
+    }
+
+    // Fractions above 0.5 step to the next row or column, which the edge
+    // replicates onto the last one itself.
+    void nearest_row(const float* r, const float* c, unsigned char* dst, std::size_t n) const
+    {
+        for (std::size_t k = 0; k < n; ++k) {
+            const float rk = r[k], ck = c[k];
+            if (!inside(rk, ck)) {
+                dst[k] = 0;
+                continue;
+            }
+            const int i = static_cast<int>(rk);
+            const int j = static_cast<int>(ck);
+            const int di = (rk - static_cast<float>(i) > 0.5f) & (i + 1 < height);
+            const int dj = (ck - static_cast<float>(j) > 0.5f) & (j + 1 < width);
+            dst[k] = data[static_cast<std::size_t>(i + di) * stride + static_cast<std::size_t>(j + dj)];
+        }
+    }
+
+    // Bilinear averaging in two passes over a block: gather the four
+    // neighbours and the fractions, then weigh them in a loop without
+    // branches or loads that the compiler vectorises. The arithmetic is the
+    // same expression, in the same order, as for a single pixel.
+    void bilinear_block(const float* r, const float* c, unsigned char* dst, std::size_t n) const
+    {
+        alignas(16) int p00[kBlock], p01[kBlock], p10[kBlock], p11[kBlock];
+        alignas(16) float fy[kBlock], fx[kBlock];
+        alignas(16) int ok[kBlock];
+        for (std::size_t k = 0; k < n; ++k) {
+            const bool in = inside(r[k], c[k]);
+            // Outside positions read pixel (0, 0) and are masked below.
+            const float rk = in ? r[k] : 0.0f, ck = in ? c[k] : 0.0f;
+            const int i = static_cast<int>(rk);
+            const int j = static_cast<int>(ck);
+            const unsigned char* row0 = data + static_cast<std::size_t>(i) * stride;
+            const unsigned char* row1 = i + 1 < height ? row0 + stride : row0;
+            const std::size_t j0 = static_cast<std::size_t>(j);
+            const std::size_t j1 = j + 1 < width ? j0 + 1 : j0;
+            p00[k] = row0[j0];
+            p01[k] = row0[j1];
+            p10[k] = row1[j0];
+            p11[k] = row1[j1];
+            fy[k] = rk - static_cast<float>(i);
+            fx[k] = ck - static_cast<float>(j);
+            ok[k] = in ? -1 : 0;
+        }
+        alignas(16) int out[kBlock];
+        for (std::size_t k = 0; k < n; ++k) {
+            const float v = (1.0f - fy[k]) * (1.0f - fx[k]) * static_cast<float>(p00[k]) +
+                            (1.0f - fy[k]) * fx[k] * static_cast<float>(p01[k]) +
+                            fy[k] * (1.0f - fx[k]) * static_cast<float>(p10[k]) +
+                            fy[k] * fx[k] * static_cast<float>(p11[k]);
+            const bool same = p00[k] == p01[k] && p00[k] == p10[k] && p00[k] == p11[k];
+            // Four equal neighbours give their value exactly, whatever the
+            // rounding of the weights.
+            const int o = same ? p00[k] : static_cast<int>(v);
+            out[k] = std::clamp(o, 0, 255) & ok[k];
+        }
+        for (std::size_t k = 0; k < n; ++k) dst[k] = static_cast<unsigned char>(out[k]);
+    }
+
+    // One pixel with class cut-offs.
+    int at_classes(float r, float c) const
+    {
+        if (!inside(r, c)) return 0;
         int i = static_cast<int>(r);
         int j = static_cast<int>(c);
         float fy = r - static_cast<float>(i);
@@ -494,14 +579,12 @@ struct Sampler {
         const unsigned char* row0 = data + static_cast<std::size_t>(i) * stride;
         const unsigned char* row1 = i + 1 < height ? row0 + stride : row0;
         int j1 = j + 1 < width ? j + 1 : j;
-        if (!average && numcut == 0)  // nearest neighbour: one read
-            return (fy > 0.5f ? row1 : row0)[fx > 0.5f ? j1 : j];
         int p00 = row0[j], p01 = row0[j1], p10 = row1[j], p11 = row1[j1];
         if (p00 == p01 && p00 == p10 && p00 == p11) return p00;
 
         int subst = -1;
         bool mixed = false;
-        if (numcut > 0) classify(p00, p01, p10, p11, subst, mixed);
+        classify(p00, p01, p10, p11, subst, mixed);
         if (!average || mixed) {
             fx = fx > 0.5f ? 1.0f : 0.0f;
             fy = fy > 0.5f ? 1.0f : 0.0f;
@@ -626,7 +709,11 @@ public:
     {
         const float y = lim_.y_max - static_cast<float>(j) * dy_;
         if (inc_ <= 0) {
-            exact_columns_all(y, r, c);
+            exact_columns_all(y, r, c, true);
+            return;
+        }
+        if (inc_ == 1) {  // every pixel exact: no segments to interpolate
+            exact_columns_all(y, r, c, !tran_sat_);
             return;
         }
         const std::size_t nb = bx_.size();
@@ -666,7 +753,7 @@ private:
     // a fractional length.
     void build_segments()
     {
-        if (inc_ <= 0 || nx_ <= 0) return;
+        if (inc_ <= 1 || nx_ <= 0) return;
         int b = 0;
         bx_.push_back(lim_.x_min);
         for (;;) {
@@ -746,18 +833,20 @@ private:
         }
     }
 
-    // remap_inc 0: map projections only, every pixel.
-    void exact_columns_all(float y, float* r, float* c)
+    // Every pixel of the row exact; `projected` as for locate(). With
+    // remap_inc 0 (projections only) an image without a usable grid has no
+    // source.
+    void exact_columns_all(float y, float* r, float* c, bool projected)
     {
         const std::size_t n = static_cast<std::size_t>(nx_);
-        if (!img_grid_ok_) {
+        if (projected && inc_ <= 0 && !img_grid_ok_) {
             std::fill(r, r + n, -1.0f);
             std::fill(c, c + n, -1.0f);
             return;
         }
         for (std::size_t k = 0; k < n; ++k) xs_[k] = lim_.x_min + static_cast<float>(k) * dx_;
         untran(xs_.data(), n, y);
-        locate(n, true);
+        locate(n, projected);
         std::copy(pr_.begin(), pr_.begin() + static_cast<std::ptrdiff_t>(n), r);
         std::copy(pc_.begin(), pc_.begin() + static_cast<std::ptrdiff_t>(n), c);
     }
@@ -786,7 +875,9 @@ int SAT_sample_pixel(const IMG_report* image, float r, float c)
 {
     if (image == nullptr || image->data == nullptr || image->width <= 0 || image->height <= 0)
         return 0;
-    return make_sampler(*image, true).at(r, c);
+    unsigned char v = 0;
+    make_sampler(*image, true).row(&r, &c, &v, 1);
+    return v;
 }
 
 int SAT_remap_source(const IMG_report* image, Domain* domain, int row, float* lines, float* elems)
@@ -841,10 +932,8 @@ int SAT_remap_image(IMG_report* image, Domain* domain)
         std::vector<float> r(static_cast<std::size_t>(nx)), c(static_cast<std::size_t>(nx));
         for (int j = 0; j < ny; ++j) {
             loc.row(j, r.data(), c.data());
-            unsigned char* dst = pixels + static_cast<std::size_t>(j) * static_cast<std::size_t>(nx);
-            for (int i = 0; i < nx; ++i)
-                dst[i] = static_cast<unsigned char>(sampler.at(r[static_cast<std::size_t>(i)],
-                                                               c[static_cast<std::size_t>(i)]));
+            sampler.row(r.data(), c.data(), pixels + static_cast<std::size_t>(j) * static_cast<std::size_t>(nx),
+                        static_cast<std::size_t>(nx));
         }
     } catch (const std::bad_alloc&) {
         std::free(pixels);
@@ -880,6 +969,22 @@ int SAT_zoom_image(IMG_report* image, float cx, float cy, float zoom)
     const int new_h = zh < view.h ? static_cast<int>(zh) : view.h;
     MESS_print(M_out4, "Old image size: %dx%d\n", image->width, image->height);
     MESS_print(M_out4, "New image size: %dx%d\n", new_w, new_h);
+
+    // Everything that can fail comes before the navigation is re-targeted:
+    // a zoom that gives up must leave the record and its navigation as they
+    // were.
+    unsigned char* pixels = alloc_pixels(new_w, new_h, "SAT_zoom_image");
+    if (pixels == nullptr) return 0;
+    const auto w = static_cast<std::size_t>(new_w);
+    std::vector<float> cols, rows;
+    try {
+        cols.resize(w);
+        rows.resize(w);
+    } catch (const std::bad_alloc&) {
+        std::free(pixels);
+        MESS_print(M_warn, "SAT_zoom_image: out of memory\n");
+        return 0;
+    }
 
     Domain& dom = image->domain;
     const bool navigated =
@@ -935,21 +1040,21 @@ int SAT_zoom_image(IMG_report* image, float cx, float cy, float zoom)
         image->xoff = ecor + eres * x0;
     }
 
-    unsigned char* pixels = alloc_pixels(new_w, new_h, "SAT_zoom_image");
-    if (pixels == nullptr) return 0;
+    // Every row samples the same columns; a column outside the image gets
+    // position -1 (no source). Rows and columns between the last one and
+    // the edge read the last one (the sampler replicates it).
     const Sampler s = make_sampler(*image, false);
+    for (std::size_t k = 0; k < w; ++k) {
+        const float x = x0 + static_cast<float>(k) * step;
+        cols[k] = x >= 0.0f && x < static_cast<float>(image->width)
+                      ? std::min(x, static_cast<float>(image->width - 1))
+                      : -1.0f;
+    }
     for (int j = 0; j < new_h; ++j) {
         const float y = y0 + static_cast<float>(j) * step;
         if (!(y >= 0.0f) || y >= static_cast<float>(image->height)) continue;
-        unsigned char* dst = pixels + static_cast<std::size_t>(j) * static_cast<std::size_t>(new_w);
-        for (int k = 0; k < new_w; ++k) {
-            const float x = x0 + static_cast<float>(k) * step;
-            if (!(x >= 0.0f) || x >= static_cast<float>(image->width)) continue;
-            // Rows and columns between the last one and the edge read the
-            // last one (the sampler replicates the edge).
-            dst[k] = static_cast<unsigned char>(s.at(std::min(y, static_cast<float>(s.height - 1)),
-                                                     std::min(x, static_cast<float>(s.width - 1))));
-        }
+        std::fill(rows.begin(), rows.end(), std::min(y, static_cast<float>(image->height - 1)));
+        s.row(rows.data(), cols.data(), pixels + static_cast<std::size_t>(j) * w, w);
     }
 
     dom.nx = new_w;
@@ -1400,26 +1505,6 @@ struct FileCloser {
     }
 };
 
-std::vector<std::string> split(const std::string& s, char delim) {
-    std::vector<std::string> out;
-    std::size_t start = 0;
-    while (true) {
-        auto p = s.find(delim, start);
-        out.push_back(s.substr(start, p == std::string::npos ? std::string::npos : p - start));
-        if (p == std::string::npos) break;
-        start = p + 1;
-    }
-    return out;
-}
-
-std::string with_file_path(const std::string& name) {
-    if (FILE_fullpath(name.c_str()) || FILE_is_stdio(name.c_str())) return name;
-    const char* path = RES_get("file_path");
-    std::string out = path ? path : "";
-    if (!out.empty() && out.back() != '/') out += '/';
-    return out + name;
-}
-
 // Next white-space separated word (cut at kMaxWord characters); false at
 // the end of the file.
 bool next_word(FILE* f, std::string& word) {
@@ -1432,6 +1517,27 @@ bool next_word(FILE* f, std::string& word) {
         if (word.size() < kMaxWord) word.push_back(static_cast<char>(c));
     } while ((c = std::fgetc(f)) != EOF && !std::isspace(c));
     return true;
+}
+
+// Releases a list from RES_getvals.
+struct ValuesFree {
+    int count;
+    void operator()(char** list) const { free_parsed_array(count, list); }
+};
+
+// Without any colour table (no colour file found along "file_path") the
+// default bins would name colours that neither the image's colour map nor
+// the workstation has: the picture comes out black and every strip of the
+// colour bar is refused by the kernel. A grey ramp of 16 entries takes
+// their place, once, with a warning that says why.
+void add_grey_ramp() {
+    MESS_print(M_warn, "SAT_color_setup: no colour table loaded, using a grey ramp\n");
+    for (int i = 0; i < 16; ++i) {
+        char name[8];
+        std::snprintf(name, sizeof name, "ramp%02d", i);
+        const float g = static_cast<float>(i * 17) / 255.0f;
+        CLR_add(name, g, g, g);
+    }
 }
 
 void set_name(const char* name) { g_enh.enhance.assign(name, strnlen(name, kMaxName)); }
@@ -1478,10 +1584,11 @@ int grey_level(int ind) {
 
 // Reads an enhancement file into bins; false when it cannot be opened.
 bool read_enhancement_file(const std::string& name, int* num) {
-    std::string path = with_file_path(name);
-    std::unique_ptr<FILE, FileCloser> f(FILE_open(path.c_str(), "r"));
+    char path[FILE_NAME_LEN];
+    FILE_add_path(RES_get("file_path"), name.c_str(), path);
+    std::unique_ptr<FILE, FileCloser> f(FILE_open(path, "r"));
     if (!f) {
-        MESS_print(M_warn, "SAT_color_setup: Unable to read enhancement file: %s\n", path.c_str());
+        MESS_print(M_warn, "SAT_color_setup: Unable to read enhancement file: %s\n", path);
         return false;
     }
     std::string word;
@@ -1525,7 +1632,7 @@ void print_tables() {
 
 int SAT_decode_colors(const char* str, int* num) {
     using namespace enh;
-    if (!str || !num) return 0;
+    if (!str || !num || *num < 0) return 0;  // a negative counter names no bin
     std::string s(str);
     auto dash = s.find('-');
     if (dash != std::string::npos && s[0] != 'c') {
@@ -1578,16 +1685,18 @@ int SAT_color_setup() {
         e.color_dith_ind[k] = 0;
     }
 
-    const char* res = RES_get("color_fill");
+    if (CLR_get_num() == 0) add_grey_ramp();
+
+    int count = 0;
+    char** values = nullptr;
     int num = 0;
-    if (res && *res) {
-        std::vector<std::string> values = split(res, ',');
-        if (values.size() == 1 && values[0].find('-') == std::string::npos) {
+    if (RES_getvals("color_fill", &count, &values) > 0) {
+        const std::unique_ptr<char*[], ValuesFree> keep(values, ValuesFree{count});
+        if (count == 1 && std::strchr(values[0], '-') == nullptr) {
             if (!read_enhancement_file(values[0], &num)) return 0;
             MESS_print(M_out1, "Enhancement: %s\n", e.enhance.c_str());
         } else {
-            for (std::size_t i = 0; i < values.size() && i < static_cast<std::size_t>(kMaxBins); ++i)
-                SAT_decode_colors(values[i].c_str(), &num);
+            for (int i = 0; i < count && i < kMaxBins; ++i) SAT_decode_colors(values[i], &num);
         }
         if (num > 0) e.color_max = num - 1;  // no entry at all keeps the default bins
     } else if (int nf = std::min(CLR_get_num_fill(), kMaxBins - 1); nf > 0) {

@@ -338,40 +338,70 @@ int init_spin(const MC_area* area) {
     return 0;
 }
 
+// Mean anomaly at the epoch (degrees, 0..360) of the orbit's anomaly word.
+double epoch_mean_anomaly(const goes_orbit& o) {
+    double m0 = o.anomaly;
+    if (o.anom_type != 0) {
+        double e = o.eccent;
+        double v = o.anomaly * kDtr;
+        double c = std::clamp((e + std::cos(v)) / (1.0 + e * std::cos(v)), -1.0, 1.0);
+        double big_e = std::acos(c);
+        // acos only answers for the half orbit from perigee to apogee; past
+        // apogee (sin v < 0) the eccentric anomaly is the mirrored one.
+        if (std::sin(v) < 0) big_e = kTwoPi - big_e;
+        m0 = (big_e - e * std::sin(big_e)) * kRtd;
+    }
+    return reduce(m0, 360.0);
+}
+
+// Motions of an orbit: Kepler mean motion and the anomalistic one (rad/min),
+// perigee and node rates (deg/min), and sqrt(1 - e^2).
+struct OrbitRates {
+    double mean_mot = 0;
+    double mot = 0;
+    double dw = 0;
+    double dnode = 0;
+    double ecc_fac = 0;
+};
+
+OrbitRates orbit_rates(const goes_orbit& o) {
+    OrbitRates r;
+    double e = o.eccent;
+    r.ecc_fac = std::sqrt(1.0 - e * e);
+    r.mean_mot = std::pow(kEqRad / o.semi_maj, 1.5) * kGravity;
+    r.mot = r.mean_mot;
+    if (o.sec_ord != 0) {
+        double semi_latus = o.semi_maj / kEqRad * r.ecc_fac * r.ecc_fac;
+        double p2 = semi_latus * semi_latus;
+        double si = std::sin(o.inclin * kDtr);
+        r.mot = r.mean_mot * (1.0 + kJ2 * r.ecc_fac / p2 * (1.0 - 1.5 * si * si));
+        r.dw = (2.0 - 2.5 * si * si) * kJ2 / p2 * r.mot * kRtd;
+        r.dnode = -kJ2 * std::cos(o.inclin * kDtr) / p2 * r.mot * kRtd;
+    }
+    return r;
+}
+
 // Orbit constants at the first AREA_pos after AREA_init.
 void derive_orbit(SpinScan& s) {
     goes_orbit& o = s.orb;
     OrbitDerived& d = s.orbit;
     o.sat_type = std::abs(o.sat_type);
     datim epoch{mdcon(1, o.epoch_date), int2deg(o.epoch_time)};
-    double e = o.eccent;
-    double m0 = o.anomaly;
-    if (o.anom_type != 0) {
-        double v = o.anomaly * kDtr;
-        double big_e = std::acos((e + std::cos(v)) / (1.0 + e * std::cos(v)));
-        m0 = (big_e - e * std::sin(big_e)) * kRtd;
-    }
-    m0 = reduce(m0, 360.0);
-    d.ecc_fac = std::sqrt(1.0 - e * e);
-    double semi_latus = o.semi_maj / kEqRad * d.ecc_fac * d.ecc_fac;
-    double mean_mot = std::pow(kEqRad / o.semi_maj, 1.5) * kGravity;
-    o.period = kTwoPi / mean_mot;
-    double si = std::sin(o.inclin * kDtr);
-    if (o.sec_ord == 0) {
-        d.mot = mean_mot;
-        d.dw = 0;
-        d.dnode = 0;
-    } else {
-        double p2 = semi_latus * semi_latus;
-        d.mot = mean_mot * (1.0 + kJ2 * d.ecc_fac / p2 * (1.0 - 1.5 * si * si));
-        d.dw = (2.0 - 2.5 * si * si) * kJ2 / p2 * d.mot * kRtd;
-        d.dnode = -kJ2 * std::cos(o.inclin * kDtr) / p2 * d.mot * kRtd;
-    }
+    double m0 = epoch_mean_anomaly(o);
+    OrbitRates r = orbit_rates(o);
+    d.ecc_fac = r.ecc_fac;
+    d.mot = r.mot;
+    d.dw = r.dw;
+    d.dnode = r.dnode;
+    o.period = kTwoPi / r.mean_mot;
     o.anom_per = kTwoPi / d.mot;
     o.nodal_per = o.anom_per;
 
-    // Perigee passage: hours on the epoch day, moved to whole days.
-    double t = epoch.tim + m0 * kDtr / (d.mot * -60.0);
+    // Perigee passage: hours on the epoch day, moved to whole days. The
+    // slowest accepted orbit puts it some 90 years away; the bound only
+    // keeps the conversion to whole days defined.
+    constexpr double kMaxHours = 24.0 * 366.0 * 10000.0;
+    double t = std::clamp(epoch.tim + m0 * kDtr / (d.mot * -60.0), -kMaxHours, kMaxHours);
     double sign = t < 0 ? -1.0 : 1.0;
     long long days = static_cast<long long>(sign * (std::fabs(t) / 24.0 + 1.0));
     if (t >= 0) days -= 1;
@@ -679,6 +709,16 @@ struct NavWords {
 // for values no projection can use.
 using MapSetup = bool (*)(const MC_area*, MapGrid*, const char**);
 
+// The common grid of the projection blocks: s map units per satellite
+// pixel, map origin at satellite element e0 and line l0, lines growing
+// southward (map y upward).
+void set_grid(MapGrid* m, double s, double e0, double l0) {
+    m->ax = s;
+    m->xoff = -s * e0;
+    m->ay = -s;
+    m->yoff = s * l0;
+}
+
 bool setup_ps(const MC_area* a, MapGrid* m, const char** why) {
     const MC_nav_ps* n = a->navps;
     if (n->equrad <= 0 || n->spacing <= 0) {
@@ -694,10 +734,7 @@ bool setup_ps(const MC_area* a, MapGrid* m, const char** why) {
     m->dom.plat = static_cast<float>(n->stdlat / 10000.0);
     m->dom.plon = static_cast<float>(-n->nrmlon / 10000.0);
     m->dom.param[0] = m->dom.plat;
-    m->ax = s;
-    m->xoff = -s * n->npelem;
-    m->ay = -s;
-    m->yoff = s * n->npline;
+    set_grid(m, s, n->npelem, n->npline);
     return true;
 }
 
@@ -711,10 +748,7 @@ bool setup_merc(const MC_area* a, MapGrid* m, const char** why) {
     m->dom.proj = DOM_MERC;
     m->dom.plat = 0;
     m->dom.plon = static_cast<float>(w[5] / -10000.0);
-    m->ax = s;
-    m->xoff = -s * w[2];
-    m->ay = -s;
-    m->yoff = s * w[1];
+    set_grid(m, s, w[2], w[1]);
     return true;
 }
 
@@ -741,10 +775,7 @@ bool setup_lamb(const MC_area* a, MapGrid* m, const char** why) {
     m->dom.plon = static_cast<float>(w[6] / -10000.0);
     m->dom.param[0] = static_cast<float>(t1);
     m->dom.param[1] = static_cast<float>(t2);
-    m->ax = s;
-    m->xoff = -s * w[2];
-    m->ay = -s;
-    m->yoff = s * w[1];
+    set_grid(m, s, w[2], w[1]);
     return true;
 }
 
@@ -802,10 +833,7 @@ bool setup_moll(const MC_area* a, MapGrid* m, const char** why) {
     m->dom.proj = DOM_MOLL;
     m->dom.plat = 0;
     m->dom.plon = static_cast<float>(-w[4] / 10000.0);
-    m->ax = s;
-    m->xoff = -s * w[2];
-    m->ay = -s;
-    m->yoff = s * w[1];
+    set_grid(m, s, w[2], w[1]);
     return true;
 }
 
@@ -825,10 +853,7 @@ bool setup_tanc(const MC_area* a, MapGrid* m, const char** why) {
     m->dom.plat = static_cast<float>(lat);
     m->dom.plon = static_cast<float>(-n->stdlon / 10000.0);
     m->dom.param[0] = m->dom.param[1] = static_cast<float>(lat);
-    m->ax = s;
-    m->xoff = -s * n->npelem / 10000.0;
-    m->ay = -s;
-    m->yoff = s * n->npline / 10000.0;
+    set_grid(m, s, n->npelem / 10000.0, n->npline / 10000.0);
     return true;
 }
 
@@ -998,6 +1023,26 @@ int AREA_pos(datim* sattim, int coord, pt* sat) {
         return -1;
     }
     *sat = spin_position(g_nav.spin, *sattim, coord);
+    return 0;
+}
+
+int AREA_set_orbit_model(int anom_type, int sec_ord) {
+    if (g_nav.kind != AREA_NAV_SPIN) return -1;
+    goes_orbit o = g_nav.spin.orb;
+    o.anom_type = anom_type;
+    o.sec_ord = sec_ord;
+    OrbitRates r = orbit_rates(o);
+    if (!(std::isfinite(r.mot) && r.mot > 0 && std::isfinite(r.dw) && std::isfinite(r.dnode)))
+        return -1;
+    g_nav.spin.orb = o;
+    g_nav.spin.orbit.ready = false;
+    return 0;
+}
+
+int AREA_get_orbit(goes_orbit* orb) {
+    if (orb == nullptr || g_nav.kind != AREA_NAV_SPIN) return -1;
+    if (!g_nav.spin.orbit.ready) derive_orbit(g_nav.spin);
+    *orb = g_nav.spin.orb;
     return 0;
 }
 

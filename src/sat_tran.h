@@ -313,6 +313,18 @@ int AREA_set_res(float ilcor, float iecor, float ilres, float ieres);
 // spin-scan navigation is active (sat is then zeroed).
 int AREA_pos(datim* sattim, int coord, pt* sat);
 
+// Switches the orbit model of the active spin-scan navigation: anom_type 0
+// reads the block's anomaly as the mean anomaly, any other value as the
+// true anomaly; sec_ord 0 is a pure Kepler orbit, any other value adds the
+// secular perturbations of perigee, node and mean motion. AREA_init always
+// starts with (0, 0). Returns 0; -1 when no spin-scan navigation is active
+// or the perturbed mean motion would not be positive (nothing changed).
+int AREA_set_orbit_model(int anom_type, int sec_ord);
+
+// Copies the orbit of the active spin-scan navigation, with its derived
+// periods (minutes) filled in, into `orb`. Returns 0, -1 when none.
+int AREA_get_orbit(goes_orbit* orb);
+
 // The active navigation kind (AREA_NAV_ constants).
 int AREA_get_kind();
 

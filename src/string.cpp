@@ -67,7 +67,63 @@ int lower(char c)
     return std::tolower(static_cast<unsigned char>(c));
 }
 
+// One line reader for read_text_line and fgetstring; *cut (when given)
+// tells whether characters past `max` were thrown away.
+bool read_line_cut(std::FILE* f, std::string& line, std::size_t max, bool* cut)
+{
+    line.clear();
+    if (cut)
+        *cut = false;
+    if (!f)
+        return false;
+    bool any = false;
+    // A carriage return is held back until the next character shows whether
+    // it ends the line (dropped) or sits inside it (kept like any other).
+    bool pending_cr = false;
+    auto keep = [&](char ch) {
+        if (line.size() < max)
+            line.push_back(ch);
+        else if (cut)
+            *cut = true;
+    };
+    int c = 0;
+    while ((c = std::getc(f)) != EOF) {
+        any = true;
+        if (c == '\n')
+            break;
+        if (pending_cr) {
+            pending_cr = false;
+            keep('\r');
+        }
+        if (c == '\r')
+            pending_cr = true;
+        else
+            keep(static_cast<char>(c));
+    }
+    return any;
+}
+
 }  // namespace
+
+bool str_iequal(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (lower(a[i]) != lower(b[i]))
+            return false;
+    return true;
+}
+
+bool str_iprefix(std::string_view text, std::string_view prefix)
+{
+    return text.size() >= prefix.size() && str_iequal(text.substr(0, prefix.size()), prefix);
+}
+
+bool read_text_line(std::FILE* f, std::string& line, std::size_t max)
+{
+    return read_line_cut(f, line, max, nullptr);
+}
 
 int stricmp(const char* a, const char* b)
 {
@@ -100,22 +156,14 @@ char* fgetstring(char* str, int n, FILE* fp, int* truncated)
         *truncated = 0;
     if (!str || n < 1 || !fp)
         return nullptr;
-    int len = 0;
-    int c = 0;
-    bool any = false;
-    while ((c = std::getc(fp)) != EOF) {
-        any = true;
-        if (c == '\n')
-            break;
-        if (len < n - 1)
-            str[len++] = static_cast<char>(c);
-        else if (truncated)
-            *truncated = 1;
-    }
-    str[len] = '\0';
+    std::string line;
+    bool cut = false;
+    bool any = read_line_cut(fp, line, static_cast<std::size_t>(n - 1), &cut);
+    std::memcpy(str, line.data(), line.size());
+    str[line.size()] = '\0';
     if (!any)
         return nullptr;
-    if (len > 0 && str[len - 1] == '\r')
-        str[--len] = '\0';
+    if (truncated)
+        *truncated = cut ? 1 : 0;
     return str;
 }

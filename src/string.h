@@ -3,7 +3,10 @@
 #ifndef ZEM_STRING_H
 #define ZEM_STRING_H
 
+#include <cstddef>
 #include <cstdio>
+#include <string>
+#include <string_view>
 
 // Splits a copy of `str` at every `delim`, after removing trailing delimiter
 // characters. Empty fields between two delimiters stay; blanks are not
@@ -28,5 +31,19 @@ int strnicmp(const char* a, const char* b, int n);
 // for a cut line, else 0. Returns `str`, or null at end of file (nothing
 // read) or for n < 1 or a null stream.
 char* fgetstring(char* str, int n, FILE* fp, int* truncated = nullptr);
+
+// Shared helpers for C++ callers (ASCII case folding, no locale).
+// True when a and b are equal ignoring case (lengths must match).
+bool str_iequal(std::string_view a, std::string_view b);
+// True when `text` begins with `prefix`, ignoring case. An empty prefix
+// matches every text.
+bool str_iprefix(std::string_view text, std::string_view prefix);
+// Reads one line of `f` into `line` without its line feed. At most `max`
+// characters are kept; the rest of a longer line is read and thrown away, so
+// the next call starts on the next line. One carriage return that ends the
+// line (just before the line feed or the end of file) is removed and does not
+// count against `max`. Returns false at end of file when nothing was read
+// (then `line` is empty), or for a null stream; an empty line gives true.
+bool read_text_line(std::FILE* f, std::string& line, std::size_t max);
 
 #endif

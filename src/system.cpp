@@ -19,6 +19,7 @@
 
 #include "mess.h"
 #include "resrc.h"
+#include "string.h"
 
 namespace {
 
@@ -34,31 +35,21 @@ struct SystemState {
 SystemState g_sys;
 
 // Reads one line from standard input; the whole line is consumed but at
-// most kLineMax characters are kept, without line feed or carriage return.
+// most kLineMax characters are kept, without line feed or carriage returns.
 // Returns false at end of input with nothing read.
 bool read_line(std::string& line) {
-    line.clear();
-    int c;
-    bool any = false;
-    while ((c = std::getchar()) != EOF) {
-        any = true;
-        if (c == '\n') break;
-        if (c == '\r') continue;
-        if (line.size() < kLineMax) line.push_back(static_cast<char>(c));
-    }
-    return any;
+    if (!read_text_line(stdin, line, kLineMax)) return false;
+    line.erase(std::remove(line.begin(), line.end(), '\r'), line.end());
+    return true;
 }
 
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
 // True when `line` begins with `word` (case-insensitive) followed by a
-// blank, "=" or the end, so that a file name such as "settings.dat" is not
-// taken for a command.
+// blank or the end, so that a file name such as "settings.dat" is not taken
+// for a command.
 bool begins_with_word(std::string_view line, std::string_view word) {
-    if (line.size() < word.size()) return false;
-    for (std::size_t i = 0; i < word.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(line[i])) != word[i]) return false;
-    return line.size() == word.size() || is_blank(line[word.size()]);
+    return str_iprefix(line, word) && (line.size() == word.size() || is_blank(line[word.size()]));
 }
 
 // First blank-separated word of `line`, at most `width` characters.
@@ -143,14 +134,14 @@ int ZEM_set_command(const char* string) {
 
     line.remove_prefix(3);
     while (!line.empty() && is_blank(line.front())) line.remove_prefix(1);
-    if (line.empty()) {
+    std::size_t e = 0;
+    while (e < line.size() && line[e] != '=' && !is_blank(line[e])) ++e;
+    if (e == 0) {  // no name: list what is set
         MESS_print(kSetListLevel, "Set resources\n");
         RES_list();
         MESS_print(kSetListLevel, "\n");
         return 1;
     }
-    std::size_t e = 0;
-    while (e < line.size() && line[e] != '=' && !is_blank(line[e])) ++e;
     std::string name(line.substr(0, e));
     line.remove_prefix(e);
     while (!line.empty() && is_blank(line.front())) line.remove_prefix(1);

@@ -1,13 +1,16 @@
 // Runs a piece of test code in a forked child with its own standard input,
 // output and error, so that code which prompts, pauses or ends the process
-// can be checked from the outside.
+// can be checked from the outside; and small helpers shared by the message
+// and file tests.
 #ifndef ZEM_TEST_CHILD_RUN_H
 #define ZEM_TEST_CHILD_RUN_H
 
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
+#include <sstream>
 #include <string>
 
 #include <fcntl.h>
@@ -75,6 +78,14 @@ inline ChildResult run_child(const std::function<void()>& body, const std::strin
     waitpid(pid, &st, 0);
     r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
     return r;
+}
+
+// The whole content of a file ("" when it cannot be read).
+inline std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
 }
 
 inline int count_of(const std::string& text, const std::string& what) {

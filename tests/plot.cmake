@@ -3,3 +3,4 @@
 zem_add_xtest(test_gks_loop test_gks_loop.cpp)
 zem_add_xtest(test_gks_img test_gks_img.cpp)
 zem_add_xtest(test_plt test_plt.cpp)
+zem_add_xtest(test_orlo_run test_orlo_run.cpp)

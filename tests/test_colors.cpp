@@ -206,6 +206,21 @@ TEST_F(ColourTable, OversizedFileStopsAt256) {
     EXPECT_STREQ(CLR_get_name(255), "n254");
 }
 
+// An entry number too large for any integer, in a file that follows
+// another, is ignored like any number past 256: it must not wrap around to
+// an entry of the first file ("red", entry 2 of basic.clr).
+TEST_F(ColourTable, HugeEntryNumberInSecondFile) {
+    const std::string huge = write_file("huge.clr", "99999999999999999999 big 1 1 1\nafter 0 0 1\n");
+    CLR_read_table(("basic.clr," + huge).c_str());
+    EXPECT_STREQ(CLR_get_name(2), "red");
+    EXPECT_FLOAT_EQ(rgb(2).g, 0.0f);
+    EXPECT_EQ(CLR_get_ind("big"), -1);
+    // The next line still lands at the counter the file had (0): entry 3.
+    EXPECT_EQ(CLR_get_ind("after"), 3);
+    // A colour number that overflows an int is no entry at all either.
+    EXPECT_LT(CLR_get_ind("99999999999999999999"), 0);
+}
+
 // Long lines are cut at 100 characters and names at 19; garbage bytes
 // never crash the reader.
 TEST_F(ColourTable, LongLinesAndGarbage) {
@@ -245,10 +260,23 @@ TEST(ColourKeywords, FillPatterns) {
     const std::pair<const char*, int> cases[] = {
         {"sol", 0}, {"ST", 1},  {"ost", 2}, {"rst", 3}, {"lst", 4},  {"vln", 5},  {"||", 5},
         {"dlr", 6}, {"\\\\", 6}, {"drl", 7}, {"//", 7},  {"hln", 8},  {"--", 8},   {"hat", 9},
-        {"xx", 9},  {"clr", 10}, {"0%", 10}, {"1%", 11}, {"5%", 15},  {"9%", 19},  {"17", 17},
+        {"xx", 9},  {"clr", 10}, {"0%", 10}, {"1%", 11}, {"2%", 12},  {"3%", 13},  {"4%", 14},
+        {"5%", 15}, {"6%", 16},  {"7%", 17}, {"8%", 18}, {"9%", 19},  {"17", 17},  {"solid", 0},
         {"junk", 0},
     };
     for (auto& [text, code] : cases) EXPECT_EQ(ATTR_parse_fill_pat(text), code) << text;
+}
+
+// Line styles of "st=": the five names (case ignored), else the number.
+TEST(ColourKeywords, LineStyles) {
+    const std::pair<const char*, int> cases[] = {
+        {"sol", 1}, {"DSH", 2}, {"lsdsh", 3}, {"llsdsh", 4}, {"dot", 5}, {"7", 7}, {"dash", 0},
+    };
+    for (auto& [text, code] : cases) EXPECT_EQ(ATTR_parse_style(text), code) << text;
+    Gattribs a;
+    ATTRIB_init(&a);
+    ATTRIB_parse(":st=lsdsh", &a);
+    EXPECT_EQ(a.style, 3);
 }
 
 TEST(ColourKeywords, Markers) {

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <fstream>
 #include <iterator>
@@ -450,6 +452,29 @@ TEST_F(DateTest, RecordHelpers)
     std::string text((std::istreambuf_iterator<char>(in)), {});
     std::remove(path);
     EXPECT_EQ(text, "2024/3/5 07:05:09\n");
+}
+
+// Fields far out of range from outside data: results stay defined (no
+// signed overflow, which the sanitizer build would report) and sensible.
+TEST_F(DateTest, ExtremeFieldsStayDefined)
+{
+    int j = 0;
+    EXPECT_EQ(DATE_monday_julian(2024, 3, INT_MAX, &j), INT_MAX);
+    EXPECT_EQ(j, INT_MAX) << "clamped, not wrapped to a negative day";
+    EXPECT_EQ(DATE_monday_julian(2024, 99, 1, &j), 336) << "month clamped to December";
+    int m = 0, d = 0;
+    DATE_julian_monday(2024, INT_MIN, &m, &d);
+    EXPECT_EQ(m, 1);
+    EXPECT_EQ(d, 1);
+    Date big = make(INT_MAX, INT_MIN, INT_MAX, INT_MAX, INT_MIN, INT_MAX);
+    char buf[DATE_LABEL_LEN];
+    EXPECT_EQ(DATE_make_label(&big, buf), 0);
+    EXPECT_LT(std::strlen(buf), static_cast<std::size_t>(DATE_LABEL_LEN));
+    long far = 0x7fffffffffffffffL;
+    Date g;
+    EXPECT_EQ(DATE_get_gmdate(&far, &g), 0);
+    EXPECT_GE(g.month, 1);
+    EXPECT_LE(g.month, 12);
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 // and the orlo program's help and exit statuses.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 
 #include <array>
 #include <cstdio>
@@ -11,6 +10,7 @@
 #include <vector>
 
 #include "colors.h"
+#include "driver_run.h"
 #include "files.h"
 #include "flag.h"
 #include "resrc.h"
@@ -204,28 +204,9 @@ TEST_F(DriverDecode, CutoffTable)
 
 // ---- The program itself ----
 
-struct RunResult {
-    int status;
-    std::string out;
-};
-
-RunResult run(const std::string& args)
-{
-    std::string cmd = std::string(ORLO_BIN) + " " + args + " 2>&1";
-    RunResult r{-1, {}};
-    FILE* p = popen(cmd.c_str(), "r");
-    if (p == nullptr) return r;
-    std::array<char, 4096> buf{};
-    std::size_t n;
-    while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
-    int st = pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return r;
-}
-
 TEST(OrloProgram, HelpPrintsTitleAndListingAndExitsZero)
 {
-    RunResult r = run("-h");
+    RunResult r = run_orlo("-h");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.rfind("orlo: This program plots satellite data\n", 0), 0u) << r.out;
     // The listing follows: the syntax line and some of the program's keys.

@@ -242,6 +242,11 @@ TEST_F(Enhance, BadEntries) {
     SAT_decode_colors("n0-n5", &n);
     SAT_decode_colors("3:n1", &n);
     EXPECT_EQ(n, 256);
+    // A negative counter is no bin: nothing is written (before any table).
+    n = -3;
+    EXPECT_EQ(SAT_decode_colors("n0-n5", &n), 0);
+    EXPECT_EQ(SAT_decode_colors("n0", &n), 0);
+    EXPECT_EQ(n, -3);
 }
 
 // An enhancement file is read for at most 256 words (name + 255 entries).
@@ -444,6 +449,60 @@ TEST_F(Enhance, FillPatternMasksWithBlack) {
     free_image(im);
     p.fill = 0;
     SAT_set_params(&p);
+}
+
+// No colour file found: the default bins get a 16-step grey ramp to point
+// at (entry i = i*17/255 grey, so ramp15 is white), with one warning, and
+// a coloured image carries that ramp as its colour map instead of none.
+TEST_F(Enhance, EmptyColourTableGetsGreyRamp) {
+    CLR_clear_table();
+    ASSERT_EQ(CLR_get_num(), 0);
+    std::string log = temp_path("ramp.log");
+    ASSERT_EQ(MESS_file(log.c_str(), "w"), 0);
+    SAT_color_setup();
+    SAT_color_setup();  // the table is no longer empty: no second warning
+    MESS_file_close();
+    EXPECT_EQ(slurp(log), "SAT_color_setup: no colour table loaded, using a grey ramp\n");
+    ASSERT_EQ(CLR_get_num(), 16);
+    EXPECT_STREQ(CLR_get_name(15), "ramp15");
+    float r, g, b;
+    CLR_get_rgb(8, &r, &g, &b);
+    EXPECT_FLOAT_EQ(g, 136.0f / 255.0f);
+
+    IMG_report im = make_image(2, 1, 0);
+    im.data[1] = 255;
+    SAT_color_image(&im);
+    ASSERT_EQ(im.num_colors, 16);
+    ASSERT_NE(im.colors, nullptr);
+    EXPECT_EQ(im.data[0], 0);
+    EXPECT_EQ(im.data[1], 15);
+    EXPECT_FLOAT_EQ(im.colors[im.data[1]].r, 1.0f);
+    free_image(im);
+}
+
+// The debug tables: one BREAK line per bin with its device value, then the
+// per-value table, ten "index:bin" pairs a line. Written out by hand for
+// 0:black,128:white over enh.clr (black 0, white 1).
+TEST_F(Enhance, DebugTables) {
+    RES_put("color_fill", "0:black,128:white");
+    std::string log = temp_path("debug.log");
+    ASSERT_EQ(MESS_file(log.c_str(), "w"), 0);
+    const int out = MESS_set_out(0);
+    MESS_set(1, M_debug);
+    SAT_color_setup();
+    MESS_set(-1, M_debug);
+    MESS_set_out(out);
+    MESS_file_close();
+    std::string want = "Table of color breakoff values\nBREAK: 0 COLOR: 0\nBREAK: 128 COLOR: 1\n"
+                       "Table of color bin indicies for each sat pix value\n";
+    for (int v = 0; v < 256; v += 10) {
+        char head[8];
+        std::snprintf(head, sizeof head, "%3d: ", v);
+        want += head;
+        for (int k = v; k < v + 10 && k < 256; ++k) want += k < 128 ? "  0:  0 " : "  1:  1 ";
+        want += "\n";
+    }
+    EXPECT_EQ(slurp(log), want);
 }
 
 // Without a plot there is no room below a viewport: nothing is drawn.

@@ -6,7 +6,9 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <cstring>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -26,13 +28,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
 
 void write_file(const fs::path& p, std::size_t bytes) {
     fs::create_directories(p.parent_path());
@@ -174,6 +169,24 @@ TEST_F(FilesTest, PathResourceAndKeyCodes) {
     FILE_set_name("none");
     EXPECT_EQ(FILE_set_date(&d, out), 1);
     EXPECT_STREQ(out, "filename");
+}
+
+// Every path code names its own resource; "." stands in for an unset one.
+TEST_F(FilesTest, EveryPathCode) {
+    const Date d = make_date(2024, 3, 5, 13, 40);
+    struct Case {
+        char code;
+        const char* resource;
+    } cases[] = {{'C', "con_path"},  {'D', "data_path"}, {'F', "file_path"}, {'R', "raw_path"},
+                 {'G', "grid_path"}, {'I', "image_path"}, {'W', "watch_path"}, {'T', "text_path"},
+                 {'M', "model_path"}, {'S', "sat_path"}};
+    for (const Case& c : cases) {
+        const std::string tmpl = std::string("%") + c.code + "/f%h";
+        EXPECT_EQ(expand(tmpl, d), "./f13") << tmpl;
+        const std::string value = std::string("/p_") + c.resource;
+        RES_put(c.resource, value.c_str());
+        EXPECT_EQ(expand(tmpl, d), value + "/f13") << tmpl;
+    }
 }
 
 TEST_F(FilesTest, HourSetting) {
@@ -336,6 +349,48 @@ TEST_F(FilesTest, RepositoryTableIsClean) {
     EXPECT_EQ(msgs.find("longer than"), std::string::npos) << msgs;
 }
 
+// A date text typed for one of the repository's conventions selects that
+// convention's file: the path and literal text before the first date code
+// come from the template, and a key is not taken out of the request unless
+// the request spells it. Names worked out by hand from etc/name_conv
+// (day 65 of 2024 is 5 March: 31 + 29 + 5).
+TEST_F(FilesTest, DateTextSelectsRepositoryConventionFile) {
+    const fs::path etc = ZEM_ETC_DIR;
+    if (!fs::exists(etc / "name_conv")) GTEST_SKIP() << "etc/name_conv not found: " << etc;
+    RES_put("file_path", etc.string().c_str());
+    RES_put("sat_path", "/s");
+    struct Case {
+        const char* conv;
+        const char* request;
+        const char* name;
+        int month, day, hour, min;
+    } cases[] = {
+        {"sat_vis", "2403051330", "/s/vis/2403051330.area", 3, 5, 13, 30},
+        // No minute in the request: the name shows "00", the date leaves it unset.
+        {"sat_ir", "24030512", "/s/ir/2403051200.area", 3, 5, 12, kMissing},
+        {"vis", "20240305_1315", "/s/gini/VIS_20240305_1315.gini", 3, 5, 13, 15},
+        {"area_ir:s=g16", "2024065_1340", "/s/g16/2024065_1340_ir.area", 3, 5, 13, 40},
+        {"area_ir:s=g16", "g16/2024065_1340", "/s/g16/2024065_1340_ir.area", 3, 5, 13, 40},
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(FILE_set_name(c.conv), 1) << c.conv;
+        char out[FILE_NAME_LEN];
+        EXPECT_EQ(FILE_set_file(c.request, out), 0) << c.request;
+        EXPECT_STREQ(out, c.name) << c.request;
+        Date fd;
+        FILE_get_date(&fd);
+        EXPECT_EQ(fd.year, 2024) << c.request;
+        EXPECT_EQ(fd.month, c.month) << c.request;
+        EXPECT_EQ(fd.day, c.day) << c.request;
+        EXPECT_EQ(fd.hour, c.hour) << c.request;
+        EXPECT_EQ(fd.min, c.min) << c.request;
+    }
+    // A word that is no date text stays a literal name below the path.
+    ASSERT_EQ(FILE_set_name("sat_vis"), 1);
+    char out[FILE_NAME_LEN];
+    EXPECT_EQ(FILE_set_file("myimage", out), 1);
+}
+
 // An hourly convention in a temporary sat_path with files from 06 to 12 UTC
 // on 2024-03-05.
 class SequenceTest : public FilesTest {
@@ -480,6 +535,47 @@ TEST_F(SequenceTest, ImpossibleDatesDoNotCrash) {
     EXPECT_EQ(std::string(out).size(), static_cast<std::size_t>(FILE_NAME_LEN - 1));
 }
 
+// Hostile templates and requests: huge steps, unterminated codes, stray
+// "%" and random bytes. Every name stays within FILE_NAME_LEN and every
+// interval is positive or unknown (under the sanitizers an overflow in a
+// step times its unit, or a read past a buffer, stops the test).
+TEST_F(SequenceTest, HostileTemplatesAndRequests) {
+    const Date d = make_date(2024, 3, 5, 13, 40);
+    const char* templates[] = {"%99999d%99999j", "%2147483647h", "%", "%{", "%{name", "a%",
+                               "%0h%0n%0d", "%%%", "{%y", "%99999999999999n_%e*"};
+    char out[FILE_NAME_LEN];
+    for (const char* t : templates) {
+        FILE_set_name((std::string("@") + t).c_str());
+        FILE_set_date(&d, out);
+        EXPECT_LT(std::strlen(out), static_cast<std::size_t>(FILE_NAME_LEN)) << t;
+        int late = FILE_get_late_off();
+        EXPECT_TRUE(late == kMissing || late > 0) << t << " " << late;
+        FILE_set_file("2403051340", out);
+        FILE_set_current("la#3", out);
+    }
+    // A 99999-day step gives an interval of 99999 x 86400 s, which no int
+    // holds: it is bounded to 1e9 s.
+    FILE_set_name("@%99999d");
+    FILE_set_date(&d, out);
+    EXPECT_EQ(FILE_get_late_off(), 1000000000);
+    // Stepped hour settings far out of range.
+    Date req = make_date(kMissing, kMissing, -2000000000, -2000000000, kMissing);
+    FILE_set_time(&req);
+    FILE_set_name("@%S/%y%m%d%h_ir");
+    FILE_set_date(&d, out);
+    EXPECT_GT(FILE_get_late_off(), 0);
+    FILE_reset_time();
+    std::mt19937 gen(12345);
+    for (int k = 0; k < 300; ++k) {
+        std::string junk(gen() % 200, '\0');
+        for (char& c : junk) c = static_cast<char>(1 + gen() % 255);
+        FILE_set_file(junk.c_str(), out);
+        EXPECT_LT(std::strlen(out), static_cast<std::size_t>(FILE_NAME_LEN));
+        FILE_set_current(junk.c_str(), out);
+        EXPECT_LT(std::strlen(out), static_cast<std::size_t>(FILE_NAME_LEN));
+    }
+}
+
 TEST_F(SequenceTest, FileRequests) {
     char out[FILE_NAME_LEN];
     // A date-hour text selects the file of the convention.
@@ -572,6 +668,16 @@ TEST_F(SequenceTest, StartUpSelection) {
     EXPECT_EQ(std::string(out), name_for(12).string());
 }
 
+// FILE_get_file_only in a child reading `input`; prints "r=<result>".
+ChildResult get_file_only_in_child(const std::string& input) {
+    return run_child(
+        [] {
+            char out[FILE_NAME_LEN];
+            std::printf("r=%d\n", FILE_get_file_only("File: ", out));
+        },
+        input);
+}
+
 TEST_F(SequenceTest, StartUpExitsWhenNothingFound) {
     const std::string d = dir_.string();
     // Batch mode without any file: status 10.
@@ -626,15 +732,53 @@ TEST_F(SequenceTest, StartUpExitsWhenNothingFound) {
     // The listing shows the files of the convention.
     EXPECT_NE(found.out.find("24030506_ir"), std::string::npos) << found.out;
 
-    ChildResult only = run_child(
-        [] {
-            char out[FILE_NAME_LEN];
-            std::printf("r=%d\n", FILE_get_file_only("File: ", out));
-        },
-        "nothing\n");
+    ChildResult only = get_file_only_in_child("nothing\n");
     EXPECT_EQ(only.status, 99);
     EXPECT_NE(only.out.find("r=0"), std::string::npos);
     EXPECT_EQ(only.err.find("File not found"), std::string::npos);
+}
+
+// End of input at the start-up prompt: the empty answer must not be taken
+// for standard input (which "exists"); nothing was chosen, so status 10.
+TEST_F(SequenceTest, EndOfInputAtStartUpPromptExits) {
+    ChildResult r = run_child(
+        [] {
+            char out[FILE_NAME_LEN];
+            int got = FILE_get_file("File: ", out);
+            std::printf("\nreturned %d [%s]\n", got, out);
+        },
+        "");
+    EXPECT_EQ(r.status, 10) << r.out;
+    EXPECT_EQ(r.out.find("returned"), std::string::npos) << r.out;
+    ChildResult only = get_file_only_in_child("");
+    EXPECT_EQ(only.status, 99);
+    EXPECT_NE(only.out.find("r=0"), std::string::npos) << only.out;
+}
+
+// Spans and steps far beyond any real animation must neither overflow nor
+// hang. num_hour -555555,555555 is clamped to 1e9 s back with a step of
+// 1e9 s, a whole multiple of the hourly interval: 277777 x 3600 = 999997200.
+// The first offset is 999997200 x ((-1e9 - 999997200 + 1) / 999997200)
+// = 999997200 x -2 = -1999994400, so the files are at -2, -1 and 0 steps.
+TEST_F(SequenceTest, HugeSpanIsClamped) {
+    RES_put("num_hour", "-555555,555555");
+    EXPECT_EQ(FILE_num_hour(), -1000000000);
+    EXPECT_EQ(FILE_get_skip(), 1000000000);
+    Date anchor = make_date(2024, 3, 5, 12, 0);
+    FILE_first(&anchor);
+    EXPECT_EQ(FILE_get_nsecs(), -1999994400);
+    auto names = run_sequence(anchor);
+    ASSERT_EQ(names.size(), 3u);
+    EXPECT_EQ(names[2], name_for(12).string());
+}
+
+// The type probe reads files; a name beginning with "|" is not a command
+// to run.
+TEST_F(FilesTest, TypeProbeRunsNoCommand) {
+    fs::path marker = dir_ / "ran";
+    std::string name = "|touch " + marker.string();
+    EXPECT_EQ(FILE_type(name.c_str()), -1);
+    EXPECT_FALSE(fs::exists(marker));
 }
 
 TEST_F(FilesTest, PathsAndHomes) {

@@ -317,6 +317,10 @@ TEST_F(ImgTest, MalformedFilesFailWithoutBuffers) {
         {"data cut", "ZEMIMG\n\n\n4 4\nabc", -1, "IMG_read_zem: Image data truncated"},
         {"empty v4 domain", "ZEMIMG4\n\n\n\n", -1, "IMG_read_zem: Invalid domain"},
         {"C block cut", "ZEMIMGC\n\n\n2 2\n\x01", -1, "IMG_read_zem: Truncated header"},
+        {"V block cut", "ZEMIMGV\n\n\n2 2\n" + std::string(1000, 'v'), -1,
+         "IMG_read_zem: Truncated header"},
+        {"C count past end", "ZEMIMGC\n\n\n2 2\n\x01\x02\x01\x09" + std::string(10, 'c'), -1,
+         "IMG_read_zem: Truncated header"},
     };
     for (const Case& c : cases) {
         const std::string name = dir_.file("bad.zem");
@@ -443,6 +447,68 @@ TEST_F(ImgTest, OtherProjectionsGoOutAsVersion4) {
     EXPECT_EQ(back.height, 2);
     EXPECT_EQ(std::memcmp(back.data, img_.data, 8), 0);
     IMG_free(&back);
+}
+
+TEST_F(ImgTest, PaddedEightBitRowsGoOutPacked) {
+    // Three pixels per row in rows of four bytes (the fourth is padding):
+    // the file holds what its "3 2" header says, plain and compressed.
+    IMG_free(&img_);
+    IMG_init(&img_);
+    img_.width = 3;
+    img_.height = 2;
+    img_.depth = 8;
+    img_.bits_pixel = 8;
+    img_.bytes_line = 4;
+    const std::uint8_t rows[] = {1, 2, 3, 99, 4, 5, 6, 99};
+    img_.data = static_cast<unsigned char*>(std::malloc(sizeof(rows)));
+    std::memcpy(img_.data, rows, sizeof(rows));
+    for (int type : {0, 1}) {
+        const std::string name = dir_.file("pad.zem");
+        ASSERT_EQ(IMG_write(name.c_str(), &img_, type), 1);
+        EXPECT_EQ(header(name), std::string(type ? "ZEMIMGZ" : "ZEMIMG") + "\n\n\n3 2\n");
+        IMG_report back;
+        IMG_init(&back);
+        ASSERT_EQ(IMG_read_zem(name.c_str(), &back, 0), 1) << type;
+        const std::uint8_t want[] = {1, 2, 3, 4, 5, 6};
+        EXPECT_EQ(std::memcmp(back.data, want, 6), 0) << type;
+        IMG_free(&back);
+    }
+}
+
+TEST_F(ImgTest, PrintListsEveryField) {
+    make_image(7, 5);
+    img_.source = 51;
+    img_.version = 3;
+    img_.type = 12;
+    img_.xres = 4;
+    img_.yres = 2.5f;
+    img_.xoff = 2001;
+    img_.yoff = -3.25f;
+    img_.trans_color = 9;
+    img_.domain.proj = 2;
+    img_.domain.clat = 10;
+    img_.domain.clon = 20;
+    img_.domain.dx = 0.5f;
+    img_.domain.dy = 0.25f;
+    img_.domain.nx = 7;
+    img_.domain.ny = 5;
+    MESS_set(0, M_out3);
+    MessCapture cap(dir_.file("m.txt"));
+    IMG_print(M_out3, &img_);
+    char dom[200];
+    DOM_sprint(&img_.domain, dom, sizeof(dom));
+    // The texts, one per field in record order ("%.2f" for the floats).
+    const std::string want = std::string("Source: 51\nVersion: 3\nDate: 1200Z  5 MAR 24\n") +
+                             "Info: test image\nType: 12\nSize: 7x5\n" +
+                             "Resolution: 4.00x2.50\nOffset: 2001.00x-3.25\nDepth: 8\n" +
+                             "Bits per pixel: 8\nBytes per line: 7\nBytes order: 1\n" +
+                             "Number of colors: 0\nTranparent colors: 9\n" + dom;
+    EXPECT_EQ(cap.text(), want);
+    // Below its level nothing is printed.
+    MESS_reset();
+    MessCapture quiet(dir_.file("q.txt"));
+    IMG_print(M_out3, &img_);
+    EXPECT_EQ(quiet.text(), "");
 }
 
 TEST_F(ImgTest, InitCopyFreeAndWriteFailures) {

@@ -410,6 +410,13 @@ TEST_F(MapTran, PartialChangesOfTheActiveDomain) {
     Domain active;
     MAP_get_domain(&active);
     EXPECT_FLOAT_EQ(active.param[0], 25.0f);
+    // A lone first standard latitude is a tangent cone here too, as it is for
+    // a domain whose second parameter is unset.
+    float xt = 0, yt = 0;
+    MAP_proj_coord(25.0f, -9999.0f);
+    MAP_tran(40.0f, -85.0f, &xt, &yt);
+    EXPECT_NEAR(xt, x, 1e-4);
+    EXPECT_NEAR(yt, y, 1e-4);
 
     Domain ps = make_domain(DOM_PSTEREO, 90.0f, -100.0f, 40.0f, -100.0f);
     MAP_domain(&ps);
@@ -695,6 +702,227 @@ TEST_F(MapTran, SkewTAndTephigramRoundTrip) {
     // the pressure comes back as 1000 (T / theta)^3.5, not exactly 700.
     const double theta = 283.15 * std::pow(1000.0 / 700.0, 0.286);
     EXPECT_NEAR(b, 1000.0 * std::pow(283.15 / theta, 3.5), 0.02);
+}
+
+// The southern polar stereographic: plat negative makes the true latitude
+// 60S, so (60S, plon) lies R (1 + sin 60) tan 15 above the pole (s = +1 in
+// the projection formula), and points past 75N are pulled back to 75N.
+TEST_F(MapTran, PolarStereographicSouth) {
+    Domain d = make_domain(DOM_PSTEREO, -90.0f, 20.0f, -60.0f, 20.0f);
+    MAP_domain(&d);
+    float x = 1, y = 1;
+    EXPECT_EQ(MAP_tran(-90.0f, 0.0f, &x, &y), 1);
+    EXPECT_NEAR(x, 0.0, 1e-5);
+    EXPECT_NEAR(y, 0.0, 1e-5);
+    EXPECT_EQ(MAP_tran(-60.0f, 20.0f, &x, &y), 1);
+    EXPECT_NEAR(x, 0.0, 1e-5);
+    EXPECT_NEAR(y, 63.7122 * (1.0 + std::sin(60.0 * kDtr)) * std::tan(15.0 * kDtr), 1e-4);
+    float lat = 0, lon = 0;
+    EXPECT_EQ(MAP_untran(x, y, &lat, &lon), 1);
+    EXPECT_FLOAT_EQ(lat, -60.0f);
+    EXPECT_FLOAT_EQ(lon, 20.0f);
+    float x75 = 0, y75 = 0;
+    MAP_tran(80.0f, 50.0f, &x, &y);
+    MAP_tran(75.0f, 50.0f, &x75, &y75);
+    EXPECT_FLOAT_EQ(x, x75);
+    EXPECT_FLOAT_EQ(y, y75);
+    // Wind directions: at a point 30 degrees east of plon the local meridian
+    // runs towards the origin at 30 degrees east of grid north's opposite, so
+    // grid directions are true ones plus 30; at the origin the rotation is
+    // plon itself.
+    MAP_tran(-50.0f, 50.0f, &x, &y);
+    EXPECT_NEAR(MAP_dir_adj(90.0f, x, y), 120.0, 1e-3);
+    EXPECT_NEAR(MAP_undir_adj(120.0f, x, y), 90.0, 1e-3);
+    EXPECT_NEAR(MAP_dir_adj(10.0f, 0.0f, 0.0f), 30.0, 1e-4);
+    EXPECT_NEAR(MAP_undir_adj(30.0f, 0.0f, 0.0f), 10.0, 1e-4);
+    // A segment along the local meridian towards the pole points true south.
+    float x2 = 0, y2 = 0;
+    MAP_tran(-51.0f, 50.0f, &x2, &y2);
+    EXPECT_NEAR(std::fabs(MAP_dir(x, y, x2, y2)), 180.0, 1e-2);
+    // The symbol scale factor is 1.866 / (1 + sin lat) whatever the hemisphere.
+    EXPECT_NEAR(MAP_factor(30.0f, 0.0f), 1.866 / 1.5, 1e-6);
+}
+
+// The pole-side inverse of the true latitude comes back exact to float.
+TEST_F(MapTran, PolarStereographicInverseIsFloatExact) {
+    Domain d = make_domain(DOM_PSTEREO, 90.0f, -105.0f, 60.0f, -105.0f);
+    MAP_domain(&d);
+    float x = 0, y = 0, lat = 0, lon = 0;
+    MAP_tran(60.0f, -105.0f, &x, &y);
+    MAP_untran(x, y, &lat, &lon);
+    EXPECT_FLOAT_EQ(lat, 60.0f);
+    EXPECT_FLOAT_EQ(lon, -105.0f);
+}
+
+// The ellipsoidal satellite view: the sub-point is the origin both ways, and
+// the default satellite distance is 421.61 (the scan angle of the equator's
+// limb is asin(a / 421.61) with a the equatorial semi-axis 63.781368).
+TEST_F(MapTran, SatelliteEllipsoidSubPointAndDefaults) {
+    Domain d = make_domain(DOM_SAT, 0.0f, -137.2f, 0.0f, -137.2f);
+    d.ellipse = 1;
+    d.param[1] = 1.0f;
+    MAP_domain(&d);
+    float x = 5, y = 5, lat = 5, lon = 5;
+    EXPECT_EQ(MAP_tran(0.0f, -137.2f, &x, &y), 1);
+    EXPECT_NEAR(x, 0.0, 1e-5);
+    EXPECT_NEAR(y, 0.0, 1e-5);
+    EXPECT_EQ(MAP_untran(0.0f, 0.0f, &lat, &lon), 1);
+    EXPECT_NEAR(lat, 0.0, 1e-5);
+    EXPECT_NEAR(lon, -137.2, 1e-4);
+    // Just inside and just outside the limb along the equator.
+    const double limb = kSatRad * std::asin(63.781368 / kSatRad);
+    EXPECT_EQ(MAP_untran(static_cast<float>(limb - 0.01), 0.0f, &lat, &lon), 1);
+    EXPECT_EQ(MAP_untran(static_cast<float>(limb + 0.01), 0.0f, &lat, &lon), 0);
+    EXPECT_FLOAT_EQ(lon, -9999.0f);
+    // An explicit satellite distance replaces the default.
+    d.param[0] = 500.0f;
+    MAP_domain(&d);
+    EXPECT_EQ(MAP_untran(static_cast<float>(500.0 * std::asin(63.781368 / 500.0) - 0.01), 0.0f, &lat, &lon), 1);
+    EXPECT_EQ(MAP_untran(static_cast<float>(limb - 0.01), 0.0f, &lat, &lon), 0);
+    // Wind directions on the satellite view: north is up at the sub-point.
+    EXPECT_NEAR(MAP_dir_adj(0.0f, 0.0f, 0.0f), 0.0, 1e-2);
+    EXPECT_FLOAT_EQ(MAP_uvdir_adj(1.0f, 1.0f, 0.0f, 0.0f), 0.0f);  // only polar stereographic
+}
+
+// Converting between domains: a point the target cannot show comes back
+// -9999 with 0, and the active domain survives.
+TEST_F(MapTran, DomainConversionOfAnInvisiblePoint) {
+    Domain ll = make_domain(DOM_LATLON, 0.0f, 0.0f, 0.0f, 0.0f);
+    Domain orth = make_domain(DOM_ORTHO, 40.0f, -100.0f, 40.0f, -100.0f);
+    Domain me = make_domain(DOM_MERC, 0.0f, 0.0f, 0.0f, 0.0f);
+    MAP_domain(&me);
+    float x2 = 1, y2 = 1;
+    // (lat -40, lon 80) is on the far side of the globe.
+    EXPECT_EQ(MAP_domain_tran(&ll, &orth, 80.0f, -40.0f, &x2, &y2), 0);
+    EXPECT_FLOAT_EQ(x2, -9999.0f);
+    EXPECT_FLOAT_EQ(y2, -9999.0f);
+    EXPECT_EQ(MAP_get_proj(), DOM_MERC);
+    float x = 0, y = 0;
+    MAP_tran(45.0f, 10.0f, &x, &y);
+    EXPECT_NEAR(x, 63.7122 * 10.0 * kDtr, 1e-4);
+}
+
+// Station thinning between -1 and 1 only keeps labels inside the grid.
+TEST_F(MapTran, StationThinningFineLimits) {
+    Domain d = make_domain(DOM_LATLON, 0.0f, 0.0f, 0.0f, 0.0f);
+    d.nx = d.ny = 5;
+    MAP_domain(&d);
+    for (int limit : {-1, 0}) {
+        MAP_set_plot_limit(limit);
+        ASSERT_EQ(MAP_plot_grid_init(), 0);
+        EXPECT_EQ(MAP_plot_grid(0.1f, 0.1f), 1) << limit;
+        EXPECT_EQ(MAP_plot_grid(0.1f, 0.1f), 1) << limit;  // no counting
+        EXPECT_EQ(MAP_plot_grid(9.0f, 0.0f), limit == 0 ? 1 : 0) << limit;
+    }
+    // With L 3 the grid has nx*ny*9 cells: a third of a grid step apart is
+    // a new cell, a tenth is not.
+    MAP_set_plot_limit(3);
+    ASSERT_EQ(MAP_plot_grid_init(), 0);
+    EXPECT_EQ(MAP_plot_grid(2.0f, -2.0f), 1);  // the last grid point itself
+    EXPECT_EQ(MAP_plot_grid(0.0f, 0.0f), 1);
+    EXPECT_EQ(MAP_plot_grid(0.1f, 0.0f), 0);
+    EXPECT_EQ(MAP_plot_grid(0.34f, 0.0f), 1);
+}
+
+// The linear diagrams with their limits: x runs from clat to clat + nx and
+// y from clon to clon + ny (from -clon for the cross-section, whose y axis
+// points down), scaled by nx/dx and ny/dy.
+TEST_F(MapTran, LinearDiagramLimits) {
+    float x = 0, y = 0, a = 0, b = 0;
+    MAP_limits L{};
+    Domain cat = make_domain(DOM_CAT, kMiss, kMiss, 1.0f, 2.0f);
+    cat.nx = 10;
+    cat.ny = 20;
+    cat.dx = 5.0f;
+    cat.dy = 40.0f;
+    MAP_domain(&cat);
+    MAP_get_limits(&L);
+    EXPECT_FLOAT_EQ(L.x_min, 1.0f);
+    EXPECT_FLOAT_EQ(L.x_max, 11.0f);
+    EXPECT_FLOAT_EQ(L.y_min, 2.0f);
+    EXPECT_FLOAT_EQ(L.y_max, 22.0f);
+    MAP_tran(3.0f, 12.0f, &x, &y);  // 1 + 2*(3-1), 2 + 0.5*(12-2)
+    EXPECT_FLOAT_EQ(x, 5.0f);
+    EXPECT_FLOAT_EQ(y, 7.0f);
+    MAP_untran(x, y, &a, &b);
+    EXPECT_FLOAT_EQ(a, 3.0f);
+    EXPECT_FLOAT_EQ(b, 12.0f);
+
+    Domain xp = cat;
+    xp.proj = DOM_XP;
+    MAP_domain(&xp);
+    MAP_get_limits(&L);
+    EXPECT_FLOAT_EQ(L.y_min, -2.0f);
+    EXPECT_FLOAT_EQ(L.y_max, 18.0f);
+    MAP_tran(3.0f, 10.0f, &x, &y);  // y = -2 + 0.5*(-2 - 10)
+    EXPECT_FLOAT_EQ(x, 5.0f);
+    EXPECT_FLOAT_EQ(y, -8.0f);
+    MAP_untran(x, y, &a, &b);
+    EXPECT_FLOAT_EQ(b, 10.0f);
+
+    // The hodograph's limits are its two corners as given.
+    Domain h = make_domain(DOM_POLAR, kMiss, kMiss, -30.0f, -20.0f);
+    h.dx = 60.0f;
+    h.dy = 50.0f;
+    MAP_domain(&h);
+    MAP_get_limits(&L);
+    EXPECT_FLOAT_EQ(L.x_min, -30.0f);
+    EXPECT_FLOAT_EQ(L.x_max, 30.0f);
+    EXPECT_FLOAT_EQ(L.y_min, -20.0f);
+    EXPECT_FLOAT_EQ(L.y_max, 30.0f);
+    MAP_untran(0.0f, 0.0f, &a, &b);  // direction 0 at the origin
+    EXPECT_FLOAT_EQ(a, 0.0f);
+    EXPECT_FLOAT_EQ(b, 0.0f);
+    MAP_untran(-1.0f, 1.0f, &a, &b);  // north-west: 315, not -45
+    EXPECT_NEAR(a, 315.0, 1e-4);
+
+    // The emagram is x = T, y = -ln p like xlogp.
+    Domain e = make_domain(DOM_EMA, kMiss, kMiss, -40.0f, 1000.0f);
+    e.dx = 80.0f;
+    e.dy = -900.0f;
+    MAP_domain(&e);
+    MAP_tran(5.0f, 250.0f, &x, &y);
+    EXPECT_FLOAT_EQ(x, 5.0f);
+    EXPECT_NEAR(y, -std::log(250.0), 1e-6);
+    MAP_untran(x, y, &a, &b);
+    EXPECT_NEAR(b, 250.0, 1e-3);
+}
+
+// Skew-T: x = T + xfactor (y - y_min) with xfactor = (x_max - x_min) *
+// (view height / view width) / (y_max - y_min), worked out here from the
+// limits (x from clat to clat + dx, y = -ln p of clon and clon + dy).
+TEST_F(MapTran, SkewTFactorFromLimitsAndView) {
+    const MAP_limits view{0.0f, 2.0f, 0.0f, 1.0f};  // twice as wide as high
+    MAP_set_view(&view);
+    Domain sk = make_domain(DOM_SKEWT, kMiss, kMiss, -40.0f, 1050.0f);
+    sk.dx = 80.0f;
+    sk.dy = -950.0f;
+    MAP_domain(&sk);
+    MAP_limits L{};
+    MAP_get_limits(&L);
+    EXPECT_FLOAT_EQ(L.x_min, -40.0f);
+    EXPECT_FLOAT_EQ(L.x_max, 40.0f);
+    EXPECT_NEAR(L.y_min, -std::log(1050.0), 1e-5);
+    EXPECT_NEAR(L.y_max, -std::log(100.0), 1e-5);
+    const double xf = 80.0 * (1.0 / 2.0) / (std::log(1050.0) - std::log(100.0));
+    float x = 0, y = 0;
+    MAP_tran(-10.0f, 500.0f, &x, &y);
+    EXPECT_NEAR(y, -std::log(500.0), 1e-6);
+    EXPECT_NEAR(x, -10.0 + xf * (std::log(1050.0) - std::log(500.0)), 1e-4);
+
+    // Tephigram limits are set up with x = T and y = ln p.
+    Domain te = make_domain(DOM_TEPH, kMiss, kMiss, -40.0f, 1050.0f);
+    te.dx = 80.0f;
+    te.dy = -950.0f;
+    MAP_domain(&te);
+    MAP_get_limits(&L);
+    EXPECT_FLOAT_EQ(L.x_min, -40.0f);
+    EXPECT_FLOAT_EQ(L.x_max, 40.0f);
+    EXPECT_NEAR(L.y_min, std::log(100.0), 1e-5);
+    EXPECT_NEAR(L.y_max, std::log(1050.0), 1e-5);
+    // A missing temperature stays missing: not plotted.
+    EXPECT_EQ(MAP_tran(-9999.0f, 700.0f, &x, &y), 0);
+    EXPECT_FLOAT_EQ(x, -9999.0f);
 }
 
 }  // namespace

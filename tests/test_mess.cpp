@@ -23,13 +23,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
 class MessTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -119,6 +112,21 @@ TEST_F(MessTest, ResourceWordsAndSubLevels) {
     EXPECT_EQ(MESS_get_max_lines(), 10);
     MESS_set_str("line=0");
     EXPECT_EQ(MESS_get_max_lines(), 22);
+}
+
+// Blanks around the items of a list such as "warn, +debugd" belong to no
+// word: without trimming " +debugd" would be an unknown word and set the
+// level to 0, hiding even the errors.
+TEST_F(MessTest, BlanksAroundItemsAreIgnored) {
+    MESS_set_str("warn, +debugd");
+    EXPECT_EQ(MESS_get(), 0x800000FFu);  // 0xFF with 0x80000000 added
+    MESS_reset();
+    MESS_set_str(" mess ");
+    EXPECT_EQ(MESS_get(), 0xFFFu);
+    MESS_reset();
+    MESS_set_str("out2 , -out1 ,line= 10");
+    EXPECT_EQ(MESS_get(), 0xF0FFFu);
+    EXPECT_EQ(MESS_get_max_lines(), 10);
 }
 
 TEST_F(MessTest, ErrorsAndWarningsGoToStandardError) {
@@ -327,6 +335,16 @@ TEST_F(PromptTest, SetCommandForms) {
     std::string out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(out.rfind("Set resources\n", 0), 0u) << out;
     EXPECT_NE(out.find("region: us\n"), std::string::npos) << out;
+}
+
+// "set" with "=" but no name lists the resources like a bare "set"; it
+// must not store a resource without a name.
+TEST_F(PromptTest, SetWithoutNameLists) {
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(ZEM_set_command("set =x"), 1);
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(out.rfind("Set resources\n", 0), 0u) << out;
+    EXPECT_EQ(RES_get(""), nullptr);
 }
 
 TEST_F(MessTest, SleepAndElapsedTime) {

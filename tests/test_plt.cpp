@@ -8,8 +8,10 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
+#include "gks_colr.h"
 #include "gks_loop.h"
 #include "gks_tool.h"
 #include "gks_x11.h"
@@ -449,14 +451,16 @@ TEST_F(PlotSession, FullWithoutFullabDrawsNoLabels)
 {
     if (!std::getenv("DISPLAY"))
         GTEST_SKIP() << "no X server";
+    // The panel has the window's shape (320 x 256), so without margins it
+    // fills the whole height.
     args({"-pp", "full"});
-    ASSERT_TRUE(open_plot());
+    ASSERT_TRUE(open_plot(1.25f));
     PLT_label_up_left("text");
     EXPECT_EQ(PLT_labels(), -1) << "no bottom margin: no room for labels";
     GPH_end(1);
 
     args({"-pp", "fullab"});
-    ASSERT_TRUE(open_plot());
+    ASSERT_TRUE(open_plot(1.25f));
     EXPECT_EQ(PLT_labels(), 0);
     GPH_end(1);
 

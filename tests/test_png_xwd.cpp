@@ -2,6 +2,7 @@
 // through the writers, outside checkers (pngcheck, xwdtopnm), and damaged
 // files that must fail cleanly.
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -223,6 +224,92 @@ TEST_F(ImageFiles, InterlacedTwinReadsTheSame) {
     EXPECT_EQ(std::memcmp(a.data, b.data, static_cast<size_t>(a.bytes_line) * a.height), 0);
     release(a);
     release(b);
+}
+
+// A PNG file built here from its published chunk layout: signature, IHDR,
+// optional PLTE, one IDAT of the zlib-compressed rows (filter byte 0 each),
+// IEND; every chunk with its CRC-32.
+std::string be32(unsigned v) {
+    return {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+}
+
+std::string png_chunk(const std::string& type, const std::string& data) {
+    const std::string td = type + data;
+    const unsigned crc = static_cast<unsigned>(crc32(0, reinterpret_cast<const Bytef*>(td.data()), td.size()));
+    return be32(static_cast<unsigned>(data.size())) + td + be32(crc);
+}
+
+std::string make_png(unsigned w, unsigned h, int depth, int ctype, const std::vector<std::string>& rows,
+                     const std::string& plte) {
+    std::string ihdr = be32(w) + be32(h);
+    ihdr += {char(depth), char(ctype), 0, 0, 0};
+    std::string raw;
+    for (const std::string& r : rows) raw += '\0' + r;
+    uLongf len = compressBound(raw.size());
+    std::string z(len, '\0');
+    compress(reinterpret_cast<Bytef*>(z.data()), &len, reinterpret_cast<const Bytef*>(raw.data()), raw.size());
+    z.resize(len);
+    std::string out = "\x89PNG\r\n\x1a\n" + png_chunk("IHDR", ihdr);
+    if (!plte.empty()) out += png_chunk("PLTE", plte);
+    return out + png_chunk("IDAT", z) + png_chunk("IEND", "");
+}
+
+// Palettes of 1 and 4 bits: PNG packs the leftmost pixel into the high bits.
+// Read, the pixels are palette indices one byte each, and written again
+// they keep their colours (palette 0 blue, 1 red, 2 green).
+TEST_F(ImageFiles, PackedPalettesReadAndWriteBack) {
+    const std::string plte{0, 0, '\xff', '\xff', 0, 0, 0, '\xff', 0};
+    struct Case {
+        int depth;
+        std::vector<std::string> rows;
+        std::vector<std::vector<int>> want;  // indices by hand from the bit layout
+    } cases[] = {
+        {1, {std::string{'\x80', '\x40'}, std::string{'\x01', '\x00'}},
+         {{1, 0, 0, 0, 0, 0, 0, 0, 0, 1}, {0, 0, 0, 0, 0, 0, 0, 1, 0, 0}}},
+        {4, {std::string{'\x12', '\x00', '\x00', '\x00', '\x01'}, std::string{'\x20', '\x00', '\x00', '\x00', '\x10'}},
+         {{1, 2, 0, 0, 0, 0, 0, 0, 0, 1}, {2, 0, 0, 0, 0, 0, 0, 0, 1, 0}}},
+    };
+    const Rgb8 colour[3] = {{0, 0, 255}, {255, 0, 0}, {0, 255, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.depth);
+        const std::string in = temp_path("packed" + std::to_string(c.depth) + ".png");
+        spit(in, make_png(10, 2, c.depth, 3, c.rows, plte));
+        IMG_report im = empty_record();
+        ASSERT_EQ(PNG_read(in.c_str(), &im, 0), 1);
+        EXPECT_EQ(im.depth, 8);
+        EXPECT_EQ(im.bits_pixel, 8);
+        EXPECT_EQ(im.bytes_line, 10);
+        EXPECT_EQ(im.num_colors, c.depth == 1 ? 2 : 3);  // libpng keeps at most 2^depth entries
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 10; ++x) EXPECT_EQ(im.data[y * im.bytes_line + x], c.want[y][x]) << x << "," << y;
+        const std::string out = temp_path("packed" + std::to_string(c.depth) + "_out.png");
+        ASSERT_EQ(PNG_write(out.c_str(), &im), 1);
+        IMG_report back = empty_record();
+        ASSERT_EQ(PNG_read(out.c_str(), &back, 0), 1);
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 10; ++x)
+                EXPECT_TRUE(pixel_rgb(back, x, y) == colour[c.want[y][x]]) << x << "," << y;
+        if (!tool("convert").empty()) {
+            EXPECT_EQ(diff_with_magick(back, in), 0);
+        }
+        release(back);
+        release(im);
+    }
+}
+
+// A well-formed header (valid CRC) claiming 60000 x 60000 grey pixels over a
+// tiny body: the reader refuses the 3.6 GB buffer with its message.
+TEST_F(ImageFiles, OversizedPngHeaderRefused) {
+    const std::string p = temp_path("huge.png");
+    spit(p, make_png(60000, 60000, 8, 0, {std::string(10, '\0')}, ""));
+    const std::string log = temp_path("huge.log");
+    ASSERT_EQ(MESS_file(log.c_str(), "w"), 0);
+    IMG_report im = empty_record();
+    EXPECT_EQ(PNG_read(p.c_str(), &im, 0), 0);
+    MESS_file_close();
+    EXPECT_EQ(im.data, nullptr);
+    EXPECT_NE(slurp(log).find("Unable to allocate data buffer.\n"), std::string::npos) << slurp(log);
+    release(im);
 }
 
 // ---- PNG writing -------------------------------------------------------------

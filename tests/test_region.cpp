@@ -5,7 +5,10 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <fstream>
 #include <random>
@@ -570,6 +573,22 @@ TEST_F(RegionTest, RegionFromResources) {
     EXPECT_EQ(DOM_get_region(&d, 4), 2);  // menu entry 1
     EXPECT_EQ(d.proj, 2);
     EXPECT_FLOAT_EQ(d.clon, 2.0f);
+    // With no regions loaded, flag 4 loads "zem.reg" itself; flags 2 and 3
+    // have no such fallback.
+    write("empty.reg", "# nothing\n");
+    ASSERT_EQ(DOM_read_menu("empty.reg"), 1);
+    EXPECT_EQ(DOM_get_num_regions(), 1);
+    EXPECT_EQ(DOM_get_region_name(1), nullptr);
+    EXPECT_EQ(DOM_get_region(&d, 2), 0);
+    EXPECT_EQ(DOM_get_region(&d, 3), 0);
+    EXPECT_EQ(DOM_get_num_regions(), 1);
+    EXPECT_EQ(DOM_get_region(&d, 4), 2);
+    EXPECT_EQ(DOM_get_num_regions(), 2);
+    EXPECT_STREQ(DOM_get_region_name(1), "First");
+    EXPECT_FLOAT_EQ(d.clat, 1.0f);
+    RES_put("plot_domain", "40,-100");
+    EXPECT_EQ(DOM_get_region(&d, 3), 1);  // flag 3 reads plot_domain
+    EXPECT_FLOAT_EQ(d.clat, 40.0f);
 }
 
 // Map backgrounds and the station table are later work: their entry points
@@ -605,6 +624,157 @@ TEST_F(RegionTest, PlaceholdersWarnOnceAndFail) {
     EXPECT_EQ(CTY_get_prior(), 10);
     RES_put("stat_prior", "4");
     EXPECT_EQ(CTY_get_prior(), 4);
+}
+
+// Each template prints its own debug line with the matcher's result 0; the
+// texts and their order are the ones the decoder documents.
+TEST_F(RegionTest, TemplateDebugMessages) {
+    use_dir();
+    write("sao.cty", read_file(ZEM_TEST_DATA "/geo/sao.cty"));
+    const struct {
+        const char* str;
+        const char* debug;
+    } cases[] = {
+        {"size,640,480", " 0 proj,nx,ny\n"},
+        {"ps,-105,40,-100,30,20,1.5,1.6", " 0 proj,plon,clat,clon,nx,ny,dx,dy\n"},
+        {"ps,40,-100,30,20,1.5,1.6", " 0 proj,clat,clon,nx,ny,dx,dy\n"},
+        {"ps,-105,40,-100,1.5,1.6", " 0 proj,plon,clat,clon,dx,dy\n"},
+        {"ps,id:KDEN,30,20,1.5", " 0 proj,clat,clon,nx,ny,dx\n"},
+        {"40,-100,30,20,1.5,1.6", " 0 clat,clon,nx,ny,dx,dy\n"},
+        {"ps,40,-100,1.5,1.6", " 0 proj,clat,clon,dx,dy\n"},
+        {"40,-100,30,20,1.5", " 0 clat,clon,nx,ny,dx\n"},
+        {"ps,40,-100,1.5", " 0 proj,clat,clon,dx\n"},
+        {"40,-100,30,20", " 0 clat,clon,nx,ny\n"},
+        {"40,-100,1.5", " 0 clat,clon,dx\n"},
+        {"ps,40,-100", " 0 proj,clat,clon\n"},
+        {"40,-100", " 0 clat,clon\n"},
+        {"ne", " 0 reg:REG\n"},
+    };
+    for (const auto& c : cases) {
+        Domain d;
+        const std::string text = capture([&] {
+            MESS_set(0, 0xFFFFFFFF);
+            EXPECT_GE(DOM_decode(c.str, &d), 1) << c.str;
+        });
+        const std::string head = "******** PARSING DOMAIN: " +
+                                 std::to_string(1 + std::count(c.str, c.str + std::strlen(c.str), ',')) + " " +
+                                 c.str + "\n";
+        EXPECT_EQ(text.find(head), 0u) << c.str << ": " << text;
+        // Exactly one template line is printed, and it is this template's.
+        std::istringstream lines(text);
+        std::string line, got;
+        int template_lines = 0;
+        while (std::getline(lines, line))
+            if (line.rfind(" 0 ", 0) == 0) {
+                ++template_lines;
+                got = line + "\n";
+            }
+        EXPECT_EQ(template_lines, 1) << c.str << ": " << text;
+        EXPECT_EQ(got, c.debug) << c.str;
+    }
+    // A location in template 8's place: ps,id:KDEN,2.0 is projection, centre
+    // and spacing.
+    Domain d;
+    EXPECT_EQ(DOM_decode("ps,id:KDEN,2.0", &d), 1);
+    EXPECT_FLOAT_EQ(d.clat, 39.86f);
+    EXPECT_FLOAT_EQ(d.dy, 2.0f);
+    EXPECT_EQ(d.nx, 25);
+}
+
+// The printed name of every projection code, and the codes without one.
+TEST_F(RegionTest, PrintedProjectionNames) {
+    const struct {
+        int code;
+        const char* name;
+    } named[] = {{1, "pstereo"}, {2, "latlon"}, {3, "merc"},   {4, "lamb"},  {5, "ortho"},
+                 {6, "gnom"},    {7, "moll"},   {8, "lambaz"}, {9, "sat"},   {20, "xy"},
+                 {21, "xz"},     {22, "xlogp"}, {23, "polar"}, {24, "cat"},  {40, "skewt"},
+                 {41, "stuve"},  {42, "ema"},   {50, "zoom"},  {99, "pixel"}};
+    for (const auto& n : named) EXPECT_STREQ(DOM_proj_name(n.code), n.name) << n.code;
+    for (int code : {43, 44, 25, 51, -9999, -1, 0, 10}) EXPECT_EQ(DOM_proj_name(code), nullptr) << code;
+    // Every printed name decodes back to its code (except those the prefix
+    // order sends elsewhere: "lambaz" is Lambert conformal, "polar" is polar
+    // stereographic, "xz" is no name).
+    for (const auto& n : named) {
+        const int back = DOM_proj_str(n.name);
+        if (n.code == 8) EXPECT_EQ(back, 4);
+        else if (n.code == 23) EXPECT_EQ(back, 1);
+        else if (n.code == 21) EXPECT_EQ(back, -1);
+        else EXPECT_EQ(back, n.code) << n.name;
+    }
+    Domain d;
+    DOM_decode("ll,10,20,73,37,5,5", &d);
+    char text[128];
+    DOM_sprint(&d, text, sizeof text);
+    EXPECT_STREQ(text, "latlon:::::,10.000,20.000,73,37,5.0000,5.0000\n");
+}
+
+// A region file that names nothing usable: "fi:" of a missing file, and a
+// region whose domain string does not decode, still give result 2.
+TEST_F(RegionTest, UnusableRegionsGiveResultTwo) {
+    use_dir();
+    write("zem.reg", "bad Bad 0 ps,40,nonsense\n");
+    Domain d;
+    EXPECT_EQ(DOM_decode("fi:absent.reg", &d), 2);
+    EXPECT_EQ(d.proj, -1);
+    EXPECT_EQ(FLAG_get(5), 2);
+    int r = 0;
+    const std::string text = capture([&] { r = DOM_decode("bad", &d); });
+    EXPECT_EQ(r, 2);
+    EXPECT_NE(text.find("DOM_decode: Invalid plot domain\n"), std::string::npos) << text;
+    EXPECT_EQ(DOM_decode("id:KDEN", &d), -1);  // no place file here
+}
+
+// A flag word longer than usual is one word: the position behind it is
+// still read.
+TEST_F(RegionTest, PlaceFileLongFlagWord) {
+    use_dir();
+    write("sao.cty", "LONGFLAG XX XX LNGF 3abcdefghijklmnopqrstuvwxyz 12.5 34.5 100 12345 0\n"
+                     "SHORT YY YY SHRT 4 -1.5 -2.5 9001 -9999\n");
+    CTY_data c;
+    ASSERT_EQ(CTY_get(nullptr, "LNGF", &c), 1);
+    EXPECT_FLOAT_EQ(c.lat, 12.5f);
+    EXPECT_FLOAT_EQ(c.lon, 34.5f);
+    EXPECT_EQ(c.wmo, 12345);
+    EXPECT_EQ(c.prior, 3);
+    EXPECT_EQ(c.mos, ' ');
+    EXPECT_EQ(c.ua, ' ');
+    ASSERT_EQ(CTY_get(nullptr, "short", &c), 1);
+    EXPECT_EQ(c.prior, 4);
+    EXPECT_FLOAT_EQ(c.el, -9999.0f);  // above 9000
+    EXPECT_EQ(c.num, 0);              // absent count
+    EXPECT_EQ(CTY_get(nullptr, "12345", &c), 1);  // WMO number
+    EXPECT_EQ(CTY_get(nullptr, "1234", &c), 0);
+}
+
+// All built-in regions with their published centres and spacings: polar
+// stereographic, 25 by 17, plon = clon, dy = dx, whatever the case of the
+// name.
+TEST_F(RegionTest, EveryBuiltinRegion) {
+    const struct {
+        const char* name;
+        float clat, clon, dx;
+    } table[] = {{"us", 39.0f, -97.0f, 2.3f},  {"ne", 42.0f, -76.0f, 0.9f},  {"at", 37.0f, -82.0f, 0.9f},
+                 {"se", 31.0f, -88.0f, 1.1f},  {"mw", 43.0f, -93.0f, 1.1f},  {"sp", 32.5f, -100.0f, 1.2f},
+                 {"nw", 44.0f, -112.0f, 1.0f}, {"sw", 37.0f, -112.0f, 1.0f}};
+    for (const auto& r : table) {
+        std::string upper = r.name;
+        for (char& ch : upper) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+        for (const std::string& name : {std::string(r.name), upper}) {
+            Domain d;
+            ASSERT_EQ(DOM_get_def_region(name.c_str(), &d), 1) << name;
+            EXPECT_EQ(d.proj, 1) << name;
+            EXPECT_EQ(d.nx, 25) << name;
+            EXPECT_EQ(d.ny, 17) << name;
+            EXPECT_FLOAT_EQ(d.clat, r.clat) << name;
+            EXPECT_FLOAT_EQ(d.clon, r.clon) << name;
+            EXPECT_FLOAT_EQ(d.plon, r.clon) << name;
+            EXPECT_FLOAT_EQ(d.plat, -9999.0f) << name;
+            EXPECT_FLOAT_EQ(d.dx, r.dx) << name;
+            EXPECT_FLOAT_EQ(d.dy, r.dx) << name;
+            for (float p : d.param) EXPECT_FLOAT_EQ(p, -9999.0f) << name;
+        }
+    }
 }
 
 }  // namespace

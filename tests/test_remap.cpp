@@ -297,6 +297,59 @@ TEST_F(RemapTest, ProjectedImageBilinearAndIncrements)
     IMG_free(&b);
 }
 
+// The remapper samples whole rows at once, in blocks; every output pixel
+// must still be exactly the single-pixel value at the position the locator
+// gives for it, across block boundaries, off-image positions and every
+// averaging mode.
+TEST_F(RemapTest, RowSamplingEqualsSinglePixelValues)
+{
+    LatLonSource s;
+    // Plain zeros spread through the image so that four-equal and class
+    // neighbourhoods occur next to averaged ones.
+    for (std::size_t k = 0; k < s.px.size(); k += 3) s.px[k] = (k / 200) % 4 == 0 ? 0 : s.px[k];
+    SAT_set_tran_sat(0);
+    Domain wide = small_ps();
+    wide.nx = 700;  // several sampling blocks per row
+    wide.ny = 9;
+    wide.dx = wide.dy = 0.15f;
+    wide.clon = -70.0f;  // the eastern part lies beyond the image's 50W edge
+    for (int ave : {0, 1})
+        for (int classes : {0, 1}) {
+            SCOPED_TRACE(testing::Message() << "ave " << ave << " classes " << classes);
+            set_params(7, ave);
+            if (classes) {
+                SAT_params p{};
+                SAT_get_params(&p);
+                p.cutbase = 0;
+                p.numcut = 2;
+                p.cutoff[1] = 90;
+                p.cutoff[2] = 170;
+                p.cutoff[3] = 256;
+                SAT_set_params(&p);
+            }
+            IMG_report src = make_image(200, 100, s.px, s.dom);
+            IMG_report img = make_image(200, 100, s.px, s.dom);
+            Domain out = wide;
+            ASSERT_EQ(SAT_remap_image(&img, &out), 1);
+            std::vector<float> r(700), c(700);
+            int mismatches = 0, outside = 0, inside = 0;
+            for (int j = 0; j < 9; ++j) {
+                ASSERT_EQ(SAT_remap_source(&src, &out, j, r.data(), c.data()), 0);
+                for (int i = 0; i < 700; ++i) {
+                    mismatches += img.data[j * 700 + i] != SAT_sample_pixel(&src, r[i], c[i]);
+                    const bool in = r[i] >= 0 && c[i] >= 0 && r[i] <= 99 && c[i] <= 199;
+                    inside += in;
+                    outside += !in;
+                }
+            }
+            EXPECT_EQ(mismatches, 0);
+            EXPECT_GT(inside, 9 * 256);   // more than a block of real samples
+            EXPECT_GT(outside, 9 * 20);   // and positions off the image
+            IMG_free(&src);
+            IMG_free(&img);
+        }
+}
+
 TEST_F(RemapTest, LongitudeWindowEmptiesPixelsOutside)
 {
     LatLonSource s;
@@ -637,6 +690,27 @@ TEST_F(AreaRemap, ZoomRetargetsNavigation)
     // start offsets, i.e. on that position.
     EXPECT_NEAR(il, 100.0f, 1.0f);
     EXPECT_EQ(img_.data[150 * 400 + 200], expect);
+}
+
+// A zoom whose result would be empty (here 1/10000 of the image) changes
+// nothing: neither the pixels nor the navigation, which must keep
+// describing the pixels the record still holds.
+TEST_F(AreaRemap, FailedZoomLeavesNavigationAlone)
+{
+    read("cmx3g8_wv_1998.260_0745_mcidas.ara");
+    if (!ready_ || HasFatalFailure()) return;
+    float l0 = 0, e0 = 0;
+    AREA_line_elem(1, 10.0f, 20.0f, &l0, &e0);
+    const float yoff = img_.yoff, xoff = img_.xoff;
+    EXPECT_EQ(SAT_zoom_image(&img_, kMissingF, kMissingF, 1e-4f), 0);
+    EXPECT_EQ(img_.width, w_);
+    EXPECT_EQ(img_.height, h_);
+    float l1 = 0, e1 = 0;
+    AREA_line_elem(1, 10.0f, 20.0f, &l1, &e1);
+    EXPECT_FLOAT_EQ(l1, l0);
+    EXPECT_FLOAT_EQ(e1, e0);
+    EXPECT_FLOAT_EQ(img_.yoff, yoff);
+    EXPECT_FLOAT_EQ(img_.xoff, xoff);
 }
 
 }  // namespace

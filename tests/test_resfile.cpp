@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -291,6 +292,29 @@ TEST_F(ResFile, LoopWindowThatExistsCannotBeConnectedYet)
     EXPECT_EQ(m.find("not running"), std::string::npos) << m;
 }
 
+// Window 0 would be the key IPC_PRIVATE, for which msgget makes a fresh
+// queue every time: the look-up must report "not running" and leave the
+// system's queue list as it was.
+TEST_F(ResFile, LoopWindowZeroNeverCreatesAQueue)
+{
+    auto queues = [] {
+        std::ifstream in("/proc/sysvipc/msg");
+        int lines = 0;
+        for (std::string l; std::getline(in, l);)
+            ++lines;
+        return lines;
+    };
+    if (!std::ifstream("/proc/sysvipc/msg"))
+        GTEST_SKIP() << "no /proc/sysvipc/msg to count queues";
+    const int before = queues();
+    EXPECT_EQ(MQ_open(0), -1);
+    setenv("zemdefault", "#0", 1);
+    run({});
+    EXPECT_EQ(queues(), before) << "a queue was created";
+    EXPECT_EQ(count_of(messages(), "ZEMloop window: 0 not running or no message queue exists\n"), 1)
+        << messages();
+}
+
 // The resource file shipped in etc/ reads cleanly and leaves the domain to
 // the user.
 TEST_F(ResFile, PackagedDefaultFile)
@@ -446,6 +470,79 @@ TEST(LineReader, CutsStripsAndStops)
     EXPECT_EQ(fgetstring(buf, sizeof buf, fp, &cut), nullptr);
     EXPECT_EQ(fgetstring(buf, 0, fp), nullptr);
     std::fclose(fp);
+}
+
+// A carriage return counts only where it ends the line; a line of exactly
+// n - 1 characters before "\r\n" is not cut.
+TEST(LineReader, CarriageReturnAtTheLimitIsNoCut)
+{
+    FILE* fp = std::tmpfile();
+    ASSERT_NE(fp, nullptr);
+    std::fputs("1234567\r\nab\rcd\n", fp);
+    std::rewind(fp);
+    char buf[8];
+    int cut = -1;
+    ASSERT_NE(fgetstring(buf, sizeof buf, fp, &cut), nullptr);
+    EXPECT_STREQ(buf, "1234567");
+    EXPECT_EQ(cut, 0);
+    ASSERT_NE(fgetstring(buf, sizeof buf, fp, &cut), nullptr);
+    EXPECT_STREQ(buf, "ab\rcd") << "a carriage return inside the line stays";
+    std::fclose(fp);
+}
+
+TEST(LineReader, ReadTextLine)
+{
+    FILE* fp = std::tmpfile();
+    ASSERT_NE(fp, nullptr);
+    std::fputs("short\r\n\n0123456789\nx\r\r\nab\rcd\nlast\r", fp);
+    std::rewind(fp);
+    std::string line = "stale";
+    ASSERT_TRUE(read_text_line(fp, line, 5));
+    EXPECT_EQ(line, "short") << "the final carriage return does not count against max";
+    ASSERT_TRUE(read_text_line(fp, line, 5));
+    EXPECT_EQ(line, "") << "an empty line is a line";
+    ASSERT_TRUE(read_text_line(fp, line, 5));
+    EXPECT_EQ(line, "01234") << "the rest of a long line is skipped";
+    ASSERT_TRUE(read_text_line(fp, line, 5));
+    EXPECT_EQ(line, "x\r") << "only one carriage return is removed";
+    ASSERT_TRUE(read_text_line(fp, line, 5));
+    EXPECT_EQ(line, "ab\rcd");
+    ASSERT_TRUE(read_text_line(fp, line, 5));
+    EXPECT_EQ(line, "last") << "a carriage return before the end of file ends the line";
+    EXPECT_FALSE(read_text_line(fp, line, 5));
+    EXPECT_EQ(line, "");
+    EXPECT_FALSE(read_text_line(nullptr, line, 5));
+    std::fclose(fp);
+
+    // A 3 MB line without a line feed keeps only `max` characters.
+    fp = std::tmpfile();
+    ASSERT_NE(fp, nullptr);
+    std::string big(3 * 1024 * 1024, 'z');
+    std::fwrite(big.data(), 1, big.size(), fp);
+    std::rewind(fp);
+    ASSERT_TRUE(read_text_line(fp, line, 249));
+    EXPECT_EQ(line, std::string(249, 'z'));
+    EXPECT_FALSE(read_text_line(fp, line, 249));
+    std::fclose(fp);
+}
+
+TEST(TextCompare, ViewHelpers)
+{
+    EXPECT_TRUE(str_iequal("AwIpZ", "awipz"));
+    EXPECT_FALSE(str_iequal("awip", "awipz"));
+    EXPECT_FALSE(str_iequal("awipz", "awip"));
+    EXPECT_TRUE(str_iequal("", ""));
+    EXPECT_FALSE(str_iequal("a", "b"));
+    // Not NUL-terminated views compare only their own characters.
+    std::string_view part = std::string_view("IMGZ_sat").substr(0, 4);
+    EXPECT_TRUE(str_iequal(part, "imgz"));
+    EXPECT_TRUE(str_iprefix("AWIPZ_vis", "awipz"));
+    EXPECT_TRUE(str_iprefix("awip", ""));
+    EXPECT_FALSE(str_iprefix("awi", "awip"));
+    EXPECT_FALSE(str_iprefix("lrjt", "lrit"));
+    // Bytes above 127 compare as themselves.
+    EXPECT_FALSE(str_iequal("\xC9", "\xE9"));
+    EXPECT_TRUE(str_iequal("\xC9x", "\xC9X"));
 }
 
 }  // namespace

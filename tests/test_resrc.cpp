@@ -140,10 +140,39 @@ TEST_F(CommandLine, DashDigitIsAValue)
     EXPECT_EQ(get("filename"), "<absent>");
 
     // "-" (standard input) is a value too, but another option is not.
-    run({"-ti", "-", "-la", "--pd", "us"});
+    run({"-ti", "-", "-la", "-pd", "us"});
     EXPECT_EQ(get("title"), "-");
     EXPECT_EQ(get("label"), "");
     EXPECT_EQ(get("plot_domain"), "us");
+}
+
+// Only "-" and a letter stops an option from taking the next argument:
+// "--" and "--x" begin with "-" and a non-letter, so they are values.
+TEST_F(CommandLine, DoubleDashAfterAnOptionIsItsValue)
+{
+    run({"-la", "--pd", "us"});
+    EXPECT_EQ(get("label"), "--pd");
+    EXPECT_EQ(get("plot_domain"), "<absent>");
+    EXPECT_EQ(get("filename"), "us");
+
+    run({"-ti", "--", "a.dat"});
+    EXPECT_EQ(get("title"), "--");
+    EXPECT_EQ(get("filename"), "a.dat");
+
+    // The first pass reads values the same way.
+    write("--odd", "orlo.title: from_odd\n");
+    run({"-df", "--odd"});
+    EXPECT_EQ(get("default"), "--odd");
+    EXPECT_EQ(get("title"), "from_odd");
+
+    // A switch without value still gives "--x" back, where it is an option.
+    run({"-ba", "--pd", "us"});
+    EXPECT_EQ(FLAG_batch(), 1);
+    EXPECT_EQ(get("plot_domain"), "us");
+    // "--" alone after a switch is given back and then skipped.
+    run({"-ic", "--", "b.dat"});
+    EXPECT_EQ(get("icon"), "");
+    EXPECT_EQ(get("filename"), "b.dat");
 }
 
 TEST_F(CommandLine, PositionalArguments)
@@ -352,6 +381,17 @@ TEST_F(Conversions, TypedLookups)
     EXPECT_EQ(FLAG_get(FLAG_WS_TYPE), 4);
     ASSERT_NE(devname, nullptr);
     EXPECT_STREQ(devname, "out.ps");
+    // Trailing commas leave one field: no name is handed out.
+    RES_put("device", "p,");
+    devname = nullptr;
+    EXPECT_EQ(RES_getval("device", &devname, CV_device), 1);
+    EXPECT_EQ(devname, nullptr);
+    EXPECT_EQ(FLAG_get(FLAG_WS_TYPE), 4);
+    RES_put("device", "w,,0x2a");
+    EXPECT_EQ(RES_getval("device", &devname, CV_device), 1);
+    ASSERT_NE(devname, nullptr);
+    EXPECT_STREQ(devname, ",0x2a");
+    EXPECT_EQ(FLAG_get(FLAG_WS_TYPE), 6);
 
     // Absent resources and null outputs give 0 and touch nothing.
     i = 3;

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include <zlib.h>
+
 #include "date.h"
 #include "flag.h"
 #include "img_tool.h"
@@ -577,6 +579,142 @@ TEST_F(ReadFileTest, PackageImageInput) {
     EXPECT_STREQ(img.datim, label);
     EXPECT_STREQ(PLT_get_label(2, 0), label);
     IMG_free(&img);
+}
+
+TEST_F(ReadFileTest, PrintsComeInOrderAtTheirLevels) {
+    AreaFields s = small_area();
+    s.nav = "RECT";
+    s.filtmap = 0x2A;
+    // Every level up to out3: the whole list, in order. Expected texts follow
+    // from the synthetic fields (eres 4, lres 2, ecor 2001, lcor 1001).
+    MESS_set(0, M_out3);
+    IMG_report img;
+    std::string t;
+    {
+        MessCapture cap(dir_.file("mess.txt"));
+        ASSERT_EQ(read_fields(s, &img), 1);
+        t = cap.text();
+    }
+    IMG_free(&img);
+    char label[64];
+    DATE_make_label(&img.date, label);
+    const std::string want[] = {std::string("Date: ") + label + "\n",
+                                "Size: 4x3\n",
+                                "Resolution: 4x2\n",
+                                "Correction: 2001x1001\n",
+                                "Bands: 2a\n",
+                                "Source type: VISR\n",
+                                "Calibration type: BRIT\n",
+                                "Navigation type: RECT\n",
+                                "Comments: SYNTHETIC TEST AREA             \n"};
+    std::size_t at = 0;
+    for (const std::string& w : want) {
+        const std::size_t p = t.find(w, at);
+        ASSERT_NE(p, std::string::npos) << "missing or out of order: " << w << "in:\n" << t;
+        at = p + w.size();
+    }
+    // At the start-up level (print to out2) only the out2 lines appear.
+    MESS_reset();
+    {
+        MessCapture cap(dir_.file("mess2.txt"));
+        ASSERT_EQ(read_fields(s, &img), 1);
+        t = cap.text();
+    }
+    IMG_free(&img);
+    EXPECT_NE(t.find("Size: 4x3\n"), std::string::npos) << t;
+    EXPECT_NE(t.find("Comments: SYNTHETIC TEST AREA"), std::string::npos) << t;
+    EXPECT_EQ(t.find("Resolution:"), std::string::npos) << t;
+    EXPECT_EQ(t.find("Navigation type:"), std::string::npos) << t;
+}
+
+// Every nibble code: the running value moves by the table's steps and wraps
+// modulo 256 at both ends; repeats may pass the line's end without spilling
+// into the next line.
+TEST_F(ReaderTest, EveryNibbleCodeAndWrapAround) {
+    Bytes f = make_sync_head(sync_area(3, 14));
+    // From 0x80: -6 (1) 0x7A, +6 (2) 0x80, -5 (3) 0x7B, +5 (4) 0x80, -4 (5)
+    // 0x7C, +4 (6) 0x80, -3 (7) 0x7D, +3 (8) 0x80, -2 (9) 0x7E, +2 (10) 0x80,
+    // -1 (11) 0x7F, +1 (12) 0x80, repeat (13) 0x80: 14 pixels.
+    add_sync_line(f, 0, 8, {0, 8, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13});
+    // 0x02 - 6 = -4 -> 252; 0xFD + 6 = 259 -> 3; then 15 (x3) fills to 14 and
+    // beyond: the two extra repeats of the line stay out of the image.
+    std::vector<int> wrap = {0, 0, 2, 1, 0, 15, 13, 2};
+    for (int k = 0; k < 3; ++k) wrap.push_back(15);
+    add_sync_line(f, 1, 8, wrap);
+    // Line 2 holds one pixel: a count of one byte ends it after 0, 4 and
+    // the high nibble 2 of the next byte.
+    f.insert(f.end(), kMarker.begin(), kMarker.end());
+    f.insert(f.end(), {0, 0, 0, 2, 0, 8, 0, 1, 0x04, 0x2F});
+    MC_area a{};
+    ASSERT_EQ(read_bytes(f, &a), 0);
+    const std::uint8_t line0[14] = {0x80, 0x7A, 0x80, 0x7B, 0x80, 0x7C, 0x80,
+                                    0x7D, 0x80, 0x7E, 0x80, 0x7F, 0x80, 0x80};
+    EXPECT_EQ(std::memcmp(a.image, line0, 14), 0);
+    // Line 1: 0x02, 252, 0xFD, 3 (indices 0-3), then four repeats of three
+    // (the last one the pad nibble) write indices 4-15: 14 and 15 fall past
+    // the line and are not emitted.
+    EXPECT_EQ(a.image[14], 0x02);
+    EXPECT_EQ(a.image[15], 252);
+    EXPECT_EQ(a.image[16], 0xFD);
+    for (int e = 3; e < 14; ++e) EXPECT_EQ(a.image[14 + e], 3) << e;
+    EXPECT_EQ(a.image[28], 0x42);
+    for (int e = 1; e < 14; ++e) EXPECT_EQ(a.image[28 + e], 0) << e;  // starts clean
+    SAT_free_AREA(&a);
+}
+
+// Builds a PNG file of an 8-bit grey picture (no filtering), with CRCs from
+// zlib; independent of the reader's libpng use.
+Bytes make_png(std::uint32_t w, std::uint32_t h, std::uint8_t value) {
+    auto chunk = [](Bytes& out, const char* type, const Bytes& data) {
+        Bytes len(4);
+        put32(len, 0, static_cast<std::uint32_t>(data.size()), true);
+        out.insert(out.end(), len.begin(), len.end());
+        Bytes body(type, type + 4);
+        body.insert(body.end(), data.begin(), data.end());
+        out.insert(out.end(), body.begin(), body.end());
+        Bytes crc(4);
+        put32(crc, 0, static_cast<std::uint32_t>(crc32(0L, body.data(), static_cast<uInt>(body.size()))),
+              true);
+        out.insert(out.end(), crc.begin(), crc.end());
+    };
+    Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    Bytes ihdr(13, 0);
+    put32(ihdr, 0, w, true);
+    put32(ihdr, 4, h, true);
+    ihdr[8] = 8;  // bit depth; colour type 0 (grey), no interlace
+    chunk(png, "IHDR", ihdr);
+    Bytes raw;
+    for (std::uint32_t y = 0; y < h; ++y) {
+        raw.push_back(0);  // filter type none
+        raw.insert(raw.end(), w, value);
+    }
+    uLongf zlen = compressBound(static_cast<uLong>(raw.size()));
+    Bytes z(zlen);
+    compress(z.data(), &zlen, raw.data(), static_cast<uLong>(raw.size()));
+    z.resize(zlen);
+    chunk(png, "IDAT", z);
+    chunk(png, "IEND", {});
+    return png;
+}
+
+TEST_F(ReaderTest, PngDataBlockSizesAgainstTheDirectory) {
+    AreaFields s = small_area();  // 3 lines x 4 elements
+    // Smaller than the directory: black margins.
+    s.data = make_png(2, 2, 77);
+    MC_area a{};
+    ASSERT_EQ(read_bytes(make_area(s, false), &a), 0);
+    const std::uint8_t want[12] = {77, 77, 0, 0, 77, 77, 0, 0, 0, 0, 0, 0};
+    EXPECT_EQ(std::memcmp(a.image, want, 12), 0);
+    SAT_free_AREA(&a);
+    // Larger than the directory: refused before its size is allocated.
+    s.data = make_png(64, 64, 77);
+    MessCapture cap(dir_.file("mess.txt"));
+    EXPECT_EQ(read_bytes(make_area(s, false), &a), -1);
+    EXPECT_EQ(a.image, nullptr);
+    const std::string t = cap.text();
+    EXPECT_NE(t.find("SAT_read_AREA: PNG data block is 64x64, directory says 4x3\n"),
+              std::string::npos)
+        << t;
 }
 
 TEST(SwapTest, SetupFlagsFollowTheHostOrder) {

@@ -102,6 +102,27 @@ std::vector<std::pair<double, double>> run_proj(const std::string& args,
     return out;
 }
 
+bool have_python() { return access("/usr/bin/python3", X_OK) == 0; }
+
+// Runs a reference script of tests/data/nav with /usr/bin/python3 and
+// returns its output lines split into numbers.
+std::vector<std::vector<double>> run_python(const std::string& script, const std::string& args) {
+    std::string cmd = "/usr/bin/python3 " + std::string(ZEM_TEST_DATA) + "/nav/" + script + " " + args;
+    std::vector<std::vector<double>> out;
+    FILE* p = popen(cmd.c_str(), "r");
+    if (p == nullptr) return out;
+    char line[512];
+    while (std::fgets(line, sizeof line, p)) {
+        std::istringstream in(line);
+        std::vector<double> v;
+        double x = 0;
+        while (in >> x) v.push_back(x);
+        out.push_back(v);
+    }
+    pclose(p);
+    return out;
+}
+
 // Great-circle distance in km on a 6371 km sphere.
 double dist_km(double lat1, double lon1, double lat2, double lon2) {
     double p1 = lat1 * kDtr, p2 = lat2 * kDtr, dl = (lon2 - lon1) * kDtr;
@@ -305,6 +326,42 @@ TEST_F(NavTest, SpinScanCentreAndSubpoint) {
     EXPECT_EQ(lon, kMiss);
 }
 
+// Satellite -> earth -> satellite for pixels every `step` lines and
+// elements of the spin-scan frame; at least `min_count` must see the earth.
+void spin_frame_round_trip(int step, int min_count) {
+    int n = 0;
+    for (int l = 1284; l <= 13284; l += step) {
+        for (int e = 1644; e <= 13644; e += step) {
+            float lat = 0, lon = 0, lin = l, ele = e;
+            if (AREA_tran(1, &lat, &lon, &lin, &ele) != 0) continue;
+            float lin2 = 0, ele2 = 0;
+            ASSERT_EQ(AREA_tran(2, &lat, &lon, &lin2, &ele2), 0);
+            EXPECT_NEAR(lin2, l, 0.1);
+            EXPECT_NEAR(ele2, e, 0.1);
+            ++n;
+        }
+    }
+    EXPECT_GT(n, min_count);
+}
+
+// At the debug level AREA_init lists the spin-scan values, one per line,
+// the name padded to 16 characters, from the date to the atmosphere height.
+TEST_F(NavTest, SpinScanDebugListing) {
+    MESS_set_out(MESS_OUT_LOG_ONLY);  // the copy file still gets everything
+    MESS_set(1, M_debug);
+    AreaHolder h;
+    ASSERT_EQ(load_desc(goes_desc(-75.0, "gamma 250\n"), &h), 0);
+    std::string m = messages();
+    EXPECT_EQ(m.rfind("date            = 95100\n", 0), 0u) << m;
+    EXPECT_NE(m.find("\npict_time       = 12.000000\n"), std::string::npos);
+    EXPECT_NE(m.find("\norb.sat_type    = 1\n"), std::string::npos);
+    EXPECT_NE(m.find("\norb.semi_maj    = 42165.410000\n"), std::string::npos);
+    EXPECT_NE(m.find("\nnav.deg_line    = 20.000000\n"), std::string::npos);  // 200000 DDDMMSS
+    EXPECT_NE(m.find("\nnav.spin_rate   = 0.000167\n"), std::string::npos);   // 600000 us in h
+    EXPECT_NE(m.find("\ngamma_init      = 2.500000\n"), std::string::npos);
+    EXPECT_EQ(m.size() - m.rfind("atms_hght       = 0.000000\n"), 27u);  // the last line
+}
+
 TEST_F(NavTest, SpinScanRoundTrips) {
     AreaHolder h;
     ASSERT_EQ(load_desc(goes_desc(-75.0), &h), 0);
@@ -331,19 +388,7 @@ TEST_F(NavTest, SpinScanRoundTrips) {
     EXPECT_GT(n, 80);
     EXPECT_LT(worst, 0.1);
     // satellite -> earth -> satellite over the frame.
-    n = 0;
-    for (int l = 1284; l <= 13284; l += 1000) {
-        for (int e = 1644; e <= 13644; e += 1000) {
-            float lat = 0, lon = 0, lin = l, ele = e;
-            if (AREA_tran(1, &lat, &lon, &lin, &ele) != 0) continue;
-            float lin2 = 0, ele2 = 0;
-            ASSERT_EQ(AREA_tran(2, &lat, &lon, &lin2, &ele2), 0);
-            EXPECT_NEAR(lin2, l, 0.1);
-            EXPECT_NEAR(ele2, e, 0.1);
-            ++n;
-        }
-    }
-    EXPECT_GT(n, 80);
+    spin_frame_round_trip(1000, 80);
 }
 
 // Sensor misalignment and a tilted spin axis change the geometry; the two
@@ -354,19 +399,7 @@ TEST_F(NavTest, SpinScanRoundTripWithMisalignment) {
                                          "rascen 1200000\ngamma 250\ngamdot 10\n"),
                         &h),
               0);
-    int n = 0;
-    for (int l = 1284; l <= 13284; l += 1500) {
-        for (int e = 1644; e <= 13644; e += 1500) {
-            float lat = 0, lon = 0, lin = l, ele = e;
-            if (AREA_tran(1, &lat, &lon, &lin, &ele) != 0) continue;
-            float lin2 = 0, ele2 = 0;
-            ASSERT_EQ(AREA_tran(2, &lat, &lon, &lin2, &ele2), 0);
-            EXPECT_NEAR(lin2, l, 0.1);
-            EXPECT_NEAR(ele2, e, 0.1);
-            ++n;
-        }
-    }
-    EXPECT_GT(n, 40);
+    spin_frame_round_trip(1500, 40);
 }
 
 // With no misalignment, no gamma and the spin axis at the pole, a spin-scan
@@ -406,6 +439,53 @@ TEST_F(NavTest, SpinScanAgreesWithProjGeos) {
     }
     std::printf("spin-scan: %zu pixels, largest distance to PROJ geos %.4f km\n", in.size(),
                 worst);
+}
+
+// A tilted spin axis, sensor misalignment, an element offset with drift,
+// eight sensors per scan and a slightly eccentric, inclined orbit: every
+// term of the satellite-to-earth direction against
+// tests/data/nav/spin_scan_ref.py, an independent Python version of the
+// scan model.
+TEST_F(NavTest, SpinScanAgreesWithPython) {
+    if (!have_python()) GTEST_SKIP() << "python3 not installed";
+    std::string desc = goes_desc(-75.0, "pitch 1000\nyaw -500\nroll 2000\ndeclin 893000\n"
+                                        "rascen 1200000\ngamma 250\ngamdot 10\norbinc 500\n"
+                                        "eccen 300\n");
+    AreaHolder h;
+    ASSERT_EQ(load_desc(desc, &h), 0);
+    // The block's words, as the description gives them, for the script.
+    std::string args;
+    std::istringstream in(desc.substr(desc.find("nav GOES\n") + 9));
+    std::string key, value;
+    while (in >> key >> value) args += " " + key + "=" + value;
+    std::vector<std::pair<float, float>> pix;
+    for (double l = 1284.5; l <= 13284; l += 1000)
+        for (double e = 1644; e <= 13644; e += 1000) {
+            pix.emplace_back(static_cast<float>(l), static_cast<float>(e));
+            args += " " + std::to_string(l) + ":" + std::to_string(e);
+        }
+    auto ref = run_python("spin_scan_ref.py", args);
+    ASSERT_EQ(ref.size(), pix.size());
+    float slat = 0, slon = 0, sl = 0, se = 0;
+    ASSERT_EQ(AREA_tran(3, &slat, &slon, &sl, &se), 0);
+    int hits = 0, misses = 0;
+    for (std::size_t i = 0; i < pix.size(); ++i) {
+        float lat = 0, lon = 0, lin = pix[i].first, ele = pix[i].second;
+        int rc = AREA_tran(1, &lat, &lon, &lin, &ele);
+        if (ref[i].empty()) {
+            EXPECT_EQ(rc, -1) << lin << " " << ele;
+            ++misses;
+            continue;
+        }
+        // Grazing rays are left out: the two models' miss tests differ there.
+        if (dist_km(slat, slon, ref[i][0], ref[i][1]) > 78 * 111.2) continue;
+        ASSERT_EQ(rc, 0) << lin << " " << ele;
+        EXPECT_NEAR(lat, ref[i][0], 1e-4) << lin << " " << ele;
+        EXPECT_NEAR(lon, ref[i][1], 1e-4) << lin << " " << ele;
+        ++hits;
+    }
+    EXPECT_GT(hits, 80);
+    EXPECT_GT(misses, 10);
 }
 
 TEST_F(NavTest, SpinScanGammaAndFrame) {
@@ -455,6 +535,76 @@ TEST_F(NavTest, SpinScanOrbitPosition) {
     ASSERT_EQ(AREA_pos(&t2, 0, &p2), 0);
     EXPECT_NEAR(p2.x, p.x, 0.5);
     EXPECT_NEAR(p2.y, p.y, 0.5);
+}
+
+std::string gvar_desc(int instr, const std::string& extra);
+
+// An eccentric, inclined low orbit whose epoch (1995-01-01 00:30) lies 40
+// minutes after the perigee passage, so the passage falls on the last day
+// of 1994; the anomaly word (250 degrees) lies past apogee.
+const char* kLowOrbit =
+    "semima 700000\neccen 50000\norbinc 60000\nmeana 250000\nperigee 45000\n"
+    "asnode 100000\nedate 950101\netime 3000\n";
+
+// The true-anomaly and secular-perturbation paths of the orbit model
+// against tests/data/nav/spin_orbit_ref.py, an independent Python model
+// (datetime for the calendar, the half-angle formula for the anomaly,
+// Newton's method for Kepler's equation).
+TEST_F(NavTest, SpinScanOrbitModelsAgreeWithPython) {
+    if (!have_python()) GTEST_SKIP() << "python3 not installed";
+    AreaHolder h;
+    ASSERT_EQ(load_desc(goes_desc(-75.0, kLowOrbit), &h), 0);
+    const char* times[] = {"95100:12:1", "95100:12:0", "95001:0.25:1", "94365:23.9:1",
+                           "95101:3.25:0", "96060:7.5:1"};
+    struct When {
+        int date;
+        double hours;
+        int coord;
+    };
+    const When whens[] = {{95100, 12, 1}, {95100, 12, 0}, {95001, 0.25, 1},
+                          {94365, 23.9, 1}, {95101, 3.25, 0}, {96060, 7.5, 1}};
+    pt kepler_mean{}, perturbed{};
+    for (int anom_type : {0, 1}) {
+        for (int sec_ord : {0, 1}) {
+            SCOPED_TRACE("anom_type " + std::to_string(anom_type) + " sec_ord " +
+                         std::to_string(sec_ord));
+            ASSERT_EQ(AREA_set_orbit_model(anom_type, sec_ord), 0);
+            goes_orbit o{};
+            ASSERT_EQ(AREA_get_orbit(&o), 0);
+            EXPECT_EQ(o.anom_type, anom_type);
+            EXPECT_EQ(o.sec_ord, sec_ord);
+            std::string args = "7000 0.05 60 250 45 100 " + std::to_string(anom_type) + " " +
+                               std::to_string(sec_ord) + " 950101 3000";
+            for (const char* t : times) args += std::string(" ") + t;
+            auto ref = run_python("spin_orbit_ref.py", args);
+            ASSERT_EQ(ref.size(), 1 + std::size(whens));
+            ASSERT_EQ(ref[0].size(), 2u);
+            EXPECT_NEAR(o.period, ref[0][0], 1e-6);
+            EXPECT_NEAR(o.anom_per, ref[0][1], 1e-6);
+            for (std::size_t i = 0; i < std::size(whens); ++i) {
+                datim d{whens[i].date, whens[i].hours};
+                pt p{};
+                ASSERT_EQ(AREA_pos(&d, whens[i].coord, &p), 0);
+                ASSERT_EQ(ref[i + 1].size(), 3u);
+                // Agreement to a metre: the satellite moves 7 km a second,
+                // so a perigee passage a second off would show.
+                EXPECT_NEAR(p.x, ref[i + 1][0], 1e-3) << times[i];
+                EXPECT_NEAR(p.y, ref[i + 1][1], 1e-3) << times[i];
+                EXPECT_NEAR(p.z, ref[i + 1][2], 1e-3) << times[i];
+                if (i == 5 && anom_type == 0) (sec_ord ? perturbed : kepler_mean) = p;
+            }
+        }
+    }
+    // Over 14 months the perturbations turn the node and perigee by tens of
+    // degrees: the two models must really differ.
+    EXPECT_GT(std::hypot(perturbed.x - kepler_mean.x, perturbed.y - kepler_mean.y), 1000.0);
+    // Back to the block's own model; the switches need a spin-scan block.
+    ASSERT_EQ(AREA_set_orbit_model(0, 0), 0);
+    AreaHolder g;
+    ASSERT_EQ(load_desc(gvar_desc(1, ""), &g), 0);
+    EXPECT_EQ(AREA_set_orbit_model(1, 1), -1);
+    goes_orbit o{};
+    EXPECT_EQ(AREA_get_orbit(&o), -1);
 }
 
 // ---- three-axis ("GVAR") ---------------------------------------------------
@@ -591,6 +741,128 @@ TEST_F(NavTest, GvarLongitudeSeries) {
     EXPECT_NEAR(slat, 0.0, 1e-6);
 }
 
+// Every term of the three-axis model switched on: ground motion
+// compensation with all longitude, radius, latitude and yaw series terms,
+// attitude series with exponential, sinusoid and monomial terms (the
+// exponential start 300 minutes before the epoch, so that term is used),
+// roll and pitch misalignment and the compensation angles. Word numbers of
+// the block (0 = type text) with their values.
+const std::vector<std::pair<int, std::int64_t>> kFullGvarWords = {
+    {2, 0}, {5, -13089969}, {9, 300}, {10, -200}, {11, 500}, {12, 0x19982601}, {13, 0},
+    {15, 150}, {16, -120}, {17, 80},
+    // ldr
+    {18, 10000}, {19, 3}, {20, 1}, {21, 400}, {22, -300}, {23, 200}, {24, 100}, {25, 50},
+    {26, -60}, {27, 70}, {28, -80}, {29, 2}, {30, -1},
+    // rddr (km x 1e7)
+    {31, 50000000}, {32, 20000000}, {33, -30000000}, {34, 10000000}, {35, 15000000},
+    {36, -10000000}, {37, 5000000}, {38, 8000000}, {39, -6000000}, {40, 100000}, {41, -80000},
+    // dgl
+    {42, 5000}, {43, 300}, {44, -200}, {45, 100}, {46, 50}, {47, 2}, {48, -1}, {49, 40},
+    {50, 30},
+    // doy
+    {51, 8000}, {52, -300}, {53, 200}, {54, 100}, {55, -50}, {56, 1}, {57, 2}, {58, 30},
+    {59, -20},
+    {60, 43747}, {61, -30000},
+    // roll series: exponential, 3 sinusoids, 2 monomials
+    {62, 2000}, {63, 60000}, {64, 1000}, {65, 3}, {66, 500}, {67, 1000000}, {68, 300},
+    {69, -2000000}, {70, 200}, {71, 500000}, {96, 2}, {97, 1}, {98, 1}, {99, 100},
+    {100, 3000000}, {101, 0}, {102, 2}, {103, 2}, {104, 50}, {105, 0}, {106, 1000000},
+    // pitch series
+    {129, -1500}, {130, 30000}, {131, -800}, {132, 2}, {133, 400}, {134, 0}, {135, -250},
+    {136, 7000000}, {163, 1}, {164, 1}, {165, 1}, {166, 200}, {167, 0}, {168, 0},
+    // yaw series
+    {184, 1000}, {185, 12000}, {186, 600}, {187, 1}, {188, 300}, {189, 0},
+    // roll and pitch misalignment
+    {259, 20000}, {260, 1}, {261, 400}, {262, 0},
+    {314, -30000}, {315, 2}, {316, 100}, {317, 0}, {318, 200}, {319, 10000000},
+    {367, 98260}, {368, 74514372}, {379, 4}, {380, 2}, {381, 3068}, {382, 3068},
+};
+
+// The full model for the imager (1) or the sounder (2) against
+// tests/data/nav/gvar_ref.py, an independent Python version of the
+// three-axis model (times through datetime): sub-point, instrument to earth
+// over a grid of pixels, and earth to instrument for a grid of points.
+void gvar_full_model_check(int instr, int step_l, int last_l, int step_e, int last_e) {
+    std::ostringstream desc, args;
+    desc << "lines 100\nelements 100\nnav GVAR\n";
+    for (const auto& [word, value] : kFullGvarWords) {
+        desc << 'w' << word << ' ' << value << '\n';
+        args << word << '=' << value << ' ';
+    }
+    desc << "imgsnd " << instr << '\n';
+    args << "369=" << instr;
+    std::vector<std::pair<float, float>> pix, geo;
+    for (int l = step_l; l <= last_l; l += step_l)
+        for (int e = step_e; e <= last_e; e += step_e) {
+            pix.emplace_back(static_cast<float>(l), static_cast<float>(e));
+            args << " pix:" << l << ':' << e;
+        }
+    for (int la = -60; la <= 60; la += 20)
+        for (int lo = -150; lo <= 0; lo += 25) {
+            geo.emplace_back(static_cast<float>(la), static_cast<float>(lo));
+            args << " geo:" << la << ':' << lo;
+        }
+    AreaHolder h;
+    ASSERT_EQ(load_desc(desc.str(), &h), 0);
+    auto ref = run_python("gvar_ref.py", args.str());
+    ASSERT_EQ(ref.size(), 1 + pix.size() + geo.size());
+    float slat = 0, slon = 0, sl = 0, se = 0;
+    ASSERT_EQ(AREA_tran(3, &slat, &slon, &sl, &se), 0);
+    ASSERT_EQ(ref[0].size(), 2u);
+    EXPECT_NEAR(slat, ref[0][0], 1e-5);
+    EXPECT_NEAR(slon, ref[0][1], 1e-5);
+    int hits = 0, misses = 0;
+    for (std::size_t i = 0; i < pix.size(); ++i) {
+        const auto& r = ref[1 + i];
+        float lat = 0, lon = 0;
+        int rc = sat2earth(pix[i].first, pix[i].second, &lat, &lon);
+        if (r.empty()) {  // "miss"
+            EXPECT_EQ(rc, -1) << pix[i].first << " " << pix[i].second;
+            EXPECT_EQ(lat, kMiss);
+            ++misses;
+            continue;
+        }
+        ASSERT_EQ(rc, 0) << pix[i].first << " " << pix[i].second;
+        // 1e-4 degrees (11 m); within 10 degrees of the limb (81 degrees
+        // from the sub-point) the float angles of the instrument interface
+        // leave tens of metres, so 1e-3 there.
+        double tol = dist_km(slat, slon, r[0], r[1]) > 71 * 111.2 ? 1e-3 : 1e-4;
+        EXPECT_NEAR(lat, r[0], tol) << pix[i].first << " " << pix[i].second;
+        EXPECT_NEAR(lon, r[1], tol) << pix[i].first << " " << pix[i].second;
+        ++hits;
+    }
+    for (std::size_t i = 0; i < geo.size(); ++i) {
+        const auto& r = ref[1 + pix.size() + i];
+        float line = 0, elem = 0;
+        int rc = earth2sat(geo[i].first, geo[i].second, &line, &elem);
+        if (r.empty()) {
+            EXPECT_EQ(rc, -1) << geo[i].first << " " << geo[i].second;
+            EXPECT_EQ(line, kMiss);
+            ++misses;
+            continue;
+        }
+        ASSERT_EQ(rc, 0) << geo[i].first << " " << geo[i].second;
+        EXPECT_NEAR(line, r[0], 0.01 * (instr == 2 ? 10 : 1)) << geo[i].first << " " << geo[i].second;
+        EXPECT_NEAR(elem, r[1], 0.01 * (instr == 2 ? 10 : 1)) << geo[i].first << " " << geo[i].second;
+        ++hits;
+    }
+    // Both outcomes must occur, or the grids would not test what they claim.
+    EXPECT_GT(hits, 50);
+    EXPECT_GT(misses, 5);
+}
+
+TEST_F(NavTest, GvarFullModelAgreesWithPython) {
+    if (!have_python()) GTEST_SKIP() << "python3 not installed";
+    {
+        SCOPED_TRACE("imager");
+        gvar_full_model_check(1, 1500, 15000, 2500, 27500);
+    }
+    {
+        SCOPED_TRACE("sounder");
+        gvar_full_model_check(2, 1500, 15000, 1500, 16500);
+    }
+}
+
 // The three-axis imager without attitude terms is PROJ's geos with sweep=x,
 // seen from 42164.365 km on the 6378.388 km ellipsoid whose squared axis
 // ratio is 1.0067391845079678 (b = 6357003.458 m).
@@ -701,6 +973,55 @@ TEST_F(NavTest, RealGoes8File) {
     ASSERT_EQ(AREA_tran(2, &lat, &lon, &l2, &e2), 0);
     EXPECT_NEAR(l2, l, 0.1);
     EXPECT_NEAR(e2, e, 0.1);
+}
+
+// The real GOES-8 block says the compensation was done on board (bit 7 of
+// imcact), so its orbit and attitude series (8 and 6 sinusoids, 60-minute
+// time constants, a 13 km daily radius term) are not used. With that bit
+// cleared they are: the navigation must then agree with
+// tests/data/nav/gvar_ref.py fed the same 640 words.
+TEST_F(NavTest, RealGoes8SeriesAgreeWithPython) {
+    std::string dir = ZEM_TESTDATA_DIR;
+    std::string path = dir + "/area/cmx3g8_wv_1998.260_0745_mcidas.ara";
+    if (access(path.c_str(), R_OK) != 0) GTEST_SKIP() << "test data not found: " << dir;
+    if (!have_python()) GTEST_SKIP() << "python3 not installed";
+    std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
+    ASSERT_TRUE(f);
+    AreaHolder h;
+    ASSERT_EQ(SAT_read_AREA(f.get(), &h.area), 0);
+    h.loaded = true;
+    ASSERT_NE(h.area.navgv, nullptr);
+    ASSERT_EQ(h.area.navgv->imcact & 0x80, 0x80);
+    h.area.navgv->imcact &= ~0x80;
+    ASSERT_EQ(AREA_init(&h.area), 0);
+    std::int32_t words[640];
+    std::memcpy(words, h.area.navgv, sizeof words);
+    std::string args;
+    for (int i = 1; i < 640; ++i)
+        if (words[i] != 0) args += " " + std::to_string(i) + "=" + std::to_string(words[i]);
+    std::vector<std::pair<int, int>> pix;
+    // The image's own frame: lines 3797 to 6989, elements 10881 to 18077.
+    for (int l = 3800; l <= 6800; l += 500)
+        for (int e = 11000; e <= 18000; e += 1000) {
+            pix.emplace_back(l, e);
+            args += " pix:" + std::to_string(l) + ":" + std::to_string(e);
+        }
+    auto ref = run_python("gvar_ref.py", args);
+    ASSERT_EQ(ref.size(), 1 + pix.size());
+    float slat = 0, slon = 0, sl = 0, se = 0;
+    AREA_tran(3, &slat, &slon, &sl, &se);
+    EXPECT_NEAR(slat, ref[0][0], 1e-5);
+    EXPECT_NEAR(slon, ref[0][1], 1e-5);
+    // Ground compensation moves the picture: the sub-point is no longer
+    // the reference longitude exactly.
+    EXPECT_GT(std::fabs(slon - words[5] / 1e7 / kDtr), 1e-4);
+    for (std::size_t i = 0; i < pix.size(); ++i) {
+        ASSERT_EQ(ref[1 + i].size(), 2u) << pix[i].first << " " << pix[i].second;
+        float lat = 0, lon = 0;
+        ASSERT_EQ(sat2earth(pix[i].first, pix[i].second, &lat, &lon), 0);
+        EXPECT_NEAR(lat, ref[1 + i][0], 1e-4) << pix[i].first << " " << pix[i].second;
+        EXPECT_NEAR(lon, ref[1 + i][1], 1e-4) << pix[i].first << " " << pix[i].second;
+    }
 }
 
 // ---- map-projection blocks -------------------------------------------------
@@ -814,6 +1135,13 @@ std::vector<MapCase> map_cases() {
     c.push_back({"MOLL",
                  "lines 100\nelements 100\nnav MOLL\nw1 200\nw2 400\nw3 100\nw4 0\n",
                  "+proj=moll +R=4505132.866", mo, mo, 400, 200});
+    // The "KMPP" variant: word 6 is km per pixel x 1000 and the scale
+    // 0.7071 x word 6 / 1000 / (380.344 x word 3); centre longitude 30 E.
+    double mk = 0.7071 * 5000 / 1000.0 / (380.344 * 2) * 1e5;
+    c.push_back({"MOLL",
+                 "lines 100\nelements 100\nnav MOLL\nw1 200\nw2 400\nw3 2\nw4 -300000\n"
+                 "w6 5000\nw14 0x4B4D5050\n",
+                 "+proj=moll +R=4505132.866 +lon_0=30", mk, mk, 400, 200});
     return c;
 }
 

@@ -38,7 +38,7 @@ bool keep_numbered(const std::string& name) {
         std::string b(base);
         if (l.compare(0, b.size(), b) != 0 || l.size() == b.size()) continue;
         std::string num = l.substr(b.size());
-        if (!std::all_of(num.begin(), num.end(), ::isdigit)) return false;
+        if (num.size() > 3 || !std::all_of(num.begin(), num.end(), ::isdigit)) return false;
         int v = std::stoi(num);
         return v % 10 == 0 && v <= 100;
     }
