@@ -126,6 +126,13 @@ int gks_check_colr(const char* func, int ind) {
     return 0;
 }
 
+unsigned long gks_init_foreground(int ind) {
+    const long pix = gks_pixel_of(ind);
+    if (pix >= 0) return static_cast<unsigned long>(pix);
+    Display* dpy = gget_display();
+    return dpy ? WhitePixel(dpy, gget_screen()) : 0ul;
+}
+
 void gks_colour_changed(int ind, unsigned long pixel) {
     Display* dpy = gget_display();
     if (!dpy) return;

@@ -184,7 +184,7 @@ Gint ginit_fill(int type) {
         XRectangle r{};
         gget_xviewport(&r);
         XSetClipRectangles(dpy, g_fill.fill_gc, 0, 0, &r, 1, Unsorted);
-        XSetForeground(dpy, g_fill.fill_gc, WhitePixel(dpy, gget_screen()));
+        XSetForeground(dpy, g_fill.fill_gc, gks_init_foreground(g_fill.fill_color));
         XSetBackground(dpy, g_fill.fill_gc, BlackPixel(dpy, gget_screen()));
         apply_style();
     }

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdio>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -207,6 +208,67 @@ struct ConvertedImage {
     }
 };
 
+// Bits per pixel of the server's Z-format images of a depth (0 unknown).
+int server_bits_per_pixel(int depth)
+{
+    int n = 0;
+    XPixmapFormatValues* f = XListPixmapFormats(gget_display(), &n);
+    int bpp = 0;
+    for (int i = 0; f && i < n; i++)
+        if (f[i].depth == depth)
+            bpp = f[i].bits_per_pixel;
+    if (f)
+        XFree(f);
+    return bpp;
+}
+
+// Component c (0-1) placed under a channel mask, truncated as c x 255.
+unsigned long under_mask(float c, unsigned long mask)
+{
+    int shift = 0, width = 0;
+    mask_shape(mask, &shift, &width);
+    unsigned long v = channel255(c);
+    if (width < 8)
+        v >>= 8 - width;
+    else
+        v <<= width - 8;
+    return (v << shift) & mask;
+}
+
+// An 8-bit image as 32-bit pixels of the visual, in the server's byte
+// order, through a table of the 256 possible values.
+void put_wide_pixels(const IMG_report* img, const Visual* vis, XImage* xi, unsigned char* out)
+{
+    std::array<std::uint32_t, 256> lut{};
+    const bool table = img->colors && img->num_colors > 0;
+    for (int i = 0; i < 256; i++) {
+        const IMG_color c = table ? entry_of(img, i) : IMG_color{i / 255.0f, i / 255.0f, i / 255.0f};
+        lut[static_cast<std::size_t>(i)] = static_cast<std::uint32_t>(
+            under_mask(c.r, vis->red_mask) | under_mask(c.g, vis->green_mask) |
+            under_mask(c.b, vis->blue_mask));
+    }
+    xi->byte_order = ImageByteOrder(gget_display());
+    const bool msb = xi->byte_order == MSBFirst;
+    for (int r = 0; r < img->height; r++) {
+        const unsigned char* src = img->data + static_cast<std::size_t>(r) * img->bytes_line;
+        unsigned char* dst = out + static_cast<std::size_t>(r) * xi->bytes_per_line;
+        for (int c = 0; c < img->width; c++, dst += 4) {
+            const std::uint32_t v = lut[src[c]];
+            if (msb) {
+                dst[0] = static_cast<unsigned char>(v >> 24);
+                dst[1] = static_cast<unsigned char>(v >> 16);
+                dst[2] = static_cast<unsigned char>(v >> 8);
+                dst[3] = static_cast<unsigned char>(v);
+            } else {
+                dst[0] = static_cast<unsigned char>(v);
+                dst[1] = static_cast<unsigned char>(v >> 8);
+                dst[2] = static_cast<unsigned char>(v >> 16);
+                dst[3] = static_cast<unsigned char>(v >> 24);
+            }
+        }
+    }
+}
+
 }  // namespace
 
 int gsetup_image_colors(IMG_report* image, int trans)
@@ -299,8 +361,15 @@ int gset_ximage_params(IMG_report* img, XImage* xi)
         xi->bytes_per_line = static_cast<int>((w + 1) / 2);
     else
         xi->bytes_per_line = static_cast<int>((w + 7) / 8);
-    if (wdepth == 24 && !img24)
-        xi->bits_per_pixel = 24;
+    // An 8-bit image on a 24-bit screen becomes three bytes per pixel, or
+    // whole 32-bit pixels when that is the server's own format (Xlib then
+    // sends the rows as they are instead of converting pixel by pixel).
+    const bool wide24 = wdepth == 24 && !img24 && server_bits_per_pixel(24) == 32;
+    if (wdepth == 24 && !img24) {
+        xi->bits_per_pixel = wide24 ? 32 : 24;
+        if (wide24)
+            xi->bytes_per_line = static_cast<int>(w * 4);
+    }
 
     // A record whose rows are shorter than its pixels need would be read
     // past its end.
@@ -357,27 +426,31 @@ int gset_ximage_params(IMG_report* img, XImage* xi)
             xi->green_mask = vis->green_mask;
             xi->blue_mask = vis->blue_mask;
             const bool bgr = vis->blue_mask != 255;
-            for (int r = 0; r < img->height; r++) {
-                const unsigned char* src = img->data + static_cast<std::size_t>(r) * img->bytes_line;
-                unsigned char* dst = out + static_cast<std::size_t>(r) * xi->bytes_per_line;
-                for (int c = 0; c < img->width; c++, dst += 3) {
-                    unsigned char rr, gg, bb;
-                    if (img->colors && img->num_colors > 0) {
-                        IMG_color col = entry_of(img, src[c]);
-                        rr = channel255(col.r);
-                        gg = channel255(col.g);
-                        bb = channel255(col.b);
-                    } else {
-                        rr = gg = bb = src[c];
-                    }
-                    if (bgr) {
-                        dst[0] = bb;
-                        dst[1] = gg;
-                        dst[2] = rr;
-                    } else {
-                        dst[0] = rr;
-                        dst[1] = gg;
-                        dst[2] = bb;
+            if (wide24) {
+                put_wide_pixels(img, vis, xi, out);
+            } else {
+                for (int r = 0; r < img->height; r++) {
+                    const unsigned char* src = img->data + static_cast<std::size_t>(r) * img->bytes_line;
+                    unsigned char* dst = out + static_cast<std::size_t>(r) * xi->bytes_per_line;
+                    for (int c = 0; c < img->width; c++, dst += 3) {
+                        unsigned char rr, gg, bb;
+                        if (img->colors && img->num_colors > 0) {
+                            IMG_color col = entry_of(img, src[c]);
+                            rr = channel255(col.r);
+                            gg = channel255(col.g);
+                            bb = channel255(col.b);
+                        } else {
+                            rr = gg = bb = src[c];
+                        }
+                        if (bgr) {
+                            dst[0] = bb;
+                            dst[1] = gg;
+                            dst[2] = rr;
+                        } else {
+                            dst[0] = rr;
+                            dst[1] = gg;
+                            dst[2] = bb;
+                        }
                     }
                 }
             }

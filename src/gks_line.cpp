@@ -108,7 +108,7 @@ Gint gset_linewidth(Gfloat width) {
     g_line.line_width = width;
     if (x11() && g_line.line_gc) {
         XGCValues v{};
-        v.line_width = static_cast<int>(width);
+        v.line_width = gks_pixels(width);
         XChangeGC(gget_display(), g_line.line_gc, GCLineWidth, &v);
     }
     return 0;
@@ -175,7 +175,7 @@ Gint ginit_line(int type) {
         XRectangle r{};
         gget_xviewport(&r);
         XSetClipRectangles(dpy, g_line.line_gc, 0, 0, &r, 1, Unsorted);
-        XSetForeground(dpy, g_line.line_gc, WhitePixel(dpy, gget_screen()));
+        XSetForeground(dpy, g_line.line_gc, gks_init_foreground(g_line.line_color));
         XSetBackground(dpy, g_line.line_gc, BlackPixel(dpy, gget_screen()));
         XSetFunction(dpy, g_line.line_gc, GXcopy);
         g_line.line_gc_function = GXcopy;

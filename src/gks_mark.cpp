@@ -3,6 +3,7 @@
 #define ZEM_GKS_INTERNAL
 #include "gks_mark.h"
 
+#include <algorithm>
 #include <array>
 #include <vector>
 
@@ -26,10 +27,12 @@ bool x11() { return gtype_is_WIN_PIX() && gget_display(); }
 
 using Stroke = std::vector<XPoint>;
 
+// Device point kept within the 16-bit X11 range (a large marker around a
+// point near the clamp limit must not wrap to the other side).
 XPoint pt(int x, int y) {
     XPoint p;
-    p.x = static_cast<short>(x);
-    p.y = static_cast<short>(y);
+    p.x = static_cast<short>(std::clamp(x, -32768, 32767));
+    p.y = static_cast<short>(std::clamp(y, -32768, 32767));
     return p;
 }
 
@@ -90,7 +93,7 @@ Gint gpolymarker(Gint n, const Gpt* pts) {
     if (g_mark.marker_type < 1 || g_mark.marker_type > 9) return 1;
     Display* dpy = gget_display();
     const Drawable d = gget_draw_window();
-    const int h = static_cast<int>(g_mark.marker_height * 10.0f / 2.0f);
+    const int h = gks_pixels(g_mark.marker_height * 10.0f / 2.0f);
     const int shadow = gks_drop_shadow();
     unsigned long fg = 0;
     if (shadow > 0) {
@@ -151,7 +154,7 @@ Gint gset_marker_width(Gfloat width) {
     g_mark.marker_width = width;
     if (x11() && g_mark.mark_gc) {
         XGCValues v{};
-        v.line_width = static_cast<int>(width);
+        v.line_width = gks_pixels(width);
         XChangeGC(gget_display(), g_mark.mark_gc, GCLineWidth, &v);
     }
     return 0;
@@ -187,7 +190,7 @@ Gint ginit_marker(int type) {
         XRectangle r{};
         gget_xviewport(&r);
         XSetClipRectangles(dpy, g_mark.mark_gc, 0, 0, &r, 1, Unsorted);
-        XSetForeground(dpy, g_mark.mark_gc, WhitePixel(dpy, gget_screen()));
+        XSetForeground(dpy, g_mark.mark_gc, gks_init_foreground(g_mark.marker_color));
         XSetBackground(dpy, g_mark.mark_gc, BlackPixel(dpy, gget_screen()));
     }
     return 0;

@@ -81,6 +81,11 @@ long gks_pixel_of(int ind);
 // 1 when the index may be used for drawing (valid and, outside 500-508,
 // allocated); otherwise prints the error under func and returns 0.
 int gks_check_colr(const char* func, int ind);
+// Foreground of a context being (re)initialised whose colour index is ind:
+// the index's pixel when it has one, else the screen's white pixel. The
+// attribute setters skip a value already in force, so a context re-set after
+// a resize must already draw in the colour its index stands for.
+unsigned long gks_init_foreground(int ind);
 // Refresh the foreground of the contexts whose current colour is ind.
 void gks_colour_changed(int ind, unsigned long pixel);
 // Restore the X11 drawing state after a device (re)initialisation; set by
@@ -92,6 +97,10 @@ void gks_line_release();
 void gks_marker_release();
 void gks_fill_release();
 void gks_text_release();
+// A width or size in pixels as the int X11 takes: truncated, and kept
+// within the 16-bit range of the protocol (NaN and negatives give 0), so
+// that a huge value from an attribute string cannot overflow.
+int gks_pixels(float v);
 // Current drop-shadow count of text and markers.
 int gks_drop_shadow();
 

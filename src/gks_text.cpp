@@ -185,7 +185,7 @@ Gint ginit_text(int type) {
         XRectangle r{};
         gget_xviewport(&r);
         XSetClipRectangles(dpy, g_text.text_gc, 0, 0, &r, 1, Unsorted);
-        XSetForeground(dpy, g_text.text_gc, WhitePixel(dpy, gget_screen()));
+        XSetForeground(dpy, g_text.text_gc, gks_init_foreground(g_text.text_color));
         XSetBackground(dpy, g_text.text_gc, BlackPixel(dpy, gget_screen()));
         XSetLineAttributes(dpy, g_text.text_gc, 1, LineSolid, CapProjecting, JoinBevel);
     }

@@ -108,6 +108,9 @@ Gint GPH_setup(Gint* ws_id, Gws_type* ws_type, float asp_ratio, Glim* offset) {
     std::string conn;
     if (const char* dev = RES_get("device"); dev) {
         if (const char* comma = std::strchr(dev, ','); comma) conn = comma + 1;
+        // The conversion stores the device letter's workstation type in flag 2.
+        char* name = nullptr;
+        RES_getval("device", &name, CV_device);
     }
     Gws_type type = 0;
     if (FLAG_get(FLAG_WS_TYPE) >= 1) type = FLAG_get(FLAG_WS_TYPE);

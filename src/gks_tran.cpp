@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 
 #include "gks_colr.h"
 #include "gks_fill.h"
@@ -98,7 +99,9 @@ void select_quietly(int n) {
 
 bool valid_tran(Gint n) { return n >= 0 && n < GKS_NUM_TRAN; }
 
-float clampf(float v, float lim) { return std::clamp(v, -lim, lim); }
+// A NaN coordinate (a point that navigation could not place) goes off the
+// device at the low limit instead of reaching an int conversion as NaN.
+float clampf(float v, float lim) { return std::isnan(v) ? -lim : std::clamp(v, -lim, lim); }
 
 }  // namespace
 

@@ -567,6 +567,11 @@ XPoint gks_world_to_xpoint(const Gpt& p) {
     return xp;
 }
 
+int gks_pixels(float v) {
+    if (!(v > 0.0f)) return 0;
+    return v >= 32767.0f ? 32767 : static_cast<int>(v);
+}
+
 void gks_gc_defaults(GC gc) {
     if (gc && g_ws.display) XSetLineAttributes(g_ws.display, gc, 0, LineSolid, CapButt, JoinBevel);
 }

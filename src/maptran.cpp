@@ -269,8 +269,16 @@ int fwd_lambaz(double lat, double lon, double& x, double& y) {
 int fwd_sat(double lat, double lon, double& x, double& y) {
     const Domain& d = g_map.dom;
     const double dl = (lon - d.plon) * DTR;
-    const double phi = d.ellipse ? std::atan(g_map.earth_ratio2 * std::tan(lat * DTR)) : lat * DTR;
-    const double cphi = std::cos(phi), sphi = std::sin(phi);
+    // Geocentric latitude phi, tan(phi) = (b/a)^2 tan(lat), taken through its
+    // sine and cosine directly: this is the remapper's hottest line, and it
+    // saves an atan, a tan and a sincos per point.
+    double cphi = std::cos(lat * DTR), sphi = std::sin(lat * DTR);
+    if (d.ellipse) {
+        sphi *= g_map.earth_ratio2;
+        const double h = std::sqrt(cphi * cphi + sphi * sphi);
+        cphi /= h;
+        sphi /= h;
+    }
     if (cphi * std::cos(dl) < g_map.earth_ratio) return 0;  // behind the limb
     const double r = d.ellipse
         ? kEarthMin / std::sqrt(1.0 - (1.0 - g_map.earth_ratio2) * cphi * cphi)

@@ -1331,7 +1331,10 @@ int AREA_calc_domain(IMG_report* image, MC_area* area)
         const double lstep = w[6] / pow10_exp(w[14]);
         const double y0 = w[2] / pow10_exp(w[11]);
         const double x0 = -w[4] / pow10_exp(w[12]);
-        x = x0 + estep * (w[3] - Ec);
+        // Longitude grows with the element (x0 is already east-positive) and
+        // latitude falls with the line, so the centre is measured from the
+        // reference element eastward.
+        x = x0 + estep * (Ec - w[3]);
         y = y0 + lstep * (w[1] - Lc);
         d.dx = static_cast<float>(estep * eres);
         d.dy = static_cast<float>(lstep * lres);
@@ -1364,8 +1367,10 @@ int AREA_calc_domain(IMG_report* image, MC_area* area)
         d.dx = static_cast<float>(s * eres);
         d.dy = static_cast<float>(s * lres);
         MAP_domain(&d);
-        x = d.dx * (Ec - w[2]);
-        y = d.dy * (Lc - w[1]);
+        // Ec and Lc are already in full-resolution satellite units: the
+        // spacing per satellite pixel applies, not the image spacing.
+        x = s * (Ec - w[2]);
+        y = s * (Lc - w[1]);
         centre_from_map(d, x, y);
         d.plon = ref_lon;
         break;

@@ -397,9 +397,10 @@ void derive_orbit(SpinScan& s) {
     o.anom_per = kTwoPi / d.mot;
     o.nodal_per = o.anom_per;
 
-    // Perigee passage: hours on the epoch day, moved to whole days. The
-    // slowest accepted orbit puts it some 90 years away; the bound only
-    // keeps the conversion to whole days defined.
+    // Perigee passage: hours on the epoch day, moved to whole days. A
+    // Kepler orbit of any block puts it less than 90 years away; the bound
+    // only keeps the conversion to whole days defined for very slow
+    // perturbed motions.
     constexpr double kMaxHours = 24.0 * 366.0 * 10000.0;
     double t = std::clamp(epoch.tim + m0 * kDtr / (d.mot * -60.0), -kMaxHours, kMaxHours);
     double sign = t < 0 ? -1.0 : 1.0;
@@ -671,7 +672,8 @@ int init_gvar(const MC_area* area) {
     unsigned int et[2] = {n->etime[0], n->etime[1]};
     if (!bcd_valid(et)) return bad_block("GVAR", "epoch time is not decimal");
     if (!valid_yyddd(n->imgday)) return bad_block("GVAR", "image day out of range");
-    if (n->imgtm < 0 || n->imgtm / 10000000 > 23) return bad_block("GVAR", "image time out of range");
+    if (n->imgtm < 0 || n->imgtm / 10000000 > 23)
+        return bad_block("GVAR", "image time out of range");
 
     ThreeAxis& g = g_nav.gv;
     g = ThreeAxis{};

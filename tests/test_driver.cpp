@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "colors.h"
@@ -74,6 +75,10 @@ TEST_F(DriverDecode, InFileSelectsFormatAndConvention)
         {"ir", kFormatArea, "sat_ir"},       {"wv", kFormatArea, "sat_wv"},
         {"area", kFormatArea, "sat_vis"},    {"tiff_abc", kFormatTiff, "abc"},
         {"lrit_fd", kFormatLrit, "fd"},      {"my_conv", kFormatArea, "my_conv"},
+        // Words and prefixes are matched without regard to case; "unis"
+        // is the four-character prefix of "unisat".
+        {"unis_ab", kFormatUnisys, "ab"},    {"IMG", kFormatArea, "sat_img"},
+        {"Awip_ir", kFormatAwip, "ir"},      {"LRIT", kFormatLrit, "sat_vis"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.in_file);
@@ -103,6 +108,24 @@ TEST_F(DriverDecode, IrKeepsFormatGivenByInput)
     decode({"-inp", "bogus"});
     SAT_in_file();
     EXPECT_EQ(FLAG_get(14), kFormatArea);
+
+    // Every input word, compared whole and without regard to case; the
+    // codes are those of the input-format table.
+    const std::pair<const char*, int> words[] = {
+        {"area", kFormatArea},   {"AWIPZ", kFormatAwipZ}, {"awip", kFormatAwip},
+        {"UniSat", kFormatUnisys}, {"tiff", kFormatTiff}, {"lrit", kFormatLrit},
+        {"img", kFormatImg},     {"awi", kFormatArea},    {"tiffs", kFormatArea},
+    };
+    for (const auto& [word, code] : words) {
+        SCOPED_TRACE(word);
+        decode({"-inp", word});
+        SAT_in_file();
+        EXPECT_EQ(FLAG_get(14), code);
+    }
+    // The last of several values decides.
+    decode({"-inp", "tiff,lrit"});
+    SAT_in_file();
+    EXPECT_EQ(FLAG_get(14), kFormatLrit);
 }
 
 struct OutCase {

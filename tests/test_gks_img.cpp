@@ -9,6 +9,7 @@
 #include "gks_img.h"
 #include "gks_loop.h"
 #include "img_tool.h"
+#include "png.h"
 #include "sat_read.h"
 
 using namespace plot_test;
@@ -291,6 +292,44 @@ TEST_F(ImageDisplay, SaveImageFileWritesTheChosenType)
     EXPECT_EQ(png.rec.width, width_);
     ASSERT_EQ(IMG_read("saved.xwd", &xwd.rec, 0), 1);
     EXPECT_EQ(xwd.rec.height, height_);
+}
+
+TEST_F(ImageDisplay, UnreadableImageFilesDrawNothing)
+{
+    // A PNG signature followed by garbage, a truncated XWD header and an
+    // empty file.
+    {
+        std::ofstream f("garbage.png", std::ios::binary);
+        f << "\x89PNG\r\n\x1a\n" << std::string(100, '\x7f');
+    }
+    {
+        std::ofstream f("short.xwd", std::ios::binary);
+        f << std::string("\0\0\0\x64\0\0\0\x07", 8);
+    }
+    { std::ofstream f("empty.img", std::ios::binary); }
+    for (const char* name : {"garbage.png", "short.xwd", "empty.img", "missing.png"}) {
+        EXPECT_EQ(gload_image_file(name, 0, 0), 0) << name;
+        EXPECT_EQ(goverlay_image_file(name, "black", 0, 0), 0) << name;
+    }
+    Image back;
+    read_back(back);
+    for (int y = 0; y < height_; y += 7)
+        for (int x = 0; x < width_; x += 7)
+            ASSERT_EQ(rgb_in(back.rec, x, y), kBlack) << x << "," << y;
+}
+
+TEST_F(ImageDisplay, ImageFileIsLoadedAtTheViewport)
+{
+    // A picture written by the package's PNG writer and loaded back.
+    Image img;
+    make_indexed(img, 16, 8, {{1, 0, 0}, {0, 0, 1}}, [](int x, int) { return x < 8 ? 0 : 1; });
+    ASSERT_EQ(PNG_write("two.png", &img.rec), 1);
+    EXPECT_EQ(gload_image_file("two.png", 0, 0), 1);
+    Image back;
+    read_back(back);
+    EXPECT_EQ(rgb_in(back.rec, vp_.x + 2, vp_.y + 2), kRed);
+    EXPECT_EQ(rgb_in(back.rec, vp_.x + 12, vp_.y + 7), kBlue);
+    EXPECT_EQ(rgb_in(back.rec, vp_.x + 16, vp_.y + 2), kBlack);
 }
 
 TEST(ImageDisplayClosed, WithoutAWindowNothingIsDrawn)

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <limits>
 #include <sstream>
 #include <string>
 
@@ -109,6 +110,12 @@ TEST_F(Transforms, FarPointsClampInsteadOfWrapping) {
     EXPECT_FLOAT_EQ(yW_p(-1.0e6f), 30000.0f);
     EXPECT_FLOAT_EQ(xW_ps(1.0e9f), 100000.0f);
     EXPECT_FLOAT_EQ(yW_ps(-1.0e9f), -100000.0f);
+    // A NaN point must not reach the int conversion of the primitives as
+    // NaN: it is sent off the device at the low limit.
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    EXPECT_FLOAT_EQ(xW_p(nan), -30000.0f);
+    EXPECT_FLOAT_EQ(yW_p(nan), -30000.0f);
+    EXPECT_FLOAT_EQ(xW_ps(nan), -100000.0f);
 }
 
 // A workstation window of 1 x 0.5 on 640 x 512: rx = 639 < ry = 1022, so

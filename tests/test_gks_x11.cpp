@@ -344,6 +344,56 @@ TEST_F(Window640, ExposureRunsCopyOnce) {
 
 // Marker strokes in device pixels around (256, 256) = world (50.1, 49.9)
 // rounded; size 1.0 gives a half size of 5 pixels.
+// After a re-initialisation (the resize path) the attribute state is back
+// at colour index 1; since setting index 1 again is a no-op, the contexts
+// themselves must already draw in index 1's colour (red here), not in the
+// screen's white.
+TEST_F(Window640, ReinitialisedContextsDrawInTheirColourIndex) {
+    set_colour(1, 1, 0, 0);
+    ASSERT_EQ(ginit_plot(1), 0);  // transforms back to the unit square, tran 0
+    ASSERT_EQ(gset_line_colr_ind(1), 0);
+    const Gpt line[2] = {{0.1f, 0.5f}, {0.9f, 0.5f}};  // y = trunc(0.5 * 511 + 0.5) = 256
+    ASSERT_EQ(gpolyline(2, line), 1);
+    const Gpt box[4] = {{0.1f, 0.1f}, {0.3f, 0.1f}, {0.3f, 0.3f}, {0.1f, 0.3f}};  // x, y 51..153 / 358..460
+    ASSERT_EQ(gfill_area(4, box), 1);
+    ASSERT_EQ(gset_marker_type(2), 0);
+    ASSERT_EQ(gset_marker_size(1.0f), 0);
+    const Gpt mark{0.8f, 0.8f};  // (409, 102)
+    ASSERT_EQ(gpolymarker(1, &mark), 1);
+    ImagePtr im = grab(gget_base_window());
+    ASSERT_TRUE(im);
+    EXPECT_EQ(rgb_at(im.get(), 200, 256), kRed);
+    EXPECT_EQ(rgb_at(im.get(), 100, 400), kRed);
+    EXPECT_EQ(rgb_at(im.get(), 412, 102), kRed);
+}
+
+// Sizes from attribute strings can be absurd: a marker of size 1e9 and a
+// line width of 1e10 are kept to the 16-bit pixel range instead of
+// overflowing the int conversion (the plus then spans the whole clip
+// region, the line covers it).
+TEST_F(Window640, HugeMarkerAndLineWidthStayInRange) {
+    gsel_norm_tran(0);
+    const Gpt at{256.0f / 511.0f, 1.0f - 256.0f / 511.0f};  // pixel (256, 256)
+    ASSERT_EQ(gset_marker_colr_ind(2), 0);
+    ASSERT_EQ(gset_marker_type(2), 0);
+    ASSERT_EQ(gset_marker_size(1.0e9f), 0);
+    ASSERT_EQ(gpolymarker(1, &at), 1);
+    ImagePtr im = grab(gget_base_window());
+    EXPECT_EQ(rgb_at(im.get(), 5, 256), kRed);
+    EXPECT_EQ(rgb_at(im.get(), 505, 256), kRed);
+    EXPECT_EQ(rgb_at(im.get(), 256, 5), kRed);
+    EXPECT_EQ(rgb_at(im.get(), 100, 100), kBlack);
+    gclear_ws(1, GALWAYS);
+    ASSERT_EQ(gset_line_colr_ind(3), 0);
+    ASSERT_EQ(gset_linewidth(1.0e10f), 0);
+    const Gpt line[2] = {{0.2f, 0.5f}, {0.8f, 0.5f}};
+    ASSERT_EQ(gpolyline(2, line), 1);
+    im = grab(gget_base_window());
+    EXPECT_EQ(rgb_at(im.get(), 256, 10), kGreen);   // far above the line's centre
+    EXPECT_EQ(rgb_at(im.get(), 256, 500), kGreen);
+    EXPECT_EQ(rgb_at(im.get(), 600, 256), kBlack);  // outside the clip region
+}
+
 TEST_F(Window640, MarkerShapesAndDropShadow) {
     gsel_norm_tran(0);
     const Gpt at{256.0f / 511.0f, 1.0f - 256.0f / 511.0f};

@@ -46,6 +46,21 @@ void set_params(int inc, int ave)
     SAT_set_params(&p);
 }
 
+// Three count classes [0, b1), [b1, b2), [b2, 256) with base value 0, as
+// "cutoff=0:b1:b2" decodes them.
+void set_classes(int b1, int b2)
+{
+    SAT_params p{};
+    SAT_get_params(&p);
+    p.cutbase = 0;
+    p.numcut = 2;
+    p.cutoff[0] = 0;
+    p.cutoff[1] = b1;
+    p.cutoff[2] = b2;
+    p.cutoff[3] = 256;
+    SAT_set_params(&p);
+}
+
 // An 8-bit image record owning a malloc'd copy of `pixels`.
 IMG_report make_image(int w, int h, const std::vector<unsigned char>& pixels, const Domain& d)
 {
@@ -119,15 +134,7 @@ TEST_F(RemapTest, SampleClassCutoffs)
 {
     Domain d;
     DOM_init(&d);
-    SAT_params p{};
-    SAT_get_params(&p);
-    p.cutbase = 0;
-    p.numcut = 2;
-    p.cutoff[0] = 0;
-    p.cutoff[1] = 100;
-    p.cutoff[2] = 200;
-    p.cutoff[3] = 256;
-    SAT_set_params(&p);
+    set_classes(100, 200);
     // Neighbours 0, 0, 150, 160 form class 1 with the base: zeros read as 100.
     IMG_report a = make_image(2, 2, {0, 0, 150, 160}, d);
     // 0.25 * (100 + 100 + 150 + 160) = 127.5
@@ -317,16 +324,7 @@ TEST_F(RemapTest, RowSamplingEqualsSinglePixelValues)
         for (int classes : {0, 1}) {
             SCOPED_TRACE(testing::Message() << "ave " << ave << " classes " << classes);
             set_params(7, ave);
-            if (classes) {
-                SAT_params p{};
-                SAT_get_params(&p);
-                p.cutbase = 0;
-                p.numcut = 2;
-                p.cutoff[1] = 90;
-                p.cutoff[2] = 170;
-                p.cutoff[3] = 256;
-                SAT_set_params(&p);
-            }
+            if (classes) set_classes(90, 170);
             IMG_report src = make_image(200, 100, s.px, s.dom);
             IMG_report img = make_image(200, 100, s.px, s.dom);
             Domain out = wide;
