@@ -35,15 +35,6 @@ struct CtyFile {
 
 CtyFile g_cty;
 
-std::string data_path(const char* name) {
-    const char* fp = RES_get("file_path");
-    if (fp == nullptr || *fp == '\0') return name;
-    std::vector<char> out(std::strlen(fp) + std::strlen(name) + 16, '\0');
-    FILE_add_path(fp, name, out.data());
-    out.back() = '\0';
-    return out.data();
-}
-
 }  // namespace
 
 int CTY_data_init(CTY_data* data) {
@@ -91,7 +82,7 @@ int CTY_open_file(const char* file, int* count) {
     if (file == nullptr || *file == '\0') file = "sao.cty";
     std::string full;
     try {
-        full = data_path(file);
+        full = FILE_with_file_path(file);
     } catch (const std::bad_alloc&) {
         return -1;
     }

@@ -1416,19 +1416,26 @@ char* FILE_print_first_date(char* str) {
 
 int FILE_fullpath(const char* name) { return name && is_full(name) ? 1 : 0; }
 
+namespace {
+
+std::string join_path(const char* path, const char* name) {
+    std::string n = name ? name : "";
+    if (is_stdio(n) || is_full(n) || !path || !*path) return n;
+    std::string result = path;
+    if (result.back() != '/') result += '/';
+    return result + n;
+}
+
+}  // namespace
+
 char* FILE_add_path(const char* path, const char* name, char* out) {
     if (!out) return nullptr;
-    std::string n = name ? name : "";
-    std::string result;
-    if (is_stdio(n) || is_full(n) || !path || !*path) {
-        result = n;
-    } else {
-        result = path;
-        if (result.back() != '/') result += '/';
-        result += n;
-    }
-    put_out(out, result);
+    put_out(out, join_path(path, name));
     return out;
+}
+
+std::string FILE_with_file_path(const char* name) {
+    return join_path(RES_get("file_path"), name);
 }
 
 char* FILE_add_path_delim(const char* path) {

@@ -8,6 +8,7 @@
 #define ZEM_FILES_H
 
 #include <cstdio>
+#include <string>
 
 #include "date.h"
 
@@ -123,9 +124,13 @@ char* FILE_print_first_date(char* str);
 
 // 1 when the name begins with "/", "." or "~".
 int FILE_fullpath(const char* name);
-// path + "/" (when missing) + name into `out`; standard streams and full
-// paths unchanged. Returns out.
+// path + "/" (when missing) + name into `out`, which holds FILE_NAME_LEN
+// characters (longer results are cut); standard streams and full paths
+// unchanged. Returns out.
 char* FILE_add_path(const char* path, const char* name, char* out);
+// The same join without a length limit, against the resource "file_path":
+// where the run-time data files (regions, places, colours) are looked for.
+std::string FILE_with_file_path(const char* name);
 // A malloc'd copy of `path` ending in "/" (the caller frees it); null for null.
 char* FILE_add_path_delim(const char* path);
 // Replaces a leading "~" or "~user" by the home directory. Returns out.

@@ -126,11 +126,21 @@ int gks_check_colr(const char* func, int ind) {
     return 0;
 }
 
-unsigned long gks_init_foreground(int ind) {
-    const long pix = gks_pixel_of(ind);
-    if (pix >= 0) return static_cast<unsigned long>(pix);
+void gks_init_context(GC gc, int ind) {
     Display* dpy = gget_display();
-    return dpy ? WhitePixel(dpy, gget_screen()) : 0ul;
+    if (!dpy || !gc) return;
+    XRectangle r{};
+    gget_xviewport(&r);
+    XSetClipRectangles(dpy, gc, 0, 0, &r, 1, Unsorted);
+    const long pix = gks_pixel_of(ind);
+    XSetForeground(dpy, gc, pix >= 0 ? static_cast<unsigned long>(pix) : WhitePixel(dpy, gget_screen()));
+    XSetBackground(dpy, gc, BlackPixel(dpy, gget_screen()));
+}
+
+void gks_set_gc_colour(GC gc, int ind) {
+    if (!x11_ready() || !gc) return;
+    const long pix = gks_pixel_of(ind);
+    if (pix >= 0) XSetForeground(gget_display(), gc, static_cast<unsigned long>(pix));
 }
 
 void gks_colour_changed(int ind, unsigned long pixel) {

@@ -130,10 +130,7 @@ Gint gset_fill_colr_ind(Gint ind) {
     if (!gks_check_colr("gset_fill_colr_ind", ind)) return -1;
     (void)gnew_obj(75, ind, 0, nullptr);
     g_fill.fill_color = ind;
-    if (x11() && g_fill.fill_gc) {
-        const long pix = gks_pixel_of(ind);
-        if (pix >= 0) XSetForeground(gget_display(), g_fill.fill_gc, static_cast<unsigned long>(pix));
-    }
+    gks_set_gc_colour(g_fill.fill_gc, ind);
     return 0;
 }
 
@@ -181,11 +178,7 @@ Gint ginit_fill(int type) {
             g_fill.fill_pat[i] = XCreateBitmapFromData(dpy, w, reinterpret_cast<const char*>(kPatterns[i].data()), 8, 8);
     }
     if ((type == 0 || type == 1) && g_fill.fill_gc) {
-        XRectangle r{};
-        gget_xviewport(&r);
-        XSetClipRectangles(dpy, g_fill.fill_gc, 0, 0, &r, 1, Unsorted);
-        XSetForeground(dpy, g_fill.fill_gc, gks_init_foreground(g_fill.fill_color));
-        XSetBackground(dpy, g_fill.fill_gc, BlackPixel(dpy, gget_screen()));
+        gks_init_context(g_fill.fill_gc, g_fill.fill_color);
         apply_style();
     }
     return 0;

@@ -123,10 +123,7 @@ Gint gset_line_colr_ind(Gint ind) {
     if (!gks_check_colr("gset_line_colr_ind", ind)) return -1;
     (void)gnew_obj(35, ind, 0, nullptr);
     g_line.line_color = ind;
-    if (x11() && g_line.line_gc) {
-        const long pix = gks_pixel_of(ind);
-        if (pix >= 0) XSetForeground(gget_display(), g_line.line_gc, static_cast<unsigned long>(pix));
-    }
+    gks_set_gc_colour(g_line.line_gc, ind);
     return 0;
 }
 
@@ -172,11 +169,7 @@ Gint ginit_line(int type) {
         g_line.line_gc = XCreateGC(dpy, gget_root_window(), 0, nullptr);
     }
     if ((type == 0 || type == 1) && g_line.line_gc) {
-        XRectangle r{};
-        gget_xviewport(&r);
-        XSetClipRectangles(dpy, g_line.line_gc, 0, 0, &r, 1, Unsorted);
-        XSetForeground(dpy, g_line.line_gc, gks_init_foreground(g_line.line_color));
-        XSetBackground(dpy, g_line.line_gc, BlackPixel(dpy, gget_screen()));
+        gks_init_context(g_line.line_gc, g_line.line_color);
         XSetFunction(dpy, g_line.line_gc, GXcopy);
         g_line.line_gc_function = GXcopy;
     }

@@ -169,10 +169,7 @@ Gint gset_marker_colr_ind(Gint ind) {
     if (!gks_check_colr("gset_marker_colr_ind", ind)) return -1;
     (void)gnew_obj(45, ind, 0, nullptr);
     g_mark.marker_color = ind;
-    if (x11() && g_mark.mark_gc) {
-        const long pix = gks_pixel_of(ind);
-        if (pix >= 0) XSetForeground(gget_display(), g_mark.mark_gc, static_cast<unsigned long>(pix));
-    }
+    gks_set_gc_colour(g_mark.mark_gc, ind);
     return 0;
 }
 
@@ -187,11 +184,7 @@ Gint ginit_marker(int type) {
         g_mark.mark_gc = XCreateGC(dpy, gget_root_window(), 0, nullptr);
     }
     if ((type == 0 || type == 1) && g_mark.mark_gc) {
-        XRectangle r{};
-        gget_xviewport(&r);
-        XSetClipRectangles(dpy, g_mark.mark_gc, 0, 0, &r, 1, Unsorted);
-        XSetForeground(dpy, g_mark.mark_gc, gks_init_foreground(g_mark.marker_color));
-        XSetBackground(dpy, g_mark.mark_gc, BlackPixel(dpy, gget_screen()));
+        gks_init_context(g_mark.mark_gc, g_mark.marker_color);
     }
     return 0;
 }

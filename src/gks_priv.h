@@ -81,11 +81,15 @@ long gks_pixel_of(int ind);
 // 1 when the index may be used for drawing (valid and, outside 500-508,
 // allocated); otherwise prints the error under func and returns 0.
 int gks_check_colr(const char* func, int ind);
-// Foreground of a context being (re)initialised whose colour index is ind:
-// the index's pixel when it has one, else the screen's white pixel. The
+// (Re)initialise a primitive's context: clip rectangle of the current
+// viewport, background the screen's black pixel, foreground the pixel of
+// colour index ind when it has one, else the screen's white pixel. The
 // attribute setters skip a value already in force, so a context re-set after
 // a resize must already draw in the colour its index stands for.
-unsigned long gks_init_foreground(int ind);
+void gks_init_context(GC gc, int ind);
+// Set the foreground of a primitive's context to colour index ind's pixel
+// (nothing when there is no X11 workstation, context or pixel).
+void gks_set_gc_colour(GC gc, int ind);
 // Refresh the foreground of the contexts whose current colour is ind.
 void gks_colour_changed(int ind, unsigned long pixel);
 // Restore the X11 drawing state after a device (re)initialisation; set by

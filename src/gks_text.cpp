@@ -57,10 +57,7 @@ Gint gset_text_colr_ind(Gint ind) {
     if (!gks_check_colr("gset_text_colr_ind", ind)) return -1;
     (void)gnew_obj(56, ind, 0, nullptr);
     g_text.text_color = ind;
-    if (x11() && g_text.text_gc) {
-        const long pix = gks_pixel_of(ind);
-        if (pix >= 0) XSetForeground(gget_display(), g_text.text_gc, static_cast<unsigned long>(pix));
-    }
+    gks_set_gc_colour(g_text.text_gc, ind);
     return 0;
 }
 
@@ -182,11 +179,7 @@ Gint ginit_text(int type) {
         g_text.text_gc = XCreateGC(dpy, gget_root_window(), 0, nullptr);
     }
     if ((type == 0 || type == 1) && g_text.text_gc) {
-        XRectangle r{};
-        gget_xviewport(&r);
-        XSetClipRectangles(dpy, g_text.text_gc, 0, 0, &r, 1, Unsorted);
-        XSetForeground(dpy, g_text.text_gc, gks_init_foreground(g_text.text_color));
-        XSetBackground(dpy, g_text.text_gc, BlackPixel(dpy, gget_screen()));
+        gks_init_context(g_text.text_gc, g_text.text_color);
         XSetLineAttributes(dpy, g_text.text_gc, 1, LineSolid, CapProjecting, JoinBevel);
     }
     return 0;

@@ -189,19 +189,10 @@ bool read_int(const char* s, int& v) {
 using FileHandle = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 
 // The full name of a data file along the "file_path" resource.
-std::string data_path(const char* name) {
-    const char* fp = RES_get("file_path");
-    if (fp == nullptr || *fp == '\0') return name;
-    std::vector<char> out(std::strlen(fp) + std::strlen(name) + 16, '\0');
-    FILE_add_path(fp, name, out.data());
-    out.back() = '\0';
-    return out.data();
-}
-
 // Open a region file along "file_path"; a file that is not there is only a
 // debug message, since the built-in regions stand in for it.
 FileHandle open_region_file(const char* name) {
-    const std::string full = data_path(name);
+    const std::string full = FILE_with_file_path(name);
     FileHandle fp(FILE_open(full.c_str(), "r"), FILE_close);
     if (!fp) MESS_print(M_debug, "Unable to open region file: %s\n", full.c_str());
     return fp;
