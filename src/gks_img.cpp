@@ -513,19 +513,29 @@ int gload_image(IMG_report* image, int x, int y)
     return 0;
 }
 
-int gload_image_file(const char* name, int x, int y)
+namespace {
+
+// Reads an image file, hands it to `put`, and frees it: 1 when drawn, 0
+// without a drawable or when the file cannot be read.
+template <typename Put>
+int with_image_file(const char* name, Put put)
 {
     if (!have_drawable())
         return 0;
     IMG_report image;
     IMG_init(&image);
-    if (gread_image_file(name, &image) <= 0) {
-        IMG_free(&image);
-        return 0;
-    }
-    gload_image(&image, x, y);
+    const bool read = gread_image_file(name, &image) > 0;
+    if (read)
+        put(&image);
     IMG_free(&image);
-    return 1;
+    return read ? 1 : 0;
+}
+
+}  // namespace
+
+int gload_image_file(const char* name, int x, int y)
+{
+    return with_image_file(name, [&](IMG_report* image) { gload_image(image, x, y); });
 }
 
 int goverlay_image(IMG_report* image, const char* background, int x, int y)
@@ -566,17 +576,8 @@ int goverlay_image(IMG_report* image, const char* background, int x, int y)
 
 int goverlay_image_file(const char* name, const char* background, int x, int y)
 {
-    if (!have_drawable())
-        return 0;
-    IMG_report image;
-    IMG_init(&image);
-    if (gread_image_file(name, &image) <= 0) {
-        IMG_free(&image);
-        return 0;
-    }
-    goverlay_image(&image, background, x, y);
-    IMG_free(&image);
-    return 1;
+    return with_image_file(name,
+                           [&](IMG_report* image) { goverlay_image(image, background, x, y); });
 }
 
 int gread_image_file(const char* name, IMG_report* image)

@@ -3,6 +3,7 @@
 // callbacks, the label rows and the "label" resource. The cases that open a
 // plot run under Xvfb.
 #include "res_fixture.h"
+#include "plot_x_util.h"
 
 #include <X11/Xlib.h>
 
@@ -24,23 +25,8 @@
 
 namespace {
 
-class KeepServer : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        if (std::getenv("DISPLAY"))
-            keeper_ = XOpenDisplay(nullptr);
-    }
-    void TearDown() override
-    {
-        if (keeper_)
-            XCloseDisplay(keeper_);
-    }
-
-private:
-    Display* keeper_ = nullptr;
-};
-const auto* const kKeepServer = ::testing::AddGlobalTestEnvironment(new KeepServer);
+// Xvfb refuses connections for a moment after its last client leaves.
+const auto* const kKeepServer = ::testing::AddGlobalTestEnvironment(new plot_test::KeepServer);
 
 // What the re-plot functions were called with.
 std::vector<Domain> g_calls;
