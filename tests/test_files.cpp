@@ -337,10 +337,12 @@ TEST_F(FilesTest, RepositoryTableIsClean) {
     EXPECT_EQ(FILE_set_name("sat_vis"), 1);
     FILE_set_date(&d, out);
     EXPECT_STREQ(out, "/s/vis/2403051330.area");
-    EXPECT_EQ(FILE_set_name("lrit_ir1"), 1);
+    EXPECT_EQ(FILE_set_name("coms_ir1"), 1);
     FILE_set_date(&d, out);
     EXPECT_STREQ(out, "/s/lrit/IMG_FD_20240305_1200_ir1.lrit");
-    EXPECT_EQ(FILE_set_name("tiff_vis"), 1);
+    EXPECT_EQ(FILE_set_name("gtiff_vis"), 1);
+    FILE_set_date(&d, out);
+    EXPECT_STREQ(out, "/s/tiff/24030513_vis.tif");
     EXPECT_EQ(FILE_set_name("area_wv:s=goes16"), 1);
     FILE_set_date(&d, out);
     EXPECT_STREQ(out, "/s/goes16/2024065_1340_wv.area");
