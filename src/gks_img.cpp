@@ -85,10 +85,27 @@ IMG_color entry_of(const IMG_report* img, int index)
     return img->colors[index];
 }
 
-unsigned char channel255(float c)
+// Component c (0-1, clamped so that a bad colour table cannot spill into
+// the next channel) scaled to 0..top and truncated.
+unsigned scaled(float c, unsigned top)
 {
-    float v = std::clamp(c, 0.0f, 1.0f) * 255.0f;
-    return static_cast<unsigned char>(v);
+    const float v = std::isnan(c) ? 0.0f : std::clamp(c, 0.0f, 1.0f);
+    return static_cast<unsigned>(v * static_cast<float>(top));
+}
+
+unsigned char channel255(float c) { return static_cast<unsigned char>(scaled(c, 255)); }
+
+// Bits per pixel of an indexed image record (8 when unset).
+int index_bits(const IMG_report* img) { return img->bits_pixel > 0 ? img->bits_pixel : 8; }
+
+// True when every row of the record holds its pixels, so that walking
+// width pixels per row of bytes_line bytes stays inside the buffer.
+bool rows_fit(const IMG_report* img, int bits)
+{
+    if (img->width <= 0 || img->height <= 0 || img->bytes_line <= 0 || bits <= 0)
+        return false;
+    const std::size_t need = (static_cast<std::size_t>(img->width) * static_cast<std::size_t>(bits) + 7) / 8;
+    return static_cast<std::size_t>(img->bytes_line) >= need;
 }
 
 // Where an image goes in the draw window: the image's own top-left corner
@@ -278,6 +295,9 @@ int gsetup_image_colors(IMG_report* image, int trans)
     const int depth = gget_win_depth();
     if (depth != 8 && depth != 4 && depth != 1)
         return 0;
+    const int bits = index_bits(image);
+    if ((bits != 8 && bits != 4 && bits != 1) || !rows_fit(image, bits))
+        return 0;
     std::array<long, 256> map;
     map.fill(-1);
     float tr = 0.0f, tg = 0.0f, tb = 0.0f;
@@ -303,7 +323,6 @@ int gsetup_image_colors(IMG_report* image, int trans)
         }
         return map[index];
     };
-    const int bits = image->bits_pixel > 0 ? image->bits_pixel : 8;
     int count = 0;
     for (int row = 0; row < image->height; row++) {
         unsigned char* line = image->data + static_cast<std::size_t>(row) * image->bytes_line;
@@ -372,10 +391,11 @@ int gset_ximage_params(IMG_report* img, XImage* xi)
     }
 
     // A record whose rows are shorter than its pixels need would be read
-    // past its end.
-    const int bits = img->bits_pixel > 0 ? img->bits_pixel : 8;
-    const std::size_t need = (w * static_cast<std::size_t>(bits) + 7) / 8;
-    if (img->bytes_line <= 0 || static_cast<std::size_t>(img->bytes_line) < need)
+    // past its end; true-colour records hold whole 3- or 4-byte pixels.
+    const int bits = index_bits(img);
+    if (!rows_fit(img, bits))
+        return 0;
+    if (img24 && bits != 24 && bits != 32)
         return 0;
     if (!img24 && bits != 8 && wdepth >= 15)
         return 0;  // only 8-bit indexed images convert to true colour
@@ -420,6 +440,11 @@ int gset_ximage_params(IMG_report* img, XImage* xi)
                 xi->red_mask = vis->red_mask;
                 xi->green_mask = vis->green_mask;
                 xi->blue_mask = vis->blue_mask;
+                // The record's own pixels were exchanged: its masks now say
+                // so, and loading it again does not swap them back.
+                img->red = static_cast<unsigned>(vis->red_mask);
+                img->grn = static_cast<unsigned>(vis->green_mask);
+                img->blu = static_cast<unsigned>(vis->blue_mask);
             }
         } else {
             xi->red_mask = vis->red_mask;
@@ -472,9 +497,8 @@ int gset_ximage_params(IMG_report* img, XImage* xi)
                 unsigned v;
                 if (img->colors && img->num_colors > 0) {
                     IMG_color col = entry_of(img, src[c]);
-                    v = (static_cast<unsigned>(col.r * ((1 << wr) - 1)) << sr) +
-                        (static_cast<unsigned>(col.g * ((1 << wg) - 1)) << sg) +
-                        (static_cast<unsigned>(col.b * ((1 << wb) - 1)) << sb);
+                    v = (scaled(col.r, (1U << wr) - 1) << sr) + (scaled(col.g, (1U << wg) - 1) << sg) +
+                        (scaled(col.b, (1U << wb) - 1) << sb);
                     dst[0] = static_cast<unsigned char>(v >> 8);
                     dst[1] = static_cast<unsigned char>(v & 0xFF);
                 } else {

@@ -227,6 +227,11 @@ int gswitch_frame(int a, int b)
     if (!have_x11())
         return 0;
     int ia = resolve(a), ib = resolve(b);
+    // Both must name a record (or the base pixmap): exchanging with nothing
+    // would drop the other frame's pixmap without freeing it.
+    auto valid = [](int i) { return i == kBase || (i >= 0 && i < GKS_MAX_FRAMES); };
+    if (!valid(ia) || !valid(ib))
+        return 0;
     Drawable da = drawable_of(ia), db = drawable_of(ib);
     Drawable draw = gget_draw_window();
     auto store = [](int i, Drawable d) {

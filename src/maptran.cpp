@@ -279,11 +279,15 @@ int fwd_sat(double lat, double lon, double& x, double& y) {
         cphi /= h;
         sphi /= h;
     }
-    if (cphi * std::cos(dl) < g_map.earth_ratio) return 0;  // behind the limb
+    // One cosine of the longitude difference serves the limb test and the
+    // view vector (the compiler may not merge the calls itself while math
+    // functions can set errno).
+    const double cdl = std::cos(dl);
+    if (cphi * cdl < g_map.earth_ratio) return 0;  // behind the limb
     const double r = d.ellipse
         ? kEarthMin / std::sqrt(1.0 - (1.0 - g_map.earth_ratio2) * cphi * cphi)
         : kEarthRad;
-    const double dd = g_map.sat_rad - r * cphi * std::cos(dl);
+    const double dd = g_map.sat_rad - r * cphi * cdl;
     const double vy = r * std::sin(dl) * cphi;
     x = vy / dd;
     y = r * sphi / std::sqrt(dd * dd + vy * vy);
@@ -689,6 +693,123 @@ int MAP_untran(float x, float y, float* lat, float* lon) {
     *lat = static_cast<float>(olat);
     *lon = static_cast<float>(olon);
     return 1;
+}
+
+// ---- row transforms -------------------------------------------------------------
+// The image remapper converts whole rows of points. These loops do, point for
+// point, exactly the arithmetic of MAP_untran and of MAP_tran followed by
+// MAP_grid_untran, but choose the projection and its constants once per row
+// and let the compiler inline the projection into the loop.
+
+namespace {
+
+using EarthFn = int (*)(double, double, double&, double&);
+
+template <EarthFn Inv>
+int inv_row(const float* xs, int n, float y, float* lat, float* lon) {
+    int done = 0;
+    for (int k = 0; k < n; ++k) {
+        double olat = 0.0, olon = 0.0;
+        if (!Inv(xs[k], y, olat, olon) || !finite_pair(olat, olon)) {
+            lat[k] = kMissingF;
+            lon[k] = kMissingF;
+            continue;
+        }
+        lat[k] = static_cast<float>(olat);
+        lon[k] = static_cast<float>(olon);
+        ++done;
+    }
+    return done;
+}
+
+template <EarthFn Fwd>
+int fwd_grid_row(const float* lat, const float* lon, int n, float* gx, float* gy) {
+    const float x_min = g_map.limits.x_min, y_max = g_map.limits.y_max;
+    const float dx = g_map.dom.dx, dy = g_map.dom.dy;
+    int done = 0;
+    for (int k = 0; k < n; ++k) {
+        gx[k] = kMissingF;
+        gy[k] = kMissingF;
+        if (is_missing(lat[k])) continue;
+        double dlon = lon[k];
+        if (std::fabs(dlon) > 720.0) dlon = std::fmod(dlon, 360.0);
+        while (dlon > 180.0) dlon -= 360.0;
+        while (dlon < -180.0) dlon += 360.0;
+        if (!std::isfinite(dlon) || !std::isfinite(static_cast<double>(lat[k]))) continue;
+        double ox = 0.0, oy = 0.0;
+        if (!Fwd(lat[k], dlon, ox, oy) || !finite_pair(ox, oy)) continue;
+        const float x = static_cast<float>(ox), y = static_cast<float>(oy);
+        if (is_missing(x)) continue;
+        gx[k] = (x - x_min) / dx;
+        gy[k] = (y_max - y) / dy;
+        ++done;
+    }
+    return done;
+}
+
+struct EarthRow {
+    int code;
+    int (*inv)(const float*, int, float, float*, float*);
+    int (*fwd_grid)(const float*, const float*, int, float*, float*);
+};
+
+constexpr EarthRow kEarthRows[] = {
+    {DOM_PSTEREO, inv_row<inv_pstereo>, fwd_grid_row<fwd_pstereo>},
+    {DOM_LATLON, inv_row<inv_latlon>, fwd_grid_row<fwd_latlon>},
+    {DOM_MERC, inv_row<inv_merc>, fwd_grid_row<fwd_merc>},
+    {DOM_LAMB, inv_row<inv_lamb>, fwd_grid_row<fwd_lamb>},
+    {DOM_ORTHO, inv_row<inv_ortho>, fwd_grid_row<fwd_ortho>},
+    {DOM_MOLL, inv_row<inv_moll>, fwd_grid_row<fwd_moll>},
+    {DOM_LAMBAZ, inv_row<inv_lambaz>, fwd_grid_row<fwd_lambaz>},
+    {DOM_SAT, inv_row<inv_sat>, fwd_grid_row<fwd_sat>},
+};
+
+const EarthRow* find_earth_row(int code) {
+    for (const auto& r : kEarthRows)
+        if (r.code == code) return &r;
+    return nullptr;
+}
+
+}  // namespace
+
+int MAP_untran_row(const float* xs, int n, float y, float* lat, float* lon) {
+    if (xs == nullptr || lat == nullptr || lon == nullptr || n <= 0) return 0;
+    const EarthRow* r = is_earth(g_map.dom.proj) ? find_earth_row(g_map.dom.proj) : nullptr;
+    if (r != nullptr) {
+        setup_earth();
+        return r->inv(xs, n, y, lat, lon);
+    }
+    int done = 0;
+    for (int k = 0; k < n; ++k) {
+        lat[k] = kMissingF;
+        lon[k] = kMissingF;
+        done += MAP_untran(xs[k], y, &lat[k], &lon[k]) != 0;
+    }
+    return done;
+}
+
+int MAP_tran_grid_row(const float* lat, const float* lon, int n, float* gx, float* gy) {
+    if (lat == nullptr || lon == nullptr || gx == nullptr || gy == nullptr || n <= 0) return 0;
+    const bool grid_ok = g_map.dom.dx != 0.0f && g_map.dom.dy != 0.0f;
+    const EarthRow* r = is_earth(g_map.dom.proj) ? find_earth_row(g_map.dom.proj) : nullptr;
+    if (r != nullptr && grid_ok) {
+        setup_earth();
+        return r->fwd_grid(lat, lon, n, gx, gy);
+    }
+    int done = 0;
+    for (int k = 0; k < n; ++k) {
+        gx[k] = kMissingF;
+        gy[k] = kMissingF;
+        if (is_missing(lat[k])) continue;
+        float x = 0.0f, y = 0.0f, cx = kMissingF, cy = kMissingF;
+        if (MAP_tran(lat[k], lon[k], &x, &y) == 0 || MAP_grid_untran(x, y, &cx, &cy) != 0 ||
+            is_missing(cx))
+            continue;
+        gx[k] = cx;
+        gy[k] = cy;
+        ++done;
+    }
+    return done;
 }
 
 int MAP_tran_ep(const EarthPoint* ep, Point* pt) {

@@ -53,6 +53,14 @@ int MAP_proj_str(const char* name);
 // converted, 0 when not visible (outputs -9999).
 int MAP_tran(float lat, float lon, float* x, float* y);
 int MAP_untran(float x, float y, float* lat, float* lon);
+// Row forms for bulk callers such as the image remapper; point k gets
+// exactly what the point-wise calls give it. MAP_untran_row: MAP_untran of
+// (xs[k], y) into lat[k], lon[k] (-9999 both when not visible).
+// MAP_tran_grid_row: MAP_tran then MAP_grid_untran of (lat[k], lon[k]) into
+// gx[k], gy[k]; -9999 both when lat[k] is -9999, the point is not visible or
+// the grid is degenerate. Both return the number of points converted.
+int MAP_untran_row(const float* xs, int n, float y, float* lat, float* lon);
+int MAP_tran_grid_row(const float* lat, const float* lon, int n, float* gx, float* gy);
 int MAP_tran_ep(const EarthPoint* ep, Point* pt);
 int MAP_tran_pe(const Point* pt, EarthPoint* ep);
 int MAP_tran_center(float* x, float* y);

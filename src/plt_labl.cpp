@@ -3,6 +3,7 @@
 // every frame.
 #include "plt_labl.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -36,6 +37,7 @@ struct LabelState {
     int lab_type = 0;
     Date date{kMissing, kMissing, kMissing, kMissing, kMissing, kMissing, kMissing, kMissing};
     long fhour = 0;
+    PLT_label_observer observer = nullptr;
 };
 
 LabelState g_lab;
@@ -114,23 +116,27 @@ const char* PLT_get_label(int lab, int row)
     return g_lab.label[lab][row].c_str();
 }
 
+namespace {
+
+// Sets a row number (overlay or base) limited to the last row; the row
+// count grows to cover it.
+void set_row(int* field, int n)
+{
+    *field = std::min(n, kRows - 1);
+    g_lab.num_over = std::max(g_lab.num_over, *field);
+}
+
+}  // namespace
+
 int PLT_set_overlay(int n)
 {
-    if (n > kRows - 1)
-        n = kRows - 1;
-    g_lab.overlay = n;
-    if (g_lab.num_over < n)
-        g_lab.num_over = n;
+    set_row(&g_lab.overlay, n);
     return 0;
 }
 
 int PLT_set_overlay_base(int n)
 {
-    if (n > kRows - 1)
-        n = kRows - 1;
-    g_lab.over_base = n;
-    if (g_lab.num_over < n)
-        g_lab.num_over = n;
+    set_row(&g_lab.over_base, n);
     return 0;
 }
 
@@ -282,7 +288,41 @@ void apply_label_resource()
     free_parsed_array(count, list);
 }
 
+// One column of labels: positions first..first+2 (left, centre, right),
+// rows from y0 upward by h; a single-row position stops after row 0.
+void print_rows(int first, int vert, const float xs[3], float y0, float h, int n)
+{
+    for (int k = 0; k < 3; k++) {
+        const int lab = first + k;
+        if (!FLAG_getplot(1 + lab))
+            continue;
+        GPH_text_align(k + 1, vert);
+        float y = y0;
+        // A row count above the table (over=0:9) spaces the rows but only
+        // the six stored rows have texts.
+        for (int row = 0; row < n && row < kRows; row++) {
+            const std::string& s = g_lab.label[lab][row];
+            if (!s.empty()) {
+                Gpt p{xs[k], y};
+                if (g_lab.observer)
+                    g_lab.observer(lab, row, p.x, p.y, 0.75f * h, s.c_str());
+                GPH_pprint(&p, s.c_str());
+            }
+            y += h;
+            if (g_lab.single_row[lab])
+                break;
+        }
+    }
+}
+
 }  // namespace
+
+PLT_label_observer PLT_set_label_observer(PLT_label_observer func)
+{
+    PLT_label_observer old = g_lab.observer;
+    g_lab.observer = func;
+    return old;
+}
 
 int PLT_labels()
 {
@@ -326,37 +366,7 @@ int PLT_labels()
 
     const float xs[3] = {view.x_min + 0.01f * W, 0.5f * (view.x_min + view.x_max),
                          view.x_max - 0.01f * W};
-    for (int k = 0; k < 3; k++) {
-        if (!FLAG_getplot(1 + k))
-            continue;
-        GPH_text_align(k + 1, 4);
-        float y = view.y_max + g + g_lab.over_base * h;
-        for (int row = 0; row < n; row++) {
-            const std::string& s = g_lab.label[k][row];
-            if (!s.empty()) {
-                Gpt p{xs[k], y};
-                GPH_pprint(&p, const_cast<char*>(s.c_str()));
-            }
-            y += h;
-            if (g_lab.single_row[k])
-                break;
-        }
-    }
-    for (int k = 0; k < 3; k++) {
-        if (!FLAG_getplot(4 + k))
-            continue;
-        GPH_text_align(k + 1, 2);
-        float y = view.y_min - g - (n - 1) * h + g_lab.over_base * h;
-        for (int row = 0; row < n; row++) {
-            const std::string& s = g_lab.label[3 + k][row];
-            if (!s.empty()) {
-                Gpt p{xs[k], y};
-                GPH_pprint(&p, const_cast<char*>(s.c_str()));
-            }
-            y += h;
-            if (g_lab.single_row[3 + k])
-                break;
-        }
-    }
+    print_rows(0, 4, xs, view.y_max + g + g_lab.over_base * h, h, n);
+    print_rows(3, 2, xs, view.y_min - g - (n - 1) * h + g_lab.over_base * h, h, n);
     return 0;
 }

@@ -28,5 +28,12 @@ int PLT_label_for_time(long fhour);
 // Formats a label text with date codes into `str` (at least 80 chars).
 int PLT_label_format(const char* form, char* str);
 int PLT_labels();
+// Called by PLT_labels with each label it prints: position (0-5), row, the
+// text's reference point in normalised coordinates (transform 1), the text
+// height and the text. For diagnostics and tests; null switches it off.
+// Returns the previous observer.
+typedef void (*PLT_label_observer)(int lab, int row, float x, float y, float size,
+                                   const char* text);
+PLT_label_observer PLT_set_label_observer(PLT_label_observer func);
 
 #endif

@@ -65,8 +65,7 @@ struct PlotState {
     // Rubber-band zoom.
     float xp = 0.0f, yp = 0.0f;
     int code = 0;
-    Domain orig_dom{};
-    bool have_orig = false;
+    Domain orig_dom{};  // the domain before the first zoom (while zoom > 0)
 };
 
 PlotState g_plt;
@@ -200,8 +199,12 @@ int PLT_param_decode()
                 gset_rw_colors(0);
             } else if (stricmp(v, "nolooptitle") == 0) {
                 gset_loop_title(0);
-            } else if (stricmp(v, "pscolor") == 0 || stricmp(v, "psrev") == 0) {
-                // PostScript colour modes: the PostScript device is not built yet.
+            } else if (stricmp(v, "pscolor") == 0) {
+                // Colour PostScript also inverts the colours (dark on white);
+                // the PostScript half waits for that device.
+                gset_inverse(1);
+            } else if (stricmp(v, "psrev") == 0) {
+                // Reversed PostScript: the PostScript device is not built yet.
             } else if (stricmp(v, "clear") == 0) {
                 gset_pix_mode(1);
             } else if (stricmp(v, "new") == 0) {
@@ -446,10 +449,8 @@ int PLT_plot_zoom(char* event, float x, float y)
             return -1;
         Domain dom;
         MAP_get_domain(&dom);
-        if (!g_plt.have_orig) {
+        if (g_plt.zoom == 0)
             g_plt.orig_dom = dom;
-            g_plt.have_orig = true;
-        }
         int proj = MAP_get_proj();
         if (proj >= 1 && proj <= 9) {
             float lat = 0.0f, lon = 0.0f;
@@ -465,9 +466,11 @@ int PLT_plot_zoom(char* event, float x, float y)
             DOM_set_base_prior(h);
         } else {
             // Image and diagram domains: the lower-left corner and the size
-            // of the box in the domain's own coordinates (converted
-            // latitude-like values follow y, longitude-like values x); the
-            // polar diagram keeps plot coordinates.
+            // of the box in the domain's own coordinates. Their first
+            // coordinate (clat, extended by dx) runs along x and the second
+            // (clon, extended by dy) along y; the polar diagram keeps plot
+            // coordinates and the skew-T takes the plot width, its x
+            // coordinate depending on y.
             const float x0 = std::min(x, g_plt.xp), y0 = std::min(y, g_plt.yp);
             const float x1 = std::max(x, g_plt.xp), y1 = std::max(y, g_plt.yp);
             if (proj == DOM_POLAR) {
@@ -481,8 +484,8 @@ int PLT_plot_zoom(char* event, float x, float y)
                 MAP_untran(x1, y1, &la1, &lo1);
                 dom.clat = la0;
                 dom.clon = lo0;
-                dom.dx = proj == DOM_SKEWT ? w : lo1 - lo0;
-                dom.dy = la1 - la0;
+                dom.dx = proj == DOM_SKEWT ? w : la1 - la0;
+                dom.dy = lo1 - lo0;
             }
         }
         g_plt.zoom++;
@@ -500,7 +503,6 @@ int PLT_plot_zoom(char* event, float x, float y)
             DOM_set_base_prior(dom.dy * (dom.ny - 1));
         DOM_print(0x100, &dom);
         g_plt.zoom = 0;
-        g_plt.have_orig = false;
         redraw_with(g_plt.zoom_func, &dom);
         return 1;
     }

@@ -553,8 +553,16 @@ private:
             fx[k] = ck - static_cast<float>(j);
             ok[k] = in ? -1 : 0;
         }
+        // The tail of a short block is padded with masked zeros: a loop over
+        // the whole block has a fixed trip count, which the compiler
+        // vectorises even at its cheapest cost model.
+        for (std::size_t k = n; k < kBlock; ++k) {
+            p00[k] = p01[k] = p10[k] = p11[k] = 0;
+            fy[k] = fx[k] = 0.0f;
+            ok[k] = 0;
+        }
         alignas(16) int out[kBlock];
-        for (std::size_t k = 0; k < n; ++k) {
+        for (std::size_t k = 0; k < kBlock; ++k) {
             const float v = (1.0f - fy[k]) * (1.0f - fx[k]) * static_cast<float>(p00[k]) +
                             (1.0f - fy[k]) * fx[k] * static_cast<float>(p01[k]) +
                             fy[k] * (1.0f - fx[k]) * static_cast<float>(p10[k]) +
@@ -779,16 +787,14 @@ private:
     {
         const SAT_params& p = g_drv.p;
         const float clon = out_dom_.clon;
+        MAP_untran_row(xs, static_cast<int>(n), y, lat_.data(), lon_.data());
+        if (is_missing(p.min_lon) && is_missing(p.max_lon)) return;
         for (std::size_t k = 0; k < n; ++k) {
-            float lat = kMissingF, lon = kMissingF;
-            if (MAP_untran(xs[k], y, &lat, &lon) == 0) lat = kMissingF;
-            if (!is_missing(lat)) {
-                if ((!is_missing(p.min_lon) && lon < p.min_lon && clon - lon < 180.0f) ||
-                    (!is_missing(p.max_lon) && lon > p.max_lon && lon - clon < 180.0f))
-                    lat = kMissingF;
-            }
-            lat_[k] = lat;
-            lon_[k] = lon;
+            const float lon = lon_[k];
+            if (is_missing(lat_[k])) continue;
+            if ((!is_missing(p.min_lon) && lon < p.min_lon && clon - lon < 180.0f) ||
+                (!is_missing(p.max_lon) && lon > p.max_lon && lon - clon < 180.0f))
+                lat_[k] = kMissingF;
         }
     }
 
@@ -797,27 +803,27 @@ private:
     // projection and grid instead of the satellite navigation.
     void locate(std::size_t n, bool projected)
     {
-        if (projected) MAP_domain(&img_dom_);
-        for (std::size_t k = 0; k < n; ++k) {
-            float r = -1.0f, c = -1.0f;
-            if (!is_missing(lat_[k])) {
-                if (projected) {
-                    float x = 0.0f, y = 0.0f, gx = 0.0f, gy = 0.0f;
-                    if (MAP_tran(lat_[k], lon_[k], &x, &y) != 0 &&
-                        MAP_grid_untran(x, y, &gx, &gy) == 0 && !is_missing(gx)) {
-                        r = gy;
-                        c = gx;
-                    }
-                } else {
-                    float lat = lat_[k], lon = lon_[k], lin = kMissingF, ele = kMissingF;
-                    AREA_tran(2, &lat, &lon, &lin, &ele);
-                    if (!is_missing(lin) && !is_missing(ele)) AREA_line_elem(2, lin, ele, &r, &c);
+        if (projected) {
+            MAP_domain(&img_dom_);
+            // Grid column and row of the image domain, -9999 for no source.
+            MAP_tran_grid_row(lat_.data(), lon_.data(), static_cast<int>(n), pc_.data(), pr_.data());
+            for (std::size_t k = 0; k < n; ++k) {
+                if (is_missing(pc_[k])) {
+                    pr_[k] = -1.0f;
+                    pc_[k] = -1.0f;
                 }
             }
-            pr_[k] = r;
-            pc_[k] = c;
+            MAP_domain(&out_dom_);
+            return;
         }
-        if (projected) MAP_domain(&out_dom_);
+        // Satellite navigation; a missing latitude has no source there either.
+        AREA_image_row(lat_.data(), lon_.data(), static_cast<int>(n), pr_.data(), pc_.data());
+        for (std::size_t k = 0; k < n; ++k) {
+            if (is_missing(pr_[k]) || is_missing(pc_[k])) {
+                pr_[k] = -1.0f;
+                pc_[k] = -1.0f;
+            }
+        }
     }
 
     void exact_columns(const std::vector<int>& cols, float y, float* r, float* c)

@@ -999,15 +999,49 @@ int AREA_tran(int type, float* lat, float* lon, float* lin, float* ele) {
     return spin_solve(s, type, lat, lon, lin, ele);
 }
 
+namespace {
+
+// Satellite line/element to image line/element (AREA_line_elem's reverse
+// direction), shared by the point and the row forms.
+inline void sat_to_image(float ilin, float iele, float* olin, float* oele) {
+    *olin = (ilin - g_nav.lcor) / g_nav.lres + 1;
+    *oele = (iele - g_nav.ecor) / g_nav.eres + 1;
+}
+
+}  // namespace
+
 int AREA_line_elem(int type, float ilin, float iele, float* olin, float* oele) {
     if (type == 1) {
         *olin = g_nav.lcor - 1 + g_nav.lres * ilin;
         *oele = g_nav.ecor - 1 + g_nav.eres * iele;
     } else {
-        *olin = (ilin - g_nav.lcor) / g_nav.lres + 1;
-        *oele = (iele - g_nav.ecor) / g_nav.eres + 1;
+        sat_to_image(ilin, iele, olin, oele);
     }
     return 0;
+}
+
+int AREA_image_row(const float* lat, const float* lon, int n, float* line, float* elem) {
+    if (lat == nullptr || lon == nullptr || line == nullptr || elem == nullptr || n <= 0) return 0;
+    int done = 0;
+    const bool gvar = g_nav.kind == AREA_NAV_GVAR;
+    const bool spin = g_nav.kind == AREA_NAV_SPIN;
+    for (int k = 0; k < n; ++k) {
+        float la = lat[k], lo = lon[k], lin = kMissingF, ele = kMissingF;
+        // The three-axis inverse is called directly: it is the remapper's
+        // hottest path and, in this file, can be inlined into the loop.
+        if (gvar)
+            earth2sat(la, lo, &lin, &ele);
+        else if (spin)
+            AREA_tran(2, &la, &lo, &lin, &ele);
+        if (is_missing(lin) || is_missing(ele)) {
+            line[k] = kMissingF;
+            elem[k] = kMissingF;
+            continue;
+        }
+        sat_to_image(lin, ele, &line[k], &elem[k]);
+        ++done;
+    }
+    return done;
 }
 
 int AREA_set_res(float ilcor, float iecor, float ilres, float ieres) {
@@ -1327,9 +1361,19 @@ int gpoint(float lat, float lon, float* elev, float* scan) {
         v[j] = g.bt[0][j] * wv[0] + g.bt[1][j] * wv[1] + g.bt[2][j] * wv[2];
     double sc = std::atan(v[0] / std::sqrt(v[1] * v[1] + v[2] * v[2]));
     double el = -std::atan(v[1] / v[2]);
-    double el2 = el + g.rma * (1 - std::cos(el) / std::cos(sc)) +
-                 g.pma * std::sin(el) * (std::tan(sc) + 1 / std::cos(sc));
-    double sc2 = sc - g.rma * std::sin(el);
+    // Without roll and pitch misalignment the corrections below add exact
+    // zeros (their trigonometric factors are finite for |sc| < pi/2), so the
+    // four extra trigonometric calls are skipped.
+    if (g.rma == 0 && g.pma == 0) {
+        *elev = static_cast<float>(el);
+        *scan = static_cast<float>(sc);
+        return 0;
+    }
+    // Each factor once: the compiler does not merge repeated math calls
+    // while they may set errno.
+    const double cel = std::cos(el), sel = std::sin(el), csc = std::cos(sc);
+    double el2 = el + g.rma * (1 - cel / csc) + g.pma * sel * (std::tan(sc) + 1 / csc);
+    double sc2 = sc - g.rma * sel;
     *elev = static_cast<float>(el2);
     *scan = static_cast<float>(sc2);
     return 0;

@@ -304,6 +304,13 @@ int AREA_tran(int type, float* lat, float* lon, float* lin, float* ele);
 // reverse. Returns 0.
 int AREA_line_elem(int type, float ilin, float iele, float* olin, float* oele);
 
+// Row form for bulk callers such as the image remapper: image line and
+// element (AREA_tran type 2 followed by AREA_line_elem type 2, with exactly
+// their results) of n earth points; -9999 both where the navigation gives
+// none (off the earth, outside the frame, missing input, no satellite
+// navigation). Returns the number of points located.
+int AREA_image_row(const float* lat, const float* lon, int n, float* line, float* elem);
+
 // Sets the image-to-satellite mapping (first line, first element, lines and
 // elements per image pixel). A zero resolution is taken as 1. Returns 0.
 int AREA_set_res(float ilcor, float iecor, float ilres, float ieres);

@@ -238,6 +238,56 @@ TEST_F(Frames, SleepWaitsOutTheCurrentFramesDelay)
     EXPECT_LT(ZEM_elapse_time(), 1.5f);
 }
 
+TEST_F(Frames, SwitchWithTheBasePixmapAndWithNothing)
+{
+    gcreate_frame(0);
+    gcreate_frame(1);
+    const Pixmap base = gget_base_window(), one = gget_frame_id(1), zero = gget_frame_id(0);
+    gselect_frame(-3);
+    ASSERT_EQ(gget_draw_window(), base);
+    gswitch_frame(-3, 1);
+    EXPECT_EQ(gget_base_window(), one);
+    EXPECT_EQ(gget_frame_id(1), base);
+    EXPECT_EQ(gget_draw_window(), one) << "the draw window follows the exchange";
+    gswitch_frame(1, -3);
+    EXPECT_EQ(gget_base_window(), base);
+    EXPECT_EQ(gget_frame_id(1), one);
+    // No frame shown yet: -2 names no record, and frame 0 keeps its pixmap.
+    ASSERT_EQ(gget_cur_frame(), -1);
+    gswitch_frame(-2, 0);
+    EXPECT_EQ(gget_frame_id(0), zero);
+    gswitch_frame(0, 300);
+    EXPECT_EQ(gget_frame_id(0), zero);
+}
+
+TEST_F(Frames, DeletingTheShownFrameShowsItsSuccessor)
+{
+    for (int i = 0; i < 3; i++) {
+        gcreate_frame(-1);
+        gselect_frame(i);
+        fill(i == 0 ? 1.0f : 0.0f, i == 1 ? 1.0f : 0.0f, i == 2 ? 1.0f : 0.0f, 0, 0, 20, 20);
+    }
+    gdisplay_frame(1);
+    EXPECT_EQ(gdelete_frame(-2), 1);  // the current one
+    EXPECT_EQ(gget_num_images(), 2);
+    EXPECT_EQ(gget_cur_frame(), 1);
+    auto win = grab(gget_root_window());
+    EXPECT_EQ(rgb_at(win.get(), 5, 5), 0x0000FFUL) << "the former frame 2 is shown";
+    // Deleting the shown last frame moves the current frame back.
+    EXPECT_EQ(gdelete_frame(-1), 1);
+    EXPECT_EQ(gget_cur_frame(), 0);
+    EXPECT_FLOAT_EQ(gget_frame_delay(0), 1.0f);
+}
+
+TEST_F(Frames, SleepNeverWaitsWithoutACurrentFrame)
+{
+    gcreate_frame(-1);
+    gset_loop_delay(0, 5.0f);
+    ZEM_init_time();
+    gloop_sleep();  // nothing displayed yet
+    EXPECT_LT(ZEM_elapse_time(), 0.5f);
+}
+
 TEST(FramesClosed, WithoutAWorkstationNothingHappens)
 {
     ASSERT_EQ(gchk_graphics(), 0);

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -923,6 +924,100 @@ TEST_F(MapTran, SkewTFactorFromLimitsAndView) {
     // A missing temperature stays missing: not plotted.
     EXPECT_EQ(MAP_tran(-9999.0f, 700.0f, &x, &y), 0);
     EXPECT_FLOAT_EQ(x, -9999.0f);
+}
+
+// The row transforms used by the image remapper must give, point for point,
+// the very floats of the point-wise calls (the remapped pixels are checked
+// against the point-wise calls elsewhere); the rows reach past the domain so
+// that points the projections cannot show are part of them.
+TEST_F(MapTran, RowTransformsEqualPointwiseCalls) {
+    std::vector<Domain> doms = {
+        make_domain(DOM_PSTEREO, 90.0f, -100.0f, 50.0f, -100.0f),
+        make_domain(DOM_PSTEREO, -90.0f, 30.0f, -60.0f, 30.0f),
+        make_domain(DOM_LATLON, 0.0f, 170.0f, 20.0f, 170.0f),
+        make_domain(DOM_MERC, 0.0f, -60.0f, 10.0f, -60.0f),
+        make_domain(DOM_LAMB, 40.0f, -95.0f, 38.0f, -95.0f),
+        make_domain(DOM_ORTHO, 45.0f, 10.0f, 45.0f, 10.0f),
+        make_domain(DOM_MOLL, 0.0f, 0.0f, 0.0f, 0.0f),
+        make_domain(DOM_LAMBAZ, 60.0f, 20.0f, 60.0f, 20.0f),
+        make_domain(DOM_SAT, 0.0f, -75.0f, 0.0f, -75.0f),
+        make_domain(DOM_SAT, 0.0f, -137.0f, 10.0f, -130.0f),
+        make_domain(DOM_XY, 0.0f, 0.0f, 0.0f, 0.0f),
+        make_domain(DOM_PIXEL, 0.0f, 0.0f, 0.0f, 0.0f),
+    };
+    doms[4].param[0] = 25.0f;
+    doms[4].param[1] = 50.0f;
+    doms[6].dx = doms[6].dy = 5.0f;
+    doms[8].param[0] = 421.64f;  // scan angles on the ellipsoid
+    doms[8].param[1] = 1.0f;
+    doms[8].ellipse = 1;
+    doms[8].dx = doms[8].dy = 4.0f;
+    doms[9].dx = doms[9].dy = 4.0f;  // tangents of the angles on the sphere
+    const int n = 301;
+    int hidden_inv = 0, hidden_fwd = 0;
+    for (const Domain& d : doms) {
+        SCOPED_TRACE(testing::Message() << "projection " << d.proj << " plon " << d.plon);
+        ASSERT_EQ(MAP_domain(&d), 0);
+        MAP_limits lim{};
+        MAP_get_limits(&lim);
+        const float wx = lim.x_max - lim.x_min, wy = lim.y_max - lim.y_min;
+        std::vector<float> xs(n), lat(n), lon(n), plat(n), plon(n);
+        for (int k = 0; k < n; ++k) xs[k] = lim.x_min - wx + 3.0f * wx * static_cast<float>(k) / (n - 1);
+        for (int j = 0; j <= 10; ++j) {
+            const float y = lim.y_min - wy + 3.0f * wy * static_cast<float>(j) / 10.0f;
+            int want = 0;
+            for (int k = 0; k < n; ++k) {
+                plat[k] = plon[k] = -9999.0f;
+                want += MAP_untran(xs[k], y, &plat[k], &plon[k]) != 0;
+            }
+            hidden_inv += n - want;
+            EXPECT_EQ(MAP_untran_row(xs.data(), n, y, lat.data(), lon.data()), want);
+            for (int k = 0; k < n; ++k) {
+                ASSERT_EQ(std::memcmp(&lat[k], &plat[k], sizeof(float)), 0) << "x " << xs[k] << " y " << y;
+                ASSERT_EQ(std::memcmp(&lon[k], &plon[k], sizeof(float)), 0) << "x " << xs[k] << " y " << y;
+            }
+        }
+        // Forward and grid over the whole globe, odd longitudes and a missing
+        // latitude included.
+        std::vector<float> la, lo;
+        for (int i = -18; i <= 18; ++i)
+            for (int k = -40; k <= 40; ++k) {
+                la.push_back(5.0f * static_cast<float>(i) + 0.37f);
+                lo.push_back(9.5f * static_cast<float>(k) + 0.21f);
+            }
+        la.push_back(-9999.0f);
+        lo.push_back(10.0f);
+        la.push_back(30.0f);
+        lo.push_back(1000.0f);
+        const int m = static_cast<int>(la.size());
+        std::vector<float> gx(m), gy(m);
+        int want = 0;
+        const int got = MAP_tran_grid_row(la.data(), lo.data(), m, gx.data(), gy.data());
+        for (int k = 0; k < m; ++k) {
+            float x = 0.0f, y = 0.0f, ex = -9999.0f, ey = -9999.0f;
+            if (la[k] != -9999.0f && MAP_tran(la[k], lo[k], &x, &y) != 0 &&
+                MAP_grid_untran(x, y, &ex, &ey) == 0 && ex != -9999.0f) {
+                ++want;
+            } else {
+                ex = ey = -9999.0f;
+            }
+            ASSERT_EQ(std::memcmp(&gx[k], &ex, sizeof(float)), 0) << la[k] << " " << lo[k];
+            ASSERT_EQ(std::memcmp(&gy[k], &ey, sizeof(float)), 0) << la[k] << " " << lo[k];
+        }
+        EXPECT_EQ(got, want);
+        EXPECT_LT(got, m);  // the missing latitude at least
+        hidden_fwd += m - got;
+    }
+    // Both directions met points that the projections cannot show.
+    EXPECT_GT(hidden_inv, 100);
+    EXPECT_GT(hidden_fwd, 1000);
+    // A degenerate grid converts nothing.
+    Domain flat = make_domain(DOM_LATLON, 0.0f, 0.0f, 0.0f, 0.0f);
+    flat.dx = 0.0f;
+    MAP_domain(&flat);
+    float la1 = 10.0f, lo1 = 10.0f, gx1 = 0.0f, gy1 = 0.0f;
+    EXPECT_EQ(MAP_tran_grid_row(&la1, &lo1, 1, &gx1, &gy1), 0);
+    EXPECT_FLOAT_EQ(gx1, -9999.0f);
 }
 
 }  // namespace

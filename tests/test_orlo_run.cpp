@@ -2,7 +2,8 @@
 // whose pixels are the enhancement colours of the remapped image, a
 // three-file loop dumped frame by frame, and interactive use driven by
 // xdotool (quit keys, Shift-drag zoom, resize, Alt+x window dumps), plus the
-// exit statuses for a missing display and an unreadable file.
+// exit statuses for a missing display and an unreadable file, which run on
+// files the tests make themselves (no real data needed).
 #include "res_fixture.h"
 
 #include <sys/wait.h>
@@ -21,6 +22,7 @@
 #include "region.h"
 #include "sat_read.h"
 #include "sat_tool.h"
+#include "area_writer.h"
 
 namespace {
 
@@ -142,18 +144,9 @@ private:
 
 void pause_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-class OrloRun : public ResTest {
+// Runs of the program on files the test makes itself.
+class OrloProgram : public ResTest {
 protected:
-    void SetUp() override
-    {
-        ResTest::SetUp();
-        if (IsSkipped() || HasFatalFailure())
-            return;
-        if (!std::filesystem::exists(kArea))
-            GTEST_SKIP() << "test data not found: " << ZEM_TESTDATA_DIR;
-        if (!std::getenv("DISPLAY"))
-            GTEST_SKIP() << "no X server (DISPLAY unset)";
-    }
 
     // The switches every run gets: the repository's etc/ as file path, the
     // scratch directory for images, an X11 window without asking.
@@ -169,6 +162,34 @@ protected:
         for (const auto& s : a)
             c += " " + quote(s);
         return c;
+    }
+
+    // A small navigated AREA file (Mercator, 100 x 100 pixels, ramp counts)
+    // made by the sample writer.
+    std::string small_area() const
+    {
+        const std::string path = (dir_ / "small.area").string();
+        std::string err;
+        EXPECT_TRUE(area_make_file("lines 100\nelements 100\nnav MERC\nw1 100\nw2 100\n"
+                                   "w4 20000\nw5 900000\nw6 6371200\n",
+                                   path, &err))
+            << err;
+        return path;
+    }
+};
+
+// Runs on the real AREA sample.
+class OrloRun : public OrloProgram {
+protected:
+    void SetUp() override
+    {
+        OrloProgram::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        if (!std::filesystem::exists(kArea))
+            GTEST_SKIP() << "test data not found: " << ZEM_TESTDATA_DIR;
+        if (!std::getenv("DISPLAY"))
+            GTEST_SKIP() << "no X server (DISPLAY unset)";
     }
 };
 
@@ -288,15 +309,26 @@ TEST_F(OrloRun, ThreeFilesLoopAsThreeDumpedFrames)
     }
 }
 
-TEST_F(OrloRun, NoDisplayExitsFour)
+TEST_F(OrloProgram, NoDisplayExitsFour)
 {
+    const std::string area = small_area();
     const auto log = dir_ / "orlo.log";
-    EXPECT_EQ(sh("DISPLAY=:999 " + cmdline(base({"-pd", "us", kArea})), log.string()), 4)
+    EXPECT_EQ(sh("DISPLAY=:999 " + cmdline(base({"-pd", "us", area})), log.string()), 4)
         << slurp(log);
+    EXPECT_NE(slurp(log).find("gopen_ws: unable to connect to display"), std::string::npos)
+        << slurp(log);
+    if (!std::getenv("DISPLAY"))
+        return;
+    // The same file is readable: with a display it is drawn and dumped.
+    EXPECT_EQ(sh(cmdline(base({"-pd", "us", "-pp", "png:small.png", area})), log.string()), 0)
+        << slurp(log);
+    EXPECT_TRUE(std::filesystem::exists(dir_ / "small.png")) << slurp(log);
 }
 
-TEST_F(OrloRun, UnreadableSingleFileExitsTen)
+TEST_F(OrloProgram, UnreadableSingleFileExitsTen)
 {
+    if (!std::getenv("DISPLAY"))
+        GTEST_SKIP() << "no X server (DISPLAY unset)";
     write(dir_ / "garbage.area", std::string(300, 'x'));
     const auto log = dir_ / "orlo.log";
     EXPECT_EQ(sh(cmdline(base({"-pd", "us", (dir_ / "garbage.area").string()})), log.string()), 10)

@@ -1589,4 +1589,75 @@ TEST(AreaMake, ToolWritesFile) {
     EXPECT_EQ(err, "line 1: \"npline\" before \"nav\"");
 }
 
+// The remapper's row form gives, point for point, the floats of AREA_tran
+// type 2 followed by AREA_line_elem type 2, -9999 where those give none:
+// three-axis (with and without attitude terms), spin-scan, and a map block
+// (no satellite navigation) under a shifted, subsampled image mapping.
+void image_row_matches_pointwise(int min_located, int min_missing) {
+    AREA_set_res(11, 21, 2, 4);
+    float slat = 0, slon = 0, sl = 0, se = 0;
+    AREA_tran(3, &slat, &slon, &sl, &se);
+    if (AREA_get_kind() != AREA_NAV_SPIN && AREA_get_kind() != AREA_NAV_GVAR) slon = -75;
+    std::vector<float> lat, lon;
+    for (int la = -88; la <= 88; la += 4)
+        for (int dl = -110; dl <= 110; dl += 3) {
+            lat.push_back(static_cast<float>(la) + 0.3f);
+            lon.push_back(slon + static_cast<float>(dl) + 0.7f);
+        }
+    lat.push_back(kMiss);
+    lon.push_back(slon);
+    lat.push_back(95);
+    lon.push_back(slon);
+    const int n = static_cast<int>(lat.size());
+    std::vector<float> line(n), elem(n);
+    const int got = AREA_image_row(lat.data(), lon.data(), n, line.data(), elem.data());
+    int want = 0;
+    for (int k = 0; k < n; ++k) {
+        float la = lat[k], lo = lon[k], l = kMiss, e = kMiss, il = kMiss, ie = kMiss;
+        AREA_tran(2, &la, &lo, &l, &e);
+        if (l != kMiss && e != kMiss) {
+            AREA_line_elem(2, l, e, &il, &ie);
+            ++want;
+        }
+        ASSERT_EQ(std::memcmp(&line[k], &il, sizeof(float)), 0) << lat[k] << " " << lon[k];
+        ASSERT_EQ(std::memcmp(&elem[k], &ie, sizeof(float)), 0) << lat[k] << " " << lon[k];
+    }
+    EXPECT_EQ(got, want);
+    EXPECT_GE(got, min_located);
+    EXPECT_GE(n - got, min_missing);
+}
+
+TEST_F(NavTest, ImageRowEqualsPointwiseNavigation) {
+    {
+        AreaHolder h;
+        ASSERT_EQ(load_desc(gvar_desc(1), &h), 0);
+        SCOPED_TRACE("GVAR imager");
+        image_row_matches_pointwise(1000, 1000);
+    }
+    {
+        AreaHolder h;
+        ASSERT_EQ(load_desc(gvar_desc(2, "imcact 0\nw64 100000\nw131 -50000\nw186 30000\n"
+                                         "w259 20000\nw314 -30000\n"),
+                            &h),
+                  0);
+        SCOPED_TRACE("GVAR sounder with attitude");
+        image_row_matches_pointwise(1000, 1000);
+    }
+    {
+        AreaHolder h;
+        ASSERT_EQ(load_desc(goes_desc(-75), &h), 0);
+        SCOPED_TRACE("spin-scan");
+        image_row_matches_pointwise(100, 1000);
+    }
+    {
+        // A map block has no satellite navigation: nothing is located.
+        AreaHolder h;
+        ASSERT_EQ(load_desc(map_cases().front().desc, &h), 0);
+        SCOPED_TRACE(map_cases().front().name);
+        image_row_matches_pointwise(0, 3000);
+        float la = 40, lo = -100, l = 0, e = 0;
+        EXPECT_EQ(AREA_image_row(&la, &lo, 1, &l, &e), 0);
+    }
+}
+
 }  // namespace
