@@ -377,7 +377,12 @@ int SAT_plot(Domain* domain)
         PLT_dump(frame);
         ++frame;
     }
-    if (FILE_get_num_file() != 0) gset_looping(1);
+    if (FILE_get_num_file() != 0) {
+        // A re-plot reuses the frames of the previous run; frames past the
+        // files that read this time would loop stale pictures.
+        while (gget_num_images() > frame) gdelete_frame(-1);
+        gset_looping(1);
+    }
     if (opened) PLT_close();
     return 0;
 }
@@ -1125,7 +1130,11 @@ int SAT_image_setup(IMG_report* image, Domain* domain)
         domain->dx = src.dx;
         domain->dy = src.dy;
         float x = 0.0f, y = 0.0f, lat = kMissingF, lon = kMissingF;
-        MAP_grid_tran(static_cast<float>(view.w) / 2.0f, static_cast<float>(view.h) / 2.0f, &x, &y);
+        // The middle of a w-pixel row of grid points 0 .. w - 1 is (w - 1) / 2:
+        // taking w / 2 would move the domain half a pixel on every re-plot
+        // (each resize or redraw starts from this plot domain).
+        MAP_grid_tran(static_cast<float>(view.w - 1) / 2.0f, static_cast<float>(view.h - 1) / 2.0f, &x,
+                      &y);
         MAP_untran(x, y, &lat, &lon);
         domain->clat = lat;
         domain->clon = lon;

@@ -727,14 +727,16 @@ bool setup_ps(const MC_area* a, MapGrid* m, const char** why) {
         *why = "zero grid spacing or earth radius";
         return false;
     }
-    if (std::abs(n->stdlat) > 900000) {
+    if (std::abs(static_cast<double>(n->stdlat)) > 900000) {
         *why = "standard latitude out of range";
         return false;
     }
     double s = 63.71 * n->spacing / n->equrad;
     m->dom.proj = DOM_PSTEREO;
     m->dom.plat = static_cast<float>(n->stdlat / 10000.0);
-    m->dom.plon = static_cast<float>(-n->nrmlon / 10000.0);
+    // Longitudes are stored west-positive; dividing by a negative scale
+    // flips the sign in floating point, where a word of -2^31 has a negation.
+    m->dom.plon = static_cast<float>(n->nrmlon / -10000.0);
     m->dom.param[0] = m->dom.plat;
     set_grid(m, s, n->npelem, n->npline);
     return true;
@@ -792,7 +794,7 @@ bool setup_rect(const MC_area* a, MapGrid* m, const char** why) {
         }
     }
     double lat0 = w[2] / pow10i(ex[0]);
-    double lon0 = -w[4] / pow10i(ex[1]);
+    double lon0 = w[4] / -pow10i(ex[1]);
     double step_e = w[5] / pow10i(ex[2]);
     double step_l = w[6] / pow10i(ex[3]);
     if (step_e == 0 || step_l == 0) {
@@ -834,7 +836,7 @@ bool setup_moll(const MC_area* a, MapGrid* m, const char** why) {
     }
     m->dom.proj = DOM_MOLL;
     m->dom.plat = 0;
-    m->dom.plon = static_cast<float>(-w[4] / 10000.0);
+    m->dom.plon = static_cast<float>(w[4] / -10000.0);
     set_grid(m, s, w[2], w[1]);
     return true;
 }
@@ -853,7 +855,7 @@ bool setup_tanc(const MC_area* a, MapGrid* m, const char** why) {
     double s = n->spacing / 1000000.0;
     m->dom.proj = DOM_LAMB;
     m->dom.plat = static_cast<float>(lat);
-    m->dom.plon = static_cast<float>(-n->stdlon / 10000.0);
+    m->dom.plon = static_cast<float>(n->stdlon / -10000.0);
     m->dom.param[0] = m->dom.param[1] = static_cast<float>(lat);
     set_grid(m, s, n->npelem / 10000.0, n->npline / 10000.0);
     return true;

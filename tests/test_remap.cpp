@@ -478,11 +478,43 @@ TEST_F(RemapTest, ImageSetupDomainAndPixelOffset)
     EXPECT_EQ(plot.nx, 640);
     EXPECT_EQ(plot.ny, 427);
     EXPECT_FLOAT_EQ(plot.dx, 0.5f);
-    // Centre: grid point (320, 213.5) of the image domain, i.e. x_min + 160
-    // and y_max - 106.75 degrees: lon -100 - 49.75 + 160, lat 64.75 - 106.75.
-    EXPECT_NEAR(plot.clon, -100.0 - 49.75 + 160.0, 1e-3);
-    EXPECT_NEAR(plot.clat, 40.0 + 24.75 - 106.75, 1e-3);
+    // Centre: the middle grid point (319.5, 213) of a 640 x 427 view over the
+    // image domain, i.e. x_min + 159.75 and y_max - 106.5 degrees:
+    // lon -100 - 49.75 + 159.75, lat 64.75 - 106.5.
+    EXPECT_NEAR(plot.clon, -100.0 - 49.75 + 159.75, 1e-3);
+    EXPECT_NEAR(plot.clat, 40.0 + 24.75 - 106.5, 1e-3);
     IMG_free(&img);
+}
+
+// A picture remapped onto a domain the size of the view must come back with
+// that very domain as its plot domain; otherwise every resize or redraw
+// (which starts from the plot domain) moves the picture.
+TEST_F(RemapTest, ImageSetupOfARemappedImageKeepsItsDomain)
+{
+    LatLonSource s;
+    SAT_set_tran_sat(0);
+    set_params(20, 1);
+    Domain out;
+    DOM_init(&out);
+    out.proj = 4;
+    out.clat = 41.0f;
+    out.clon = -98.0f;
+    out.nx = 640;  // the view size without a workstation
+    out.ny = 427;
+    out.dx = out.dy = 0.05f;
+    for (int pass = 0; pass < 3; ++pass) {
+        IMG_report img = make_image(200, 100, s.px, s.dom);
+        ASSERT_EQ(SAT_remap_image(&img, &out), 1);
+        Domain plot;
+        SAT_image_setup(&img, &plot);
+        EXPECT_NEAR(plot.clat, 41.0, 1e-4) << "pass " << pass;
+        EXPECT_NEAR(plot.clon, -98.0, 1e-4) << "pass " << pass;
+        EXPECT_EQ(plot.nx, 640);
+        EXPECT_EQ(plot.ny, 427);
+        out.clat = plot.clat;  // the next re-plot starts from here
+        out.clon = plot.clon;
+        IMG_free(&img);
+    }
 }
 
 // ---- Real AREA files ----
