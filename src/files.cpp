@@ -37,6 +37,9 @@ namespace {
 constexpr int kDefaultLateOff = 3600;
 constexpr int kUnknownOffset = 100000;  // FILE_get_offset without an interval
 constexpr int kLatestSteps = 500;       // default reach of the latest-file search
+// Longest reach a request may ask for ("la#N"): each step looks for a file,
+// and a million of them keep the program busy for seconds to no purpose.
+constexpr int kMaxLatestSteps = 10000;
 constexpr int kRetries = 4;             // prompts before giving up at start-up
 constexpr std::size_t kLineMax = 160;   // name_conv line length
 constexpr std::size_t kExtMax = 19;     // extension from a partial convention match
@@ -1230,6 +1233,12 @@ int FILE_set_current(const char* cur_in, char* filename) {
                 ++pos;
                 int v;
                 if (read_digits(cur, pos, 6, v)) steps = std::max(v, 1);
+                if (steps > kMaxLatestSteps) {
+                    MESS_print(M_warn,
+                               "FILE_set_current: Latest-file search limited to %d steps\n",
+                               kMaxLatestSteps);
+                    steps = kMaxLatestSteps;
+                }
             }
             for (int s = 0; s < steps; ++s) {
                 Date d = from_secs(t);

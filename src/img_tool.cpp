@@ -18,6 +18,9 @@
 #include "img_tool.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -50,6 +53,9 @@ constexpr std::size_t kLineMax = 160;       // header lines are cut here
 constexpr std::size_t kPiece = 10000;       // raw bytes per zlib stream
 constexpr std::size_t kZBuf = 12000;        // deflate/inflate output buffer
 constexpr int kMaxWaits = 10;               // one-second waits for a growing file
+// Pixels of one image. A compressed body of a few bytes may claim any size,
+// and the claim alone decides the buffer: larger claims are refused.
+constexpr long long kMaxPixels = 1LL << 29;
 constexpr M_type kTrace = M_debug & M_sub_c;
 
 // Module state.
@@ -132,11 +138,37 @@ bool apply_token(const std::string& tok, Domain* dom) {
     return true;
 }
 
+// Number readers for header lines: unlike sscanf's %d they refuse values
+// that do not fit, which a damaged header may well hold.
+bool next_int(const char*& p, int* out) {
+    char* end = nullptr;
+    errno = 0;
+    const long v = std::strtol(p, &end, 10);
+    if (end == p || errno == ERANGE || v < INT_MIN || v > INT_MAX) return false;
+    *out = static_cast<int>(v);
+    p = end;
+    return true;
+}
+
+bool next_float(const char*& p, float* out) {
+    char* end = nullptr;
+    const float v = std::strtof(p, &end);
+    if (end == p) return false;
+    *out = v;
+    p = end;
+    return true;
+}
+
+bool only_blanks(const char* p) {
+    while (*p && std::isspace(static_cast<unsigned char>(*p))) ++p;
+    return *p == '\0';
+}
+
 // Version 3 line 4: "W H", or [token] clat clon dx dy nx ny.
 bool parse_v3_geometry(const std::string& line, IMG_report* image) {
     int w = 0, h = 0;
-    char extra = 0;
-    if (std::sscanf(line.c_str(), "%d %d %c", &w, &h, &extra) == 2) {
+    const char* p = line.c_str();
+    if (next_int(p, &w) && next_int(p, &h) && only_blanks(p)) {
         image->width = w;
         image->height = h;
         image->domain.nx = w;
@@ -156,7 +188,9 @@ bool parse_v3_geometry(const std::string& line, IMG_report* image) {
     }
     float clat = 0, clon = 0, dx = 0, dy = 0;
     int nx = 0, ny = 0;
-    if (std::sscanf(rest + used, "%f %f %f %f %d %d", &clat, &clon, &dx, &dy, &nx, &ny) != 6)
+    const char* q = rest + used;
+    if (!next_float(q, &clat) || !next_float(q, &clon) || !next_float(q, &dx) ||
+        !next_float(q, &dy) || !next_int(q, &nx) || !next_int(q, &ny))
         return false;
     image->domain.clat = clat;
     image->domain.clon = clon;
@@ -348,7 +382,7 @@ int read_zem(const char* filename, IMG_report* image, bool& inited) {
     image->depth = 8;
     image->bits_pixel = 8;
     image->bytes_line = image->width;
-    const auto bytes = checked_area(image->width, image->height);
+    const auto bytes = checked_area(image->width, image->height, kMaxPixels);
     if (image->width < 1 || image->height < 1 || !bytes) {
         MESS_print(M_warn, "IMG_read_zem: Invalid image size %dx%d in %s\n", image->width,
                    image->height, filename);

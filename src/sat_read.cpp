@@ -37,6 +37,11 @@ constexpr int kSyncAttempts = 1024;           // getsync gives up after this man
 constexpr std::array<std::uint8_t, 8> kSyncMarker = {0x00, 0xFF, 0x00, 0xFF,
                                                      0x00, 0xFF, 0x00, 0xFF};
 constexpr std::uint32_t kMaxAreaSize = 100000;  // lines or elements
+// Pixels of one image. The largest real pictures (a 0.5 km full disk,
+// 21696 x 21696) stay well below; a directory claiming more is refused
+// before the buffer is taken, since the sync-framed variant would otherwise
+// fill gigabytes of black for a file of a few hundred bytes.
+constexpr long long kMaxAreaPixels = 1LL << 29;
 constexpr std::size_t kPngSearch = 4096;     // bytes after the data offset searched
                                              // for a PNG signature
 constexpr std::array<std::uint8_t, 8> kPngSignature = {0x89, 'P', 'N', 'G',
@@ -338,16 +343,27 @@ bool decode_png(const MC_area_dir& d, ByteView stream, std::uint8_t* out) {
         MESS_print(M_warn, "SAT_read_AREA: PNG data block too large\n");
         return false;
     }
-    std::vector<std::uint8_t> pixels(*size);
+    // Rows that fit the pixel buffer's lines are decoded in place, so a block
+    // that claims a large picture and then breaks off costs no second buffer
+    // of that size. Wider rows go through a scratch buffer.
     std::vector<png_bytep> rows(job.height);
-    for (png_uint_32 y = 0; y < job.height; ++y) rows[y] = pixels.data() + y * job.rowbytes;
+    std::vector<std::uint8_t> scratch;
+    const bool in_place = job.rowbytes <= d.esiz;
+    if (in_place) {
+        for (png_uint_32 y = 0; y < job.height; ++y) rows[y] = out + std::size_t{y} * d.esiz;
+    } else {
+        scratch.resize(*size);
+        for (png_uint_32 y = 0; y < job.height; ++y) rows[y] = scratch.data() + y * job.rowbytes;
+    }
     if (!png_job_rows(h.png, h.info, rows.data())) {
         MESS_print(M_warn, "SAT_read_AREA: Bad PNG data block: %s\n", job.err);
         return false;
     }
-    const std::size_t w = std::min<std::size_t>(job.width, d.esiz);
-    const std::size_t hgt = std::min<std::size_t>(job.height, d.lsiz);
-    for (std::size_t y = 0; y < hgt; ++y) std::memcpy(out + y * d.esiz, rows[y], w);
+    if (!in_place) {
+        const std::size_t w = std::min<std::size_t>(job.width, d.esiz);
+        const std::size_t hgt = std::min<std::size_t>(job.height, d.lsiz);
+        for (std::size_t y = 0; y < hgt; ++y) std::memcpy(out + y * d.esiz, rows[y], w);
+    }
     return true;
 }
 
@@ -468,7 +484,11 @@ void read_pixels_sync(const MC_area_dir& d, std::uint8_t* out) {
     while (outl < lsiz) {
         std::fill(line.begin(), line.end(), 0);
         long long num = lsiz;
-        if (getsync() == 1) {
+        const int sync = getsync();
+        // At the end of the input the lines not reached stay black as the
+        // buffer was cleared: nothing is gained by writing them.
+        if (sync < 0) break;
+        if (sync == 1) {
             long long n = 0;
             const int first = getbyte();
             bool ok = first >= 0;
@@ -546,6 +566,12 @@ int read_area(FILE* file, MC_area* area) {
     const MC_area_dir& d = *area->dir;
     if (d.esiz < 1 || d.esiz > kMaxAreaSize || d.lsiz < 1 || d.lsiz > kMaxAreaSize ||
         !checked_area(d.esiz, d.lsiz)) {
+        MESS_print(M_warn, "SAT_read_AREA: Invalid image parameters\n");
+        return -1;
+    }
+    if (!checked_area(d.esiz, d.lsiz, kMaxAreaPixels)) {
+        MESS_print(M_warn, "SAT_read_AREA: Image of %u x %u pixels is larger than %lld pixels\n",
+                   static_cast<unsigned>(d.esiz), static_cast<unsigned>(d.lsiz), kMaxAreaPixels);
         MESS_print(M_warn, "SAT_read_AREA: Invalid image parameters\n");
         return -1;
     }

@@ -311,6 +311,11 @@ TEST_F(ImgTest, MalformedFilesFailWithoutBuffers) {
         {"huge size", "ZEMIMG\n\n\n70000 70000\n", -1, "IMG_read_zem: Invalid image size"},
         {"zero size", "ZEMIMG\n\n\n0 5\n", -1, "IMG_read_zem: Invalid image size"},
         {"negative size", "ZEMIMG\n\n\n-4 5\n", -1, "IMG_read_zem: Invalid image size"},
+        // 4294967300 wraps to 4 in a 32-bit int: it must not pass as a size.
+        {"size past int", "ZEMIMG\n\n\n4294967300 1\nabcd", -1,
+         "IMG_read_zem: Invalid image size line"},
+        {"grid past int", "ZEMIMG\n\n\nLL 40 -100 1 1 4294967300 1\nabcd", -1,
+         "IMG_read_zem: Invalid image size line"},
         {"no size", "ZEMIMG\n\n\nXX 1 2 3\n", -1, "IMG_read_zem: Invalid image size line"},
         {"bad token values", "ZEMIMG\n\n\nPS:abc 1 2 3 4 5 6\n", -1,
          "IMG_read_zem: Invalid image size line"},

@@ -18,13 +18,18 @@
 namespace fuzz {
 
 // Messages go to the log only, and no log is open: nothing is printed.
+inline void reset_quiet()
+{
+    MESS_set_out(MESS_OUT_LOG_ONLY);
+    setenv("zembatch", "1", 1);
+}
+
 inline void quiet()
 {
     static bool done = false;
     if (done) return;
     done = true;
-    MESS_set_out(MESS_OUT_LOG_ONLY);
-    setenv("zembatch", "1", 1);
+    reset_quiet();
 }
 
 // Writes the input to a per-process scratch file and returns its name.

@@ -4,7 +4,7 @@
 # Corpora grow in BUILD_DIR/corpus/<target>, logs go to BUILD_DIR/logs and
 # crash inputs to BUILD_DIR/crash/<target>/.
 set -u
-B=${1:?build folder}
+B=$(cd "${1:?build folder}" && pwd)   # absolute: some targets change folder
 T=${2:-120}
 S=$B/seeds
 mkdir -p "$B/logs"
