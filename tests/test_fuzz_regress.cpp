@@ -148,7 +148,7 @@ TEST_F(FuzzRegress, CompressedImageClaimingHugeSizeIsRefused)
 // earlier is 1700640900, 2023-11-22 08:15 UTC.
 TEST_F(FuzzRegress, LatestFileReachIsLimited)
 {
-    std::ifstream in(bad("filespec_latest_reach_huge.txt"));
+    std::ifstream in(bad("filereq_latest_reach_huge.txt"));
     std::string conv, request;
     ASSERT_TRUE(std::getline(in, conv));
     ASSERT_TRUE(std::getline(in, request));

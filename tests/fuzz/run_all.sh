@@ -10,7 +10,8 @@ S=$B/seeds
 mkdir -p "$B/logs"
 run() {
     name=$1; shift
-    mkdir -p "$B/corpus/$name" "$B/crash/$name"
+    # Seed folders not filled at configure time start empty.
+    mkdir -p "$B/corpus/$name" "$B/crash/$name" "$@"
     "$B/fuzz_$name" "$B/corpus/$name" "$@" -max_total_time="$T" -timeout=5 \
         -rss_limit_mb=2048 -max_len=65536 -close_fd_mask=1 \
         -artifact_prefix="$B/crash/$name/" > "$B/logs/$name.log" 2>&1
@@ -24,5 +25,5 @@ run clr "$S/colour" & run enhance "$S/colour"; wait
 run attrib "$S/attrib" & run domain "$S/domain"; wait
 run region "$S/text" & run resfile "$S/text"; wait
 run cmdline "$S/cmdline" & run name_conv "$S/conv"; wait
-run filespec "$S/spec" & run date "$S/date"; wait
+run filereq "$S/filereq" & run date "$S/date"; wait
 run places "$S/text"

@@ -1,4 +1,4 @@
-// File requests and current-file specifications against the shipped
+// File requests and current-file requests against the shipped
 // conventions and an inline template taken from the input: the input's
 // lines are template, request and current-file text.
 #include <string>
