@@ -718,22 +718,25 @@ int gget_image(IMG_report* image)
     return 1;
 }
 
-int gsave_image_file(const char* name)
+int gwrite_window_image(const char* name, Gimage_writer write)
 {
     IMG_report image;
-    if (!gget_image(&image)) {
-        IMG_free(&image);
-        return 0;
-    }
-    int result;
-    if (g_img.output_type == GKS_SAVE_GIF)
-        result = GIF_write(name, &image);
-    else if (g_img.output_type == GKS_SAVE_PNG)
-        result = PNG_write(name, &image);
-    else
-        result = XWD_write(name, &image);
+    IMG_init(&image);
+    const int result = gget_image(&image) ? write(name, &image) : 0;
     IMG_free(&image);
     return result;
+}
+
+int gsave_image_file(const char* name)
+{
+    switch (g_img.output_type) {
+    case GKS_SAVE_GIF:
+        return gwrite_window_image(name, GIF_write);
+    case GKS_SAVE_PNG:
+        return gwrite_window_image(name, [](const char* n, IMG_report* i) { return PNG_write(n, i); });
+    default:
+        return gwrite_window_image(name, [](const char* n, IMG_report* i) { return XWD_write(n, i); });
+    }
 }
 
 int gset_save_image_type(int type)

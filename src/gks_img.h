@@ -27,6 +27,11 @@ int gquery_image_file(const char* name, IMG_report* image);
 // Read the draw window back into `image` (which owns the copy); 1 or 0.
 int gget_image(IMG_report* image);
 int gsave_image_file(const char* name);
+// Reads the draw window back and hands the picture to `write` (an image-file
+// writer: 1 on success); the picture is freed afterwards. 0 when there is no
+// picture to read.
+typedef int (*Gimage_writer)(const char* name, IMG_report* image);
+int gwrite_window_image(const char* name, Gimage_writer write);
 int gset_save_image_type(int type);
 int gget_save_image_type();
 // Map the image's colours to device pixels (colour-indexed displays only);

@@ -367,6 +367,19 @@ int open_new_window() {
     return 0;
 }
 
+// Tells the program that owns an existing window what we need: 2 a new
+// frame, 9 the end of this program (first byte of a client message).
+void send_owner_message(Display* dpy, char code)
+{
+    XEvent ev{};
+    ev.xclient.type = ClientMessage;
+    ev.xclient.window = g_ws.root_window;
+    ev.xclient.message_type = XA_STRING;
+    ev.xclient.format = 8;
+    ev.xclient.data.b[0] = code;
+    XSendEvent(dpy, g_ws.root_window, False, NoEventMask, &ev);
+}
+
 // Type 6: parse the window parameter "+root:base:WxH:cmap", "0xbase:WxH:cmap"
 // or "base:WxH:cmap", possibly read from a window-id file.
 int open_existing_window(const std::vector<std::string>& items) {
@@ -441,13 +454,7 @@ int open_existing_window(const std::vector<std::string>& items) {
     g_ws.root_gc = XCreateGC(dpy, g_ws.root_window, 0, nullptr);
     read_visual_masks();
     if (g_ws.pix_mode == 2 && g_ws.root_is_window) {
-        XEvent ev{};
-        ev.xclient.type = ClientMessage;
-        ev.xclient.window = g_ws.root_window;
-        ev.xclient.message_type = XA_STRING;
-        ev.xclient.format = 8;
-        ev.xclient.data.b[0] = 2;
-        XSendEvent(dpy, g_ws.root_window, False, NoEventMask, &ev);
+        send_owner_message(dpy, 2);
         XFlush(dpy);
         for (int tries = 0; tries < 150; ++tries) {  // at most 30 s
             char extra[128];
@@ -514,13 +521,7 @@ void free_x11() {
     }
     XSync(dpy, False);
     if (g_ws.win_type == 6 && g_ws.pix_mode == 9 && g_ws.root_is_window) {
-        XEvent ev{};
-        ev.xclient.type = ClientMessage;
-        ev.xclient.window = g_ws.root_window;
-        ev.xclient.message_type = XA_STRING;
-        ev.xclient.format = 8;
-        ev.xclient.data.b[0] = 9;
-        XSendEvent(dpy, g_ws.root_window, False, NoEventMask, &ev);
+        send_owner_message(dpy, 9);
         XSync(dpy, False);
     }
     XCloseDisplay(dpy);

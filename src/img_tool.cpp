@@ -770,14 +770,8 @@ int IMG_set_read_wait(float secs) {
 }
 
 int IMG_dump(const char* filename) {
-    IMG_report image;
-    IMG_init(&image);
-    if (!gget_image(&image)) {
-        IMG_free(&image);
-        return 0;
-    }
-    describe_dump(&image);
-    const int ok = IMG_write(filename, &image, 0);
-    IMG_free(&image);
-    return ok;
+    return gwrite_window_image(filename, [](const char* name, IMG_report* image) {
+        describe_dump(image);
+        return IMG_write(name, image, 0);
+    });
 }

@@ -425,13 +425,6 @@ int PNG_write(const char* filename, const IMG_report* image) {
 // Reads the current window frame back (the kernel's image display owns the
 // copy it hands over) and writes it; the copy is released either way.
 int PNG_dump(const char* filename) {
-    IMG_report image;
-    IMG_init(&image);
-    if (!gget_image(&image)) {
-        IMG_free(&image);
-        return 0;
-    }
-    const int ok = PNG_write(filename, &image);
-    IMG_free(&image);
-    return ok;
+    return gwrite_window_image(filename,
+                               [](const char* name, IMG_report* image) { return PNG_write(name, image); });
 }

@@ -320,13 +320,6 @@ int XWD_write(const char* filename, const IMG_report* image) {
 // Reads the current window frame back (the kernel's image display owns the
 // copy it hands over) and writes it; the copy is released either way.
 int XWD_dump(const char* filename) {
-    IMG_report image;
-    IMG_init(&image);
-    if (!gget_image(&image)) {
-        IMG_free(&image);
-        return 0;
-    }
-    const int ok = XWD_write(filename, &image);
-    IMG_free(&image);
-    return ok;
+    return gwrite_window_image(filename,
+                               [](const char* name, IMG_report* image) { return XWD_write(name, image); });
 }
