@@ -1,0 +1,306 @@
+// Helpers shared by every test suite: scratch folders, whole-file reads and
+// writes, message capture, running the program, a child process or an outside
+// reference tool (PROJ, python3), the X server keep-alive, and comparisons of
+// domains and pixels. Suites include only this header for such things, so
+// that one way of doing each stays in one place.
+#ifndef ZEM_TEST_H
+#define ZEM_TEST_H
+
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cmath>
+#include <csignal>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <initializer_list>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "mess.h"
+#include "region.h"
+#include "sat_read.h"
+
+namespace zt {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// ---- Files ---------------------------------------------------------------------
+
+// The whole content of a file ("" when it cannot be read).
+inline std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+inline Bytes slurp_bytes(const std::string& path) {
+    const std::string s = slurp(path);
+    return Bytes(s.begin(), s.end());
+}
+// Writes `data` as the whole file, creating its folder.
+inline void spit(const std::string& path, const std::string& data) {
+    const auto parent = std::filesystem::path(path).parent_path();
+    if (!parent.empty()) std::filesystem::create_directories(parent);
+    std::ofstream(path, std::ios::binary) << data;
+}
+inline void spit(const std::string& path, const Bytes& data) {
+    spit(path, std::string(data.begin(), data.end()));
+}
+
+inline int count_of(const std::string& text, const std::string& what) {
+    int n = 0;
+    for (auto p = text.find(what); p != std::string::npos; p = text.find(what, p + 1)) ++n;
+    return n;
+}
+
+// A real data file of other people's (ZEM_TESTDATA_DIR/rel), or "" when the
+// collection is absent; callers skip through ZT_NEED_DATA.
+inline std::string testdata(const std::string& rel) { return std::string(ZEM_TESTDATA_DIR) + "/" + rel; }
+
+// A private scratch folder removed with everything in it at the end; with
+// enter = true it is also the current directory meanwhile.
+class TempDir {
+public:
+    explicit TempDir(bool enter = false) {
+        char tmpl[] = "/tmp/zem_test_XXXXXX";
+        const char* p = mkdtemp(tmpl);
+        path_ = p ? p : "/tmp";
+        if (enter && p) {
+            old_ = std::filesystem::current_path();
+            std::filesystem::current_path(path_);
+        }
+    }
+    ~TempDir() {
+        std::error_code ec;
+        if (!old_.empty()) std::filesystem::current_path(old_, ec);
+        if (path_ != "/tmp") std::filesystem::remove_all(path_, ec);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+    std::filesystem::path old_;
+};
+
+// ---- Messages ------------------------------------------------------------------
+
+// Everything the program prints through the message module while this lives
+// goes to a copy file only (nothing on the screen); text() returns it so far.
+// The message module is reset at both ends, so captures do not leak state.
+class MessCapture {
+public:
+    MessCapture() : file_(dir_.file("messages.log")) {
+        MESS_reset();
+        MESS_set_out(MESS_OUT_LOG_ONLY);
+        MESS_file(file_.c_str(), "w");
+    }
+    ~MessCapture() {
+        MESS_file_close();
+        MESS_reset();
+    }
+    MessCapture(const MessCapture&) = delete;
+    MessCapture& operator=(const MessCapture&) = delete;
+    std::string text() const {
+        MESS_file_close();
+        std::string t = slurp(file_);
+        MESS_file(file_.c_str(), "a");
+        return t;
+    }
+    void clear() const {
+        MESS_file_close();
+        MESS_file(file_.c_str(), "w");
+    }
+
+private:
+    TempDir dir_;
+    std::string file_;
+};
+
+// ---- Processes -----------------------------------------------------------------
+
+struct RunResult {
+    int status = -1;   // exit status, -1 when the process did not exit normally
+    std::string out;   // standard output (and error, for run())
+    std::string err;   // standard error (run_child only)
+};
+
+// Runs a shell command with standard input from /dev/null; its output and
+// error together.
+inline RunResult run(const std::string& cmd) {
+    RunResult r;
+    FILE* p = popen((cmd + " </dev/null 2>&1").c_str(), "r");
+    if (!p) return r;
+    std::array<char, 4096> buf{};
+    std::size_t n;
+    while ((n = std::fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
+    const int st = pclose(p);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    return r;
+}
+
+// The built orlo program with these arguments (shell-quoted by the caller).
+inline RunResult run_orlo(const std::string& args) { return run(std::string(ORLO_BIN) + " " + args); }
+
+inline bool have_tool(const std::string& name) {
+    return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+// Forks; the child reads `input` on standard input, runs `body` and ends
+// with `fallthrough_status` when `body` returns, so a body that calls exit
+// itself is told apart from one that returned. A child silent for 20 s is
+// killed and reported with status -1.
+inline RunResult run_child(const std::function<void()>& body, const std::string& input = "",
+                           int fallthrough_status = 99) {
+    RunResult r;
+    int in[2], out[2], err[2];
+    if (pipe(in) || pipe(out) || pipe(err)) return r;
+    std::fflush(nullptr);
+    const pid_t pid = fork();
+    if (pid < 0) return r;
+    if (pid == 0) {
+        dup2(in[0], 0);
+        dup2(out[1], 1);
+        dup2(err[1], 2);
+        for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
+        body();
+        std::fflush(nullptr);
+        _exit(fallthrough_status);
+    }
+    close(in[0]);
+    close(out[1]);
+    close(err[1]);
+    if (!input.empty()) {
+        const ssize_t w = write(in[1], input.data(), input.size());
+        (void)w;
+    }
+    close(in[1]);
+    pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+    int open_fds = 2;
+    while (open_fds > 0 && poll(fds, 2, 20000) > 0) {
+        for (int k = 0; k < 2; ++k) {
+            if (fds[k].fd < 0 || !(fds[k].revents & (POLLIN | POLLHUP))) continue;
+            char buf[4096];
+            const ssize_t n = read(fds[k].fd, buf, sizeof buf);
+            if (n <= 0) {
+                close(fds[k].fd);
+                fds[k].fd = -1;
+                --open_fds;
+            } else {
+                (k == 0 ? r.out : r.err).append(buf, static_cast<std::size_t>(n));
+            }
+        }
+    }
+    for (auto& f : fds)
+        if (f.fd >= 0) {
+            kill(pid, SIGKILL);
+            close(f.fd);
+        }
+    int st = 0;
+    waitpid(pid, &st, 0);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    return r;
+}
+
+// ---- Outside references --------------------------------------------------------
+
+// Runs PROJ's `proj` (inverse with -I in args) over the pairs; "*" outputs
+// (not projectable) come back as NaN. Empty when proj is missing.
+inline std::vector<std::pair<double, double>> proj(const std::string& args,
+                                                   const std::vector<std::pair<double, double>>& in) {
+    std::vector<std::pair<double, double>> res;
+    if (!have_tool("proj")) return res;
+    TempDir dir;
+    std::ostringstream os;
+    os.precision(12);
+    for (const auto& p : in) os << p.first << ' ' << p.second << '\n';
+    spit(dir.file("in.txt"), os.str());
+    const RunResult r = run("proj -f %.9f " + args + " " + dir.file("in.txt"));
+    std::istringstream lines(r.out);
+    std::string a, b;
+    while (lines >> a >> b)
+        res.emplace_back(a[0] == '*' ? NAN : std::atof(a.c_str()), b[0] == '*' ? NAN : std::atof(b.c_str()));
+    EXPECT_EQ(res.size(), in.size()) << "proj " << args << ": " << r.out;
+    return res;
+}
+
+// Runs a python3 program (text) under /usr/bin/python3, where Debian's
+// python3 packages live, with the given arguments; its output.
+inline RunResult python(const std::string& program, const std::string& args = "") {
+    TempDir dir;
+    spit(dir.file("ref.py"), program);
+    return run("/usr/bin/python3 " + dir.file("ref.py") + " " + args);
+}
+
+// ---- The X server ----------------------------------------------------------------
+
+// Xvfb regenerates when its last client leaves and then refuses connections
+// for a moment; holding one connection keeps it steady while tests open and
+// close the workstation. Window suites register it once:
+//   const auto* const kKeep = ::testing::AddGlobalTestEnvironment(new zt::KeepServer);
+class KeepServer : public ::testing::Environment {
+public:
+    void SetUp() override {
+        if (std::getenv("DISPLAY")) keeper_ = XOpenDisplay(nullptr);
+    }
+    void TearDown() override {
+        if (keeper_) XCloseDisplay(keeper_);
+        keeper_ = nullptr;
+    }
+
+private:
+    Display* keeper_ = nullptr;
+};
+
+// ---- Comparisons ---------------------------------------------------------------
+
+// The domain as the program prints it, so a mismatch shows every field.
+inline std::string domain_text(const Domain& d) {
+    char buf[512] = {0};
+    DOM_sprint(&d, buf, sizeof buf);
+    return buf;
+}
+inline void expect_domain(const Domain& d, const std::string& want) {
+    EXPECT_EQ(domain_text(d), want);
+}
+
+// Byte value of an 8-bit image record at column x, row y (row 0 on top).
+inline int pixel(const IMG_report& img, int x, int y) {
+    return img.data[static_cast<std::size_t>(y) * static_cast<std::size_t>(img.bytes_line) +
+                    static_cast<std::size_t>(x)];
+}
+struct PixelAt {
+    int x, y, value;
+};
+inline void expect_pixels(const IMG_report& img, std::initializer_list<PixelAt> want) {
+    ASSERT_NE(img.data, nullptr);
+    for (const auto& p : want) {
+        ASSERT_TRUE(p.x >= 0 && p.x < img.width && p.y >= 0 && p.y < img.height)
+            << "(" << p.x << "," << p.y << ") outside " << img.width << "x" << img.height;
+        EXPECT_EQ(pixel(img, p.x, p.y), p.value) << "at (" << p.x << "," << p.y << ")";
+    }
+}
+
+}  // namespace zt
+
+// Skips the test, saying so, when a real data file is absent.
+#define ZT_NEED_DATA(path)                                                     \
+    do {                                                                       \
+        if (!std::filesystem::exists(path)) GTEST_SKIP() << "test data not found: " << (path); \
+    } while (0)
+
+#endif
