@@ -61,6 +61,9 @@ void centre_from_map(Domain& d, double x, double y)
 int AREA_calc_domain(IMG_report* image, MC_area* area)
 {
     if (image == nullptr || area == nullptr || area->dir == nullptr) return 0;
+    // Decided per file: a map-type image before this one turned satellite
+    // navigation off for itself only.
+    SAT_set_tran_sat(sat_tran_choice() == 0 ? 0 : 1);
     if (grid_domain_override(image)) return 0;
 
     Domain& d = image->domain;
@@ -72,8 +75,11 @@ int AREA_calc_domain(IMG_report* image, MC_area* area)
     const int width = static_cast<int>(dir.esiz);
     const int height = static_cast<int>(dir.lsiz);
     const double eres = dir.eres, lres = dir.lres;
-    float Lc = 0.0f, Ec = 0.0f;
-    AREA_line_elem(1, static_cast<float>(height / 2), static_cast<float>(width / 2), &Lc, &Ec);
+    // Satellite line and element of the image centre: the middle of rows and
+    // columns 0 .. n - 1, where the image domain's grid is centred too.
+    const SatGrid g = sat_grid();
+    const float Lc = g.lcor + g.lres * static_cast<float>(height - 1) / 2.0f;
+    const float Ec = g.ecor + g.eres * static_cast<float>(width - 1) / 2.0f;
 
     if (is("GVAR", 4)) return GVAR_calc_domain(image);
 
@@ -259,9 +265,8 @@ int AREA_calc_domain(IMG_report* image, MC_area* area)
         d.clon = lon;
         float x1 = 0.0f, y1 = 0.0f, x2 = 0.0f, y2 = 0.0f, x3 = 0.0f, y3 = 0.0f;
         MAP_tran(lat, lon, &x1, &y1);
-        float l2 = 0.0f, e2 = 0.0f, l3 = 0.0f, e3 = 0.0f;
-        AREA_line_elem(1, static_cast<float>(height / 2), static_cast<float>(width / 2 - 10), &l2, &e2);
-        AREA_line_elem(1, static_cast<float>(height / 2 + 10), static_cast<float>(width / 2), &l3, &e3);
+        // Ten pixels west and ten pixels south of the centre.
+        float l2 = Lc, e2 = Ec - 10.0f * g.eres, l3 = Lc + 10.0f * g.lres, e3 = Ec;
         float la2 = kMissingF, lo2 = kMissingF, la3 = kMissingF, lo3 = kMissingF;
         AREA_tran(1, &la2, &lo2, &l2, &e2);
         AREA_tran(1, &la3, &lo3, &l3, &e3);
@@ -297,8 +302,11 @@ int GVAR_calc_domain(IMG_report* image)
     MAP_coord(d.plat, d.plon);
 
     float lin = 0.0f, ele = 0.0f, lat = kMissingF, lon = kMissingF;
-    const float hl = static_cast<float>(image->height / 2), he = static_cast<float>(image->width / 2);
-    AREA_line_elem(1, hl, he, &lin, &ele);
+    const SatGrid g = sat_grid();
+    const float hl = static_cast<float>(image->height - 1) / 2.0f;
+    const float he = static_cast<float>(image->width - 1) / 2.0f;
+    lin = g.lcor + g.lres * hl;
+    ele = g.ecor + g.eres * he;
     MESS_print(kDebugFinest, "%f %f %f %f\n", hl, he, lin, ele);
     AREA_tran(1, &lat, &lon, &lin, &ele);
     MESS_print(kDebugFinest, "1: %f %f %f %f\n", lin, ele, lat, lon);

@@ -207,6 +207,15 @@ Sampler make_sampler(const IMG_report& image, bool use_classes)
 
 }  // namespace
 
+SatGrid sat_grid()
+{
+    // AREA_line_elem type 1 gives lcor - 1 + lres * i for image line i.
+    float l0 = 0.0f, e0 = 0.0f, l1 = 0.0f, e1 = 0.0f;
+    AREA_line_elem(1, 0.0f, 0.0f, &l0, &e0);
+    AREA_line_elem(1, 1.0f, 1.0f, &l1, &e1);
+    return {l0 + 1.0f, e0 + 1.0f, l1 - l0, e1 - e0};
+}
+
 SatSize sat_target_size()
 {
     if (gchk_graphics()) {
@@ -376,11 +385,15 @@ private:
             return;
         }
         // Satellite navigation; a missing latitude has no source there either.
+        // The navigation counts image lines from 1, the rows here from 0.
         AREA_image_row(lat_.data(), lon_.data(), static_cast<int>(n), pr_.data(), pc_.data());
         for (std::size_t k = 0; k < n; ++k) {
             if (is_missing(pr_[k]) || is_missing(pc_[k])) {
                 pr_[k] = -1.0f;
                 pc_[k] = -1.0f;
+            } else {
+                pr_[k] -= 1.0f;
+                pc_[k] -= 1.0f;
             }
         }
     }
@@ -556,9 +569,16 @@ int SAT_zoom_image(IMG_report* image, float cx, float cy, float zoom)
         image->source == kFormatArea && dom.proj == DOM_SAT && SAT_get_tran_sat() != 0;
     const float half_w = static_cast<float>(new_w) / 2.0f / zoom;
     const float half_h = static_cast<float>(new_h) / 2.0f / zoom;
-    float x0 = 0.0f, y0 = 0.0f;
+    // Without a centre the zoom is about the image centre: the output covers
+    // new_w / zoom source columns from x0, centred on the image.
+    float x0 = static_cast<float>(image->width) / 2.0f - half_w;
+    float y0 = static_cast<float>(image->height) / 2.0f - half_h;
     float clat = dom.clat, clon = dom.clon;
     const bool centred = !is_missing(cx);
+    // Source column and row of the middle output pixel, whose position the
+    // zoomed domain is centred on.
+    auto mid_x = [&] { return x0 + static_cast<float>(new_w - 1) / 2.0f * step; };
+    auto mid_y = [&] { return y0 + static_cast<float>(new_h - 1) / 2.0f * step; };
 
     if (!navigated) {
         if (!is_missing(dom.proj)) {
@@ -573,7 +593,7 @@ int SAT_zoom_image(IMG_report* image, float cx, float cy, float zoom)
                 clon = cy;
             } else {
                 float x = 0.0f, y = 0.0f;
-                MAP_grid_tran(half_w, half_h, &x, &y);
+                MAP_grid_tran(mid_x(), mid_y(), &x, &y);
                 MAP_untran(x, y, &clat, &clon);
             }
         } else if (centred) {
@@ -581,28 +601,24 @@ int SAT_zoom_image(IMG_report* image, float cx, float cy, float zoom)
             clon = cy;
         }
     } else {
-        // The navigation's current image-to-satellite mapping, read back so
-        // that a second zoom starts from the first one's pixels.
-        float l0 = 0.0f, e0 = 0.0f, l1 = 0.0f, e1 = 0.0f;
-        AREA_line_elem(1, 0.0f, 0.0f, &l0, &e0);
-        AREA_line_elem(1, 1.0f, 1.0f, &l1, &e1);
-        const float lcor = l0 + 1.0f, ecor = e0 + 1.0f, lres = l1 - l0, eres = e1 - e0;
+        // The navigation's current mapping of 0-based image rows to
+        // satellite lines, read back so that a second zoom starts from the
+        // first one's pixels.
+        const SatGrid g = sat_grid();
         if (centred) {
-            float lat = cx, lon = cy, lin = kMissingF, ele = kMissingF, il = 0.0f, ie = 0.0f;
+            float lat = cx, lon = cy, lin = kMissingF, ele = kMissingF;
             AREA_tran(2, &lat, &lon, &lin, &ele);
-            AREA_line_elem(2, lin, ele, &il, &ie);
-            x0 = ie - half_w;
-            y0 = il - half_h;
+            x0 = (ele - g.ecor) / g.eres - half_w;
+            y0 = (lin - g.lcor) / g.lres - half_h;
             clat = cx;
             clon = cy;
         } else {
-            float lin = 0.0f, ele = 0.0f;
-            AREA_line_elem(1, half_h, half_w, &lin, &ele);
+            float lin = g.lcor + g.lres * mid_y(), ele = g.ecor + g.eres * mid_x();
             AREA_tran(1, &clat, &clon, &lin, &ele);
         }
-        AREA_set_res(lcor + lres * y0, ecor + eres * x0, lres / zoom, eres / zoom);
-        image->yoff = lcor + lres * y0;
-        image->xoff = ecor + eres * x0;
+        AREA_set_res(g.lcor + g.lres * y0, g.ecor + g.eres * x0, g.lres / zoom, g.eres / zoom);
+        image->yoff = g.lcor + g.lres * y0;
+        image->xoff = g.ecor + g.eres * x0;
     }
 
     // Every row samples the same columns; a column outside the image gets

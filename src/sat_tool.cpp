@@ -73,8 +73,15 @@ struct Driver {
     char filename[FILE_NAME_LEN]{};
     long fsecs = 0;
     SAT_params p = default_params();
+    int tran_choice = -1;  // "tran_sat" 1, "tran_zem" 0, neither -1
 };
 Driver g_drv;
+
+void set_tran_choice(int v)
+{
+    g_drv.tran_choice = v;
+    SAT_set_tran_sat(v);
+}
 
 // Owns a list from RES_getvals / parse_string and frees it on scope exit.
 class ParsedList {
@@ -197,8 +204,8 @@ const ParamKey kParamKeys[] = {
          p.remap_inc = std::strlen(v) > 5 ? std::atoi(arg_from(v, 6)) : kDefaultRemapInc;
          if (p.remap_inc < 0) p.remap_inc = 0;
      }},
-    {"tran_sat", 8, [](SAT_params&, const char*) { SAT_set_tran_sat(1); }},
-    {"tran_zem", 8, [](SAT_params&, const char*) { SAT_set_tran_sat(0); }},
+    {"tran_sat", 8, [](SAT_params&, const char*) { set_tran_choice(1); }},
+    {"tran_zem", 8, [](SAT_params&, const char*) { set_tran_choice(0); }},
     {"no_pixave", 8, [](SAT_params& p, const char*) { p.pix_ave = 0; }},
     {"zoom", 4,
      [](SAT_params& p, const char* v) {
@@ -256,11 +263,13 @@ int SAT_set_params(const SAT_params* in)
 int SAT_reset_params()
 {
     g_drv.p = default_params();
+    g_drv.tran_choice = -1;
     return 0;
 }
 
 int SAT_get_fill() { return g_drv.p.fill; }
 const SAT_params& sat_params() { return g_drv.p; }
+int sat_tran_choice() { return g_drv.tran_choice; }
 int SAT_get_bar() { return g_drv.p.bar; }
 
 int SAT_in_file()

@@ -20,6 +20,16 @@ inline constexpr int kSourceRemapped = kFormatImg;
 
 // The driver's current "plot_param" settings (read-only for the stages).
 const SAT_params& sat_params();
+// The user's choice between satellite navigation ("tran_sat", 1) and the
+// image grid ("tran_zem", 0) for remapping; -1 when neither was given.
+int sat_tran_choice();
+
+// The satellite navigation's image grid: 0-based image row r lies on
+// satellite line lcor + lres * r, column c on element ecor + eres * c.
+struct SatGrid {
+    float lcor, ecor, lres, eres;
+};
+SatGrid sat_grid();
 
 // Pixels of the output: the viewport when a device is open, else the
 // "geometry" resource, else 640 x 427.
