@@ -814,8 +814,8 @@ int RES_conv_data(const char* data, void* out, DEF_convert cvt)
         return 1;
     case CV_region:
     case CV_domain:
-        DOM_decode(data, static_cast<Domain*>(out));
-        return 1;
+        // -1 tells the caller that the domain was refused (and why, printed).
+        return DOM_decode(data, static_cast<Domain*>(out)) == -1 ? -1 : 1;
     case CV_device: {
         RES_set_device(data);
         // A name only when a second field is left once trailing commas are

@@ -380,7 +380,16 @@ int SAT_plot(Domain* domain)
             continue;
         }
         g_drv.fsecs = round_file_time(DATE_num_sec(&g_drv.file_date));
-        if (sequence) gselect_frame(gcreate_frame(frame));
+        if (sequence) {
+            const int id = gcreate_frame(frame);
+            if (id < 0) {
+                // The frame module has said there is no room; drawing on
+                // would overwrite the last frame with every further file.
+                IMG_free(&image);
+                break;
+            }
+            gselect_frame(id);
+        }
         SAT_plot_frame();
         if (sequence) gdisplay_frame(frame);
         PLT_dump(frame);

@@ -2,3 +2,4 @@
 # come from, file walks, messages and defaults.
 zem_add_test(test_remap_rows test_remap_rows.cpp)
 zem_add_test(test_files_walk test_files_walk.cpp)
+zem_add_test(test_region_refuse test_region_refuse.cpp)
