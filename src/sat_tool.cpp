@@ -376,8 +376,11 @@ int SAT_plot(Domain* domain)
         FILE_get_date(&g_drv.file_date);
         bool sequence = FILE_get_num_file() != 0;
         if (SAT_read_file(g_drv.filename, &image) != 1) {
-            if (!sequence) PLT_exit(10);
-            continue;
+            if (sequence) continue;
+            // The one file asked for ends the run: an error, so that a
+            // user who asked for errors only still sees why.
+            MESS_print(M_error, "SAT_plot: No image read from %s\n", g_drv.filename);
+            PLT_exit(10);
         }
         g_drv.fsecs = round_file_time(DATE_num_sec(&g_drv.file_date));
         if (sequence) {
