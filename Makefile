@@ -4,7 +4,7 @@ BUILD     ?= build
 SAN_BUILD ?= build-san
 JOBS      ?= $(shell nproc)
 
-.PHONY: all deps build demo check test sanitize clean
+.PHONY: all deps build demo check test sanitize clean data
 
 all: build
 
@@ -28,6 +28,14 @@ sanitize: deps
 	    ctest --output-on-failure -j$(JOBS)
 
 check: test sanitize
+
+# Regenerates the map databases and the place file in etc/ from Debian's
+# GSHHG, gmt and weather-util-data packages (see etc/README.md).
+data: deps
+	/usr/bin/python3 tools/make_maps.py etc
+	/usr/bin/python3 tools/make_sao_cty.py > etc/sao.cty
+	cp /usr/share/doc/gmt-gshhg-low/copyright etc/gshhg.copyright
+	cp /usr/share/doc/weather-util-data/copyright etc/weather-util.copyright
 
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD)
