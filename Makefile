@@ -4,7 +4,7 @@ BUILD     ?= build
 SAN_BUILD ?= build-san
 JOBS      ?= $(shell nproc)
 
-.PHONY: all deps build demo check test sanitize clean
+.PHONY: all deps build data demo check test sanitize clean
 
 all: build
 
@@ -14,6 +14,10 @@ deps:
 build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD) -j$(JOBS)
+
+# Run-time data generated from Debian packages (the stroke fonts).
+data: build
+	sh scripts/make-fonts.sh $(BUILD)
 
 demo: build
 	sh scripts/demo.sh $(BUILD)
