@@ -4,7 +4,7 @@ BUILD     ?= build
 SAN_BUILD ?= build-san
 JOBS      ?= $(shell nproc)
 
-.PHONY: all deps build demo check test sanitize clean data
+.PHONY: all deps build data demo check test sanitize clean
 
 all: build
 
@@ -14,6 +14,16 @@ deps:
 build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD) -j$(JOBS)
+
+# Run-time data generated from Debian packages (the stroke fonts).
+# Regenerates the generated run-time data in etc/: stroke fonts, map
+# databases and the place file (see etc/README.md for their sources).
+data: build
+	sh scripts/make-fonts.sh $(BUILD)
+	/usr/bin/python3 tools/make_maps.py etc
+	/usr/bin/python3 tools/make_sao_cty.py > etc/sao.cty
+	cp /usr/share/doc/gmt-gshhg-low/copyright etc/gshhg.copyright
+	cp /usr/share/doc/weather-util-data/copyright etc/weather-util.copyright
 
 demo: build
 	sh scripts/demo.sh $(BUILD)
@@ -28,14 +38,6 @@ sanitize: deps
 	    ctest --output-on-failure -j$(JOBS)
 
 check: test sanitize
-
-# Regenerates the map databases and the place file in etc/ from Debian's
-# GSHHG, gmt and weather-util-data packages (see etc/README.md).
-data: deps
-	/usr/bin/python3 tools/make_maps.py etc
-	/usr/bin/python3 tools/make_sao_cty.py > etc/sao.cty
-	cp /usr/share/doc/gmt-gshhg-low/copyright etc/gshhg.copyright
-	cp /usr/share/doc/weather-util-data/copyright etc/weather-util.copyright
 
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD)
