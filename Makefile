@@ -15,7 +15,6 @@ build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD) -j$(JOBS)
 
-# Run-time data generated from Debian packages (the stroke fonts).
 # Regenerates the generated run-time data in etc/: stroke fonts, map
 # databases and the place file (see etc/README.md for their sources).
 data: build
