@@ -267,6 +267,7 @@ void on_key_press(XKeyEvent& ev) {
             gunzoom();
             break;
         case XK_m: gobj_print_meta(); break;
+        case XK_p: gobj_print_plot(); break;
         case XK_g: dump_files(true); break;
         case XK_x: dump_files(false); break;
         case XK_l: fr->toggle_loop(2); break;
