@@ -291,6 +291,9 @@ void on_configure(const XConfigureEvent& ev) {
         const int old = gset_cursor(1);
         callback(2, "size", static_cast<float>(gget_window_width()), static_cast<float>(gget_window_height()));
         gset_cursor(old);
+    } else {
+        // Nobody to lay the plot out again: the display list redraws it.
+        gobj_redraw_plot();
     }
 }
 
