@@ -180,7 +180,7 @@ TEST_F(Enhance, MissingEnhancementFileWarns) {
     ASSERT_EQ(MESS_file(log.c_str(), "w"), 0);
     EXPECT_EQ(SAT_color_setup(), 0);
     MESS_file_close();
-    EXPECT_EQ(slurp(log), "SAT_color_setup: Unable to read enhancement file: " + kData + "/nofile.enh\n");
+    EXPECT_EQ(slurp(log), "SAT_color_setup: Unable to read enhancement file: " + kData + "/nofile.enh (using the default colours)\n");
 }
 
 // The shipped enhancement files load against the shipped colour table.
