@@ -249,14 +249,20 @@ TEST(GoesPrint, PostScriptMatchesTheWindowDump) {
             }
             if (wp.r + wp.g + wp.b == 0) continue;  // window background
             ++image;
-            same += near(wp, page.at_print(static_cast<float>(x), static_cast<float>(575 - y)));
+            // Lines may land one pixel apart between the two rasterisers.
+            bool hit = false;
+            for (int dy = -1; dy <= 1 && !hit; ++dy)
+                for (int dx = -1; dx <= 1 && !hit; ++dx)
+                    hit = near(wp, page.at_print(static_cast<float>(x + dx), static_cast<float>(575 - y + dy)));
+            same += hit;
         }
     }
     IMG_free(&win);
     ASSERT_GT(image, 100000);
     // Printed to the report: how close the two pictures are.
-    std::printf("GOES-8 on us: %d of %d non-background window pixels match the PostScript page\n", same, image);
-    EXPECT_GT(same, image * 95 / 100);
+    std::printf("GOES-8 on us: %d of %d non-background window pixels match the PostScript page"
+                " within a pixel\n", same, image);
+    EXPECT_GT(same, image * 98 / 100);
 }
 
 }  // namespace
