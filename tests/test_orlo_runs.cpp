@@ -91,3 +91,32 @@ INSTANTIATE_TEST_SUITE_P(
                 {"fr127.png"}, "fr128.png"}));
 
 }  // namespace
+
+namespace {
+
+// A window dump in the package's image format describes the whole window it
+// holds, not only the map panel: its domain has the window's size, and its
+// centre lies within a pixel of the panel's centre (the labels take equal
+// margins above and below).
+TEST(OrloDump, ImageDumpDomainCoversTheWindow)
+{
+    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X server (DISPLAY unset)";
+    const std::string area = zt::testdata("area/pngarea");
+    ZT_NEED_DATA(area);
+    zt::TempDir dir;
+    const zt::RunResult r = zt::run_orlo(std::string("-df ") + ZEM_ETC_DIR + " -ba -me warn -ge 640x512 -pd us -pp img:" +
+                                         dir.file("d") + " " + area);
+    ASSERT_EQ(r.status, 0) << r.out;
+    std::istringstream head(zt::slurp(dir.file("d")));
+    std::string line, proj;
+    for (int k = 0; k < 4; ++k) std::getline(head, line);
+    float clat = 0, clon = 0, dx = 0, dy = 0;
+    int nx = 0, ny = 0;
+    std::istringstream(line) >> proj >> clat >> clon >> dx >> dy >> nx >> ny;
+    EXPECT_EQ(nx, 640) << line;
+    EXPECT_EQ(ny, 512) << line;
+    EXPECT_NEAR(clat, 39.0f, 0.1f) << line;  // "us" is centred on 39 N, 97 W
+    EXPECT_NEAR(clon, -97.0f, 0.1f) << line;
+}
+
+}  // namespace
