@@ -25,6 +25,7 @@
 #include "dither.h"
 #include "files.h"
 #include "gks_fill.h"
+#include "gks_ps.h"
 #include "gks_tran.h"
 #include "gks_tool.h"
 #include "mess.h"
@@ -144,7 +145,7 @@ void add_bin(int* num, int cut, const std::string& colours) {
 
 // Colour mode of the PostScript device. The device does not report its
 // mode yet, so a PostScript page is taken in its start-up mode, grey.
-bool ps_colour_mode() { return false; }
+bool ps_colour_mode() { return gps_get_colorPS() != 0; }
 
 int grey_level(int ind) {
     float r, g, b;
