@@ -24,12 +24,12 @@ struct Pic {
     bool has(std::uint32_t c) const { return std::find(rgb.begin(), rgb.end(), c) != rgb.end(); }
     // Whether colour c lies within r pixels of (x, y).
     bool near(double x, double y, std::uint32_t c, int r) const {
+        bool found = false;
         for (int j = -r; j <= r; ++j)
-            for (int i = -r; i <= r; ++i) {
-                const int px = static_cast<int>(std::lround(x)) + i, py = static_cast<int>(std::lround(y)) + j;
-                if (px >= 0 && py >= 0 && px < w && py < h && i * i + j * j <= r * r && at(px, py) == c) return true;
-            }
-        return false;
+            for (int i = -r, px, py; i <= r; ++i)
+                found |= (px = static_cast<int>(std::lround(x)) + i) >= 0 && (py = static_cast<int>(std::lround(y)) + j) >= 0 &&
+                         px < w && py < h && i * i + j * j <= r * r && at(px, py) == c;
+        return found;
     }
 };
 
@@ -39,10 +39,8 @@ constexpr std::uint32_t kRed = 0xFF0000, kGreen = 0x00FF00, kBlue = 0x0000FF, kY
 inline bool read_pic(const std::string& path, Pic& p) {
     IMG_report img;
     IMG_init(&img);
-    if (PNG_read(path.c_str(), &img, 0) != 1) return false;
-    p.w = img.width;
-    p.h = img.height;
-    p.rgb.clear();
+    if (!std::filesystem::exists(path) || PNG_read(path.c_str(), &img, 0) != 1) return false;
+    p = {img.width, img.height, {}};
     for (int y = 0; y < img.height; ++y)
         for (int x = 0; x < img.width; ++x) {
             const IMG_color& c = img.colors[zt::pixel(img, x, y)];
@@ -54,13 +52,14 @@ inline bool read_pic(const std::string& path, Pic& p) {
 }
 
 struct Drawn {
-    Pic pic;
-    std::string out;
+    Pic pic;                  // the picture (of a loop: its first frame)
+    std::vector<Pic> frames;  // every frame of a loop
+    std::string out;          // what orlo printed
 };
 
-// orlo on `image` with a picture of w x h pixels (plot parameters `pp`,
-// by default no margins), file_path `fp`, written as PNG and read back.
-inline Drawn draw(const std::string& image, const std::string& args, int w = 640, int h = 427,
+// orlo on `images` with a picture of w x h pixels (plot parameters `pp`,
+// by default no margins), file_path `fp`, dumped as PNG and read back.
+inline Drawn draw(const std::string& images, const std::string& args, int w = 640, int h = 427,
                   const std::string& fp = ZEM_ETC_DIR, const std::string& pp = "full") {
     zt::TempDir dir;
     Drawn r;
@@ -68,11 +67,13 @@ inline Drawn draw(const std::string& image, const std::string& args, int w = 640
     if (fp != ZEM_ETC_DIR)
         std::filesystem::copy_file(std::string(ZEM_ETC_DIR) + "/zem.clr", fp + "/zem.clr",
                                    std::filesystem::copy_options::skip_existing);
-    char ge[64];
-    std::snprintf(ge, sizeof ge, "%dx%d", w, h);
-    r.out = zt::run_orlo("-fp " + fp + " -ip " + dir.path() + " -de d -ge " + ge + " -me +out3 -pp " + (pp.empty() ? "" : pp + ",") + "png:p.png " +
-                         args + " " + image).out;
-    if (!read_pic(dir.file("p.png"), r.pic)) ADD_FAILURE() << "no picture: " << r.out;
+    r.out = zt::run_orlo("-fp " + fp + " -ip " + dir.path() + " -de d -ge " + std::to_string(w) + "x" +
+                         std::to_string(h) + " -me +out3 -pp " + (pp.empty() ? "" : pp + ",") + "png:p%i " + args +
+                         " " + images).out;
+    for (const char* name : {"pwin", "p00", "p01", "p02"})
+        if (Pic p; read_pic(dir.file(name), p)) r.frames.push_back(p);
+    if (r.frames.empty()) ADD_FAILURE() << "no picture: " << r.out;
+    r.pic = r.frames.empty() ? Pic{} : r.frames[0];
     return r;
 }
 
@@ -84,22 +85,14 @@ inline const std::string& demo_area() {
     return path;
 }
 
-// Centre and spacing of the "Plot domain:" line.
-struct PlotDomain {
-    double clat = 0, clon = 0, dx = 0;
-    int nx = 0, ny = 0;
-};
-inline PlotDomain plot_domain(const std::string& out) {
+// clat, clon, nx, ny, dx of the "Plot domain:" line (zeros when absent).
+inline std::vector<double> plot_domain(const std::string& out) {
     std::smatch m;
-    PlotDomain d;
-    if (std::regex_search(out, m, std::regex("Plot domain: [^,]*,([-0-9.]+),([-0-9.]+),([0-9]+),([0-9]+),([0-9.]+)"))) {
-        d.clat = std::stod(m[1]);
-        d.clon = std::stod(m[2]);
-        d.nx = std::stoi(m[3]);
-        d.ny = std::stoi(m[4]);
-        d.dx = std::stod(m[5]);
-    }
-    return d;
+    std::vector<double> v;
+    if (std::regex_search(out, m, std::regex("Plot domain: [^,]*,([-0-9.]+),([-0-9.]+),([0-9]+),([0-9]+),([0-9.]+)")))
+        for (int k = 1; k <= 5; ++k) v.push_back(std::stod(m[k]));
+    v.resize(5);
+    return v;
 }
 
 }  // namespace geo
