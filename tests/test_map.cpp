@@ -186,7 +186,9 @@ TEST(Places, IdentifiersNamesAndNumbersCentreTheDomain) {
         EXPECT_NEAR(d[0], lat, 0.05) << id;
         EXPECT_NEAR(d[1], lon, 0.05) << id;
     }
-    const Drawn none = draw(demo_area(), "-dr map -pd id:KXYZ,1.0");
+    // The program refuses an unknown place and draws nothing.
+    const zt::RunResult none = zt::run_orlo("-fp " + std::string(ZEM_ETC_DIR) + " -de d -me warn -pd id:KXYZ,1.0 " + demo_area());
+    EXPECT_EQ(none.status, 10) << none.out;
     EXPECT_NE(none.out.find("Invalid plot domain"), std::string::npos) << none.out;
 }
 
