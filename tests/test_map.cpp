@@ -137,13 +137,21 @@ TEST(MapFiles, TextAndBinaryDrawAlikeAndTheGridLies) {
     ASSERT_TRUE(bin.pic.has(kRed));
     EXPECT_TRUE(bin.pic.rgb == draw(demo_area(), "-dr map -pd us", 640, 427, dir.path()).pic.rgb);
 
-    // One pixel per degree, row 0 at 90 N: circles every 10 degrees.
-    const Drawn grid = draw(demo_area(), "-dr map -mf lalo:10:30:green:s1 -pd ll:0,0,0,361,181,1,1", 361, 181);
-    for (int lat = -80; lat <= 80; lat += 10) {
+    // Half a degree a pixel, row 0 at 90 N: circles every 30 degrees with
+    // their labels at the left edge (glyphs above the line), meridians with
+    // theirs at the bottom (glyphs beside the line).
+    const Drawn grid = draw(demo_area(), "-dr map -mf lalo:30:30:green:s1 -pd ll:0,0,0,721,361,0.5,0.5", 721, 361);
+    auto green = [&grid](int x0, int x1, int y0, int y1) {
         int n = 0;
-        for (int x = 0; x < 361; ++x) n += grid.pic.at(x, 90 - lat) == kGreen;
-        EXPECT_GT(n, 300) << "circle at " << lat;
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x) n += grid.pic.at(x, y) == kGreen;
+        return n;
+    };
+    for (int lat = -60; lat <= 60; lat += 30) {
+        EXPECT_GT(green(0, 721, 180 - 2 * lat, 181 - 2 * lat), 700) << "circle at " << lat;
+        EXPECT_GT(green(2, 30, 176 - 2 * lat, 179 - 2 * lat), 0) << "label of " << lat;
     }
+    for (int lon = -150; lon <= 150; lon += 30) EXPECT_GT(green(362 + 2 * lon, 372 + 2 * lon, 345, 358), 0) << lon;
 }
 
 // Broken map files draw what they can and say what went wrong.
