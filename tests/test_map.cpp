@@ -53,6 +53,32 @@ TEST(MapReference, GoesEightOnUsFollowsTheCoast) {
     }
 }
 
+// The coast drawn on a real infrared GINI image (GOES, 28 Sep 2015 17:45,
+// Baja California by day: warm land, cooler sea) lies on the image's own
+// land/sea edge: the brightness range around coast pixels is well above
+// that around the same pixels moved 10 pixels (32 km) any way (about 1.6 times).
+TEST(MapReference, CoastLiesOnTheLandSeaEdgeOfTheImage) {
+    const std::string gini = zt::testdata("gini/TIGN02");
+    ZT_NEED_DATA(gini);
+    const std::string args = "-if awip -pd ps:-112,28,-112,25,17,0.8,0.8 ";
+    if (zt::run_orlo("-de d -pp png:/dev/null " + args + gini).out.find("not built yet") != std::string::npos)
+        GTEST_SKIP() << "no GINI reader";
+    const Drawn img = draw(gini, args + "-dr data", 600, 400), map = draw(gini, args + "-dr map -mf cont.map:yellow", 600, 400);
+    auto range = [&img](int x, int y) {  // of the image's brightness in a 5 x 5 square
+        int lo = 255, hi = 0;
+        for (int j = y - 2; j <= y + 2; ++j)
+            for (int i = x - 2; i <= x + 2; ++i) lo = std::min<int>(lo, img.pic.at(i, j) >> 16), hi = std::max<int>(hi, img.pic.at(i, j) >> 16);
+        return hi - lo;
+    };
+    for (const auto& [dx, dy] : std::vector<std::pair<int, int>>{{10, 0}, {-10, 0}, {0, 10}, {0, -10}}) {
+        double on = 0, off = 0;
+        for (int y = 12; y < map.pic.h - 12; ++y)
+            for (int x = 12; x < map.pic.w - 12; ++x)
+                if (map.pic.at(x, y) == kYellow) on += range(x, y), off += range(x + dx, y + dy);
+        EXPECT_GT(on, 1.4 * off) << dx << "," << dy;
+    }
+}
+
 // Which files a map list draws, and in which pass: files report themselves
 // ("Map: path", "-" before a name: not reported); files under the image
 // are hidden by it (colours: B blue, G green, Y yellow; "!" not seen).
