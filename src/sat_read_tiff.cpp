@@ -260,6 +260,27 @@ struct Mercator {
     }
 };
 
+// Longitude of the prime meridian of the geographic system: its own key,
+// else the meridian of the EPSG systems that do not count from Greenwich.
+double prime_meridian(const std::map<int, double>& keys) {
+    if (keys.count(2061)) return key(keys, 2061, 0);
+    struct Meridian {
+        int gcs;
+        double lon;
+    };
+    static constexpr double kParis = 2.33722917, kJakarta = 106.80771944, kFerro = -17.66666667;
+    static constexpr std::array<Meridian, 21> kMeridians = {{
+        {4802, -74.08091667}, {4803, -9.13190611}, {4804, kJakarta}, {4805, kFerro}, {4806, 12.45233333},
+        {4807, kParis}, {4808, kJakarta}, {4809, 4.367975}, {4810, kParis}, {4811, kParis}, {4813, kJakarta},
+        {4814, 18.05827778}, {4815, 23.7163375}, {4816, kParis}, {4817, 10.72291667}, {4818, kFerro},
+        {4820, kJakarta}, {4821, kParis}, {4902, kParis}, {4903, -3.68793889}, {4904, -9.13190611},
+    }};
+    const int gcs = static_cast<int>(key(keys, 2048, 0));
+    for (const Meridian& m : kMeridians)
+        if (m.gcs == gcs) return m.lon;
+    return 0.0;
+}
+
 // The Mercator parameters of the keys, or nullopt for another projection.
 std::optional<Mercator> mercator(const std::map<int, double>& keys) {
     Mercator m;
@@ -277,7 +298,7 @@ std::optional<Mercator> mercator(const std::map<int, double>& keys) {
     const double f = b > 0 ? 1 - b / a : rf > 0 ? 1 / rf : 0.0;
     m.a = a;
     m.e = std::sqrt(std::max(0.0, 2 * f - f * f));
-    m.lon0 = key(keys, 3080, key(keys, 3088, key(keys, 3084, 0)));
+    m.lon0 = key(keys, 3080, key(keys, 3088, key(keys, 3084, 0))) + prime_meridian(keys);
     m.fe = key(keys, 3082, key(keys, 3086, 0));
     m.fn = key(keys, 3083, key(keys, 3087, 0));
     m.k0 = key(keys, 3092, 1.0);
@@ -351,6 +372,7 @@ void georeference(const Directory& dir, IMG_report* r) {
     bool ok = false;
     if (model == 2) {
         ok = geographic_domain(*t, &d);
+        d.clon += static_cast<float>(prime_meridian(keys));
     } else if (const auto m = mercator(keys)) {
         ok = mercator_domain(*t, *m, &d);
     } else {
