@@ -1,4 +1,7 @@
 // Satellite plot driver, image remapping and zoom, and colour enhancement.
+// Implemented by stage: sat_tool.cpp (the file loop), sat_remap.cpp
+// (remapping, zoom, plot domain), sat_domain.cpp (image domains at read
+// time) and sat_color.cpp (colour enhancement).
 #ifndef ZEM_SAT_TOOL_H
 #define ZEM_SAT_TOOL_H
 

@@ -550,6 +550,8 @@ protected:
         AREA_tran(2, &lat, &lon, &lin, &ele);
         if (is_missing(lin) || is_missing(ele)) return false;
         AREA_line_elem(2, lin, ele, r, c);
+        *r -= 1.0f;  // image lines count from 1, rows from 0
+        *c -= 1.0f;
         return true;
     }
 
@@ -703,7 +705,7 @@ TEST_F(AreaRemap, ZoomRetargetsNavigation)
     float slat = lat, slon = lon, sl, se, il, ie;
     AREA_tran(2, &slat, &slon, &sl, &se);
     AREA_line_elem(2, sl, se, &il, &ie);
-    const int expect = ref_sample(src_, w_, h_, il, ie, false);
+    const int expect = ref_sample(src_, w_, h_, il - 1.0f, ie - 1.0f, false);
     set_params(20, 0);
     SAT_zoom_image(&img_, lat, lon, 2.0f);
     ASSERT_EQ(img_.width, 400);
