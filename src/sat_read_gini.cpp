@@ -107,7 +107,7 @@ std::optional<std::size_t> wmo_length(ByteView b) {
             if (b[i] == c) return i;
         return std::nullopt;
     };
-    if (b.empty()) return std::nullopt;
+    if (b.empty()) return 0;
     if (b[0] == '\n') {
         std::size_t p = 0;
         while (p < n && b[p] == '\n') ++p;

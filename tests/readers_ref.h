@@ -6,6 +6,7 @@
 
 #include <zlib.h>
 
+#include <cctype>
 #include <map>
 #include <sstream>
 #include <string>
@@ -61,6 +62,14 @@ inline std::pair<double, double> grid_latlon(const Domain& d, float col, float r
     MAP_grid_tran(col, row, &x, &y);
     MAP_untran(x, y, &lat, &lon);
     return {lat, lon};
+}
+
+// A test name from a file name: its last part, letters and digits only.
+inline std::string name_of(std::string path) {
+    path = path.substr(path.rfind('/') + 1);
+    for (char& ch : path)
+        if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+    return path;
 }
 
 // Skips the test unless the outside tools it compares with are there.

@@ -33,14 +33,16 @@ TEST_P(TiffFiles, MatchGdal) {
     // GDAL's pixels, as a binary PGM.
     const std::string pgm = dir.file("ref.pgm");
     ASSERT_EQ(zt::run("gdal_translate -q -of PNM " + path + " " + pgm).status, 0);
-    const std::string ref = zt::slurp(pgm);
+    std::string ref = zt::slurp(pgm);
+    // The pixels follow the third line feed of "P5\nW H\n255\n".
+    for (int lines = 0; lines < 3 && !ref.empty(); ++lines) ref.erase(0, ref.find('\n') + 1);
     zt::MessCapture quiet;
     const rr::Read r(59, path);
     ASSERT_EQ(r.rc, 1);
     const IMG_report& img = r.img;
     const std::size_t n = std::size_t(img.width) * std::size_t(img.height);
     ASSERT_GE(ref.size(), n);
-    EXPECT_EQ(ref.compare(ref.size() - n, n, reinterpret_cast<const char*>(img.data), n), 0) << "pixels differ";
+    EXPECT_EQ(ref.compare(0, n, reinterpret_cast<const char*>(img.data), n), 0) << "pixels differ";
     EXPECT_EQ(img.source, 59);
     ASSERT_EQ(img.domain.proj, GetParam().proj);
 
@@ -49,7 +51,7 @@ TEST_P(TiffFiles, MatchGdal) {
     std::string in;
     for (auto [c, rw] : at) in += std::to_string(c + 0.5) + " " + std::to_string(rw + 0.5) + "\n";
     zt::spit(dir.file("pts.txt"), in);
-    std::istringstream out(zt::run("gdaltransform -t_srs EPSG:4326 " + path + " < " + dir.file("pts.txt")).out);
+    std::istringstream out(zt::run("(gdaltransform -t_srs EPSG:4326 " + path + " < " + dir.file("pts.txt") + " 2>/dev/null)").out);
     for (auto [c, rw] : at) {
         double lon = 0, lat = 0, z = 0;
         ASSERT_TRUE(out >> lon >> lat >> z);
@@ -62,6 +64,7 @@ TEST_P(TiffFiles, MatchGdal) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Real, TiffFiles, ::testing::ValuesIn(kTiff));
+INSTANTIATE_TEST_SUITE_P(Real, TiffFiles, ::testing::ValuesIn(kTiff),
+                         [](const auto& i) { return rr::name_of(i.param.file); });
 
 }  // namespace

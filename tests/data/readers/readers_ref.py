@@ -108,6 +108,7 @@ def lrit(names):
             body = data[pos + 3:pos + length]
             if kind == 0:
                 end = struct.unpack('>I', body[1:5])[0]
+                out.setdefault('hdr_len', end)
             elif kind == 1 and k == 0:
                 out.update(bits=body[0], ncol=struct.unpack('>H', body[1:3])[0],
                            nrow=struct.unpack('>H', body[3:5])[0], compress=body[5])
