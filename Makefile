@@ -4,7 +4,7 @@ BUILD     ?= build
 SAN_BUILD ?= build-san
 JOBS      ?= $(shell nproc)
 
-.PHONY: all deps build demo check test sanitize clean
+.PHONY: all deps build data demo check test sanitize clean
 
 all: build
 
@@ -14,6 +14,15 @@ deps:
 build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD) -j$(JOBS)
+
+# Regenerates the generated run-time data in etc/: stroke fonts, map
+# databases and the place file (see etc/README.md for their sources).
+data: build
+	sh scripts/make-fonts.sh $(BUILD)
+	/usr/bin/python3 tools/make_maps.py etc
+	/usr/bin/python3 tools/make_sao_cty.py > etc/sao.cty
+	cp /usr/share/doc/gmt-gshhg-low/copyright etc/gshhg.copyright
+	cp /usr/share/doc/weather-util-data/copyright etc/weather-util.copyright
 
 demo: build
 	sh scripts/demo.sh $(BUILD)

@@ -1,9 +1,18 @@
-// Place lookups by identifier, name or WMO number, and the placeholders of
-// the data overlays' station table.
+// Place lookups by identifier, name or WMO number, and the station table:
+// places by identifier and by projected position, for the nearest place to
+// a point of the map.
 #include "cty_tool.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "maptran.h"
+#include "region.h"
 
 #include "mess.h"
 #include "resrc.h"
@@ -16,7 +25,6 @@ constexpr int kMinItemsWithPosition = 7;  // name ... flag lat lon
 
 struct CtyToolState {
     int id_type = 0;
-    unsigned warned = 0;  // one bit per placeholder that has warned
 };
 
 CtyToolState g_tool;
@@ -29,13 +37,48 @@ bool matches(const CTY_data& d, const char* want) {
     return str_iequal(want, wmo);
 }
 
-// Warns once per function and run; the callers ask once per station.
-int table_not_built(const char* fn, unsigned bit) {
-    if (!(g_tool.warned & bit)) {
-        MESS_print(M_warn, "%s: station table not built yet\n", fn);
-        g_tool.warned |= bit;
+// The station table: places by identifier and by position cell (the text
+// "%5.0f%6.0f" of 10 x and 10 y, so a cell is a tenth of a projection unit).
+struct StationTable {
+    std::vector<CTY_data> places;
+    std::unordered_map<std::string, std::size_t> by_id;
+    std::unordered_map<std::string, std::vector<std::size_t>> by_cell;
+    Domain built_for{};  // domain of an automatically built table
+    bool automatic = false;
+};
+
+StationTable g_tab;
+
+constexpr int kRings = 50;  // cells searched around a point, each way
+
+std::string cell_key(long cx, long cy) {
+    char key[64];
+    std::snprintf(key, sizeof key, "%5.0f%6.0f", static_cast<double>(cx), static_cast<double>(cy));
+    return key;
+}
+
+long cell(float v) { return std::lround(10.0 * static_cast<double>(v)); }
+
+// Fills the table with every place of the place file, placed on the active
+// domain, unless it already holds them for this domain. Returns false when
+// no place file can be read.
+bool load_for_domain() {
+    Domain now{};
+    MAP_get_domain(&now);
+    if (!g_tab.places.empty() && (!g_tab.automatic || DOM_comp(&now, &g_tab.built_for))) return true;
+    CTY_clear();
+    const int h = CTY_open_file(nullptr, nullptr);
+    if (h < 0) return false;
+    CTY_data d;
+    int n;
+    while ((n = CTY_read(h, &d)) >= 0) {
+        float x = 0.0f, y = 0.0f;
+        if (n >= kMinItemsWithPosition && MAP_tran(d.lat, d.lon, &x, &y) == 1) CTY_store(&d, x, y);
     }
-    return 0;
+    CTY_close(h);
+    g_tab.built_for = now;
+    g_tab.automatic = true;
+    return true;
 }
 
 }  // namespace
@@ -81,13 +124,63 @@ int CTY_set_id_type(int type) {
     return 0;
 }
 
-int CTY_store(const CTY_data*, float, float) {
-    return table_not_built("CTY_store", 1u << 0);
+int CTY_store(const CTY_data* data, float x, float y) {
+    if (data == nullptr || is_missing(x) || !std::isfinite(x) || !std::isfinite(y)) return 0;
+    if (std::fabs(x) > 1e6f || std::fabs(y) > 1e6f) return 0;
+    try {
+        const std::size_t k = g_tab.places.size();
+        g_tab.places.push_back(*data);
+        g_tab.by_id.emplace(data->id, k);
+        g_tab.by_cell[cell_key(cell(x), cell(y))].push_back(k);
+        g_tab.automatic = false;
+    } catch (const std::bad_alloc&) {
+        MESS_print(M_error, "CTY_store: out of memory\n");
+        return 0;
+    }
+    return 1;
 }
-int CTY_search(const char*, CTY_data*) {
-    return table_not_built("CTY_search", 1u << 1);
+
+int CTY_search(const char* id, CTY_data* data) {
+    if (id == nullptr || data == nullptr) return 0;
+    const auto it = g_tab.by_id.find(id);
+    if (it == g_tab.by_id.end()) return 0;
+    *data = g_tab.places[it->second];
+    return 1;
 }
-int CTY_search_loc(float, float, CTY_data*) {
-    return table_not_built("CTY_search_loc", 1u << 2);
+
+int CTY_search_loc(float x, float y, CTY_data* data) {
+    if (data == nullptr || !std::isfinite(x) || !std::isfinite(y) || is_missing(x)) return 0;
+    if (std::fabs(x) > 1e6f || std::fabs(y) > 1e6f) return 0;
+    try {
+        if (g_tab.places.empty() || g_tab.automatic) {
+            if (!load_for_domain()) return 0;
+        }
+        const long cx = cell(x), cy = cell(y);
+        auto found = [&](long i, long j) {
+            const auto it = g_tab.by_cell.find(cell_key(cx + i, cy + j));
+            if (it == g_tab.by_cell.end()) return false;
+            *data = g_tab.places[it->second.front()];
+            return true;
+        };
+        if (found(0, 0)) return 1;
+        // Square rings of growing size; each ring's four sides in turn.
+        for (long r = 1; r <= kRings; ++r) {
+            for (long k = -r; k <= r; ++k)
+                if (found(k, r)) return 1;
+            for (long k = -r; k <= r; ++k)
+                if (found(r, k)) return 1;
+            for (long k = -r; k <= r; ++k)
+                if (found(k, -r)) return 1;
+            for (long k = -r; k <= r; ++k)
+                if (found(-r, k)) return 1;
+        }
+    } catch (const std::bad_alloc&) {
+        MESS_print(M_error, "CTY_search_loc: out of memory\n");
+    }
+    return 0;
 }
-int CTY_clear() { return 0; }
+
+int CTY_clear() {
+    g_tab = StationTable{};
+    return 0;
+}

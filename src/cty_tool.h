@@ -26,12 +26,17 @@ int CTY_get_prior();
 // Which identifier the station table is keyed by.
 int CTY_set_id_type(int type);
 
-// Station table of the data overlays. Not built yet: each prints a warning
-// and fails.
+// Station table: places stored at projected positions. CTY_store adds one
+// (1, or 0 for a position that is not on the map); CTY_search finds one by
+// identifier (1 when found).
 int CTY_store(const CTY_data* data, float x, float y);
 int CTY_search(const char* id, CTY_data* data);
-// The station nearest to projected point (x, y); 1 when found, else 0.
+// The stored place nearest to projected point (x, y), searching square
+// rings of cells a tenth of a unit wide, 50 of them at most; 1 when found.
+// With nothing stored by the caller the table is filled with every place
+// of the place file on the active domain (and refilled when it changes).
 int CTY_search_loc(float x, float y, CTY_data* data);
+// Empties the table.
 int CTY_clear();
 
 #endif

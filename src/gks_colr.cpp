@@ -115,7 +115,8 @@ int gks_check_colr(const char* func, int ind) {
         gerr_printf(func, "invalid color index: %d", ind);
         return 0;
     }
-    if (ind >= GKS_PRINT_FIRST) return 1;
+    // A metafile allocates nothing: its reader gives the colours again.
+    if (ind >= GKS_PRINT_FIRST || gtype_is_META()) return 1;
     // Print devices have no pixels; the colour table entry is what counts.
     if (!gtype_is_WIN_PIX()) {
         if (ind < 0 || ind <= g_clr.max_color_ind) return 1;
@@ -158,9 +159,15 @@ Gint gset_colr_rep(Gint /*ws_id*/, Gint ind, const Gcolr_rep* rep) {
         gerr_printf("gset_colr_rep", "invalid color index: %d", ind);
         return -1;
     }
-    if (gtype_is_META()) return 0;  // the metafile device writes its own record
+    const GksDevice* d = gks_device();
+    if (gtype_is_META()) {  // the record only
+        if (d && d->colour_rep) d->colour_rep(ind, *rep);
+        return 0;
+    }
     (void)gnew_obj(20, ind, sizeof(Gcolr_rep), rep);
-    return galloc_colr(ind, rep->red, rep->green, rep->blue) >= 0 ? 0 : -1;
+    const long pix = galloc_colr(ind, rep->red, rep->green, rep->blue);
+    if (d && d->colour_rep) d->colour_rep(ind, *rep);
+    return pix >= 0 ? 0 : -1;
 }
 
 long galloc_colr(int ind, float r, float g, float b) {

@@ -44,7 +44,7 @@ struct FillState {
     int fill_color = 1;
     int fill_inter_style = GSOLID;
     int fill_inter_index = 1;
-    bool print_solid = false;
+    int print_solid = 0;
     GC fill_gc = nullptr;
     std::array<Pixmap, GKS_NUM_FILL_PAT> fill_pat{};
 };
@@ -67,17 +67,19 @@ void apply_style() {
 }  // namespace
 
 Gint gfill_area(Gint n, const Gpt* pts) {
-    if (!gchk_graphics()) {
-        gerr_printf("gfill_area", "GKS not opened");
-        return -1;
-    }
+    if (!gks_opened("gfill_area")) return -1;
     if (n < 1 || !pts) {
         gerr_printf("gfill_area", "invalid number of points: %d", n);
         return -1;
     }
     if (!gpts_in_win(n, pts)) return 0;
-    if (!x11()) return 0;  // file devices are not built yet
     (void)gnew_obj(70, n, sizeof(Gpt) * static_cast<std::size_t>(n), pts);
+    const GksDevice* d = gks_device();
+    return d && d->fill_area ? d->fill_area(n, pts) : 0;
+}
+
+Gint gks_x11_fill_area(Gint n, const Gpt* pts) {
+    if (!x11() || !g_fill.fill_gc) return 0;
     std::vector<XPoint> xp;
     try {
         xp.resize(static_cast<std::size_t>(n));
@@ -94,57 +96,41 @@ Gint gfill_area(Gint n, const Gpt* pts) {
 }
 
 Gint gset_fill_int_style(Gint style) {
-    if (!gchk_graphics()) {
-        gerr_printf("gset_fill_int_style", "GKS not opened");
-        return -1;
-    }
-    if (style == g_fill.fill_inter_style) return 0;
-    (void)gnew_obj(73, style, 0, nullptr);
-    g_fill.fill_inter_style = style;
-    apply_style();
+    if (!gks_opened("gset_fill_int_style")) return -1;
+    if (gks_attr_int(73, g_fill.fill_inter_style, style)) apply_style();
     return 0;
 }
 
 Gint gset_fill_style_ind(Gint ind) {
-    if (!gchk_graphics()) {
-        gerr_printf("gset_fill_style_ind", "GKS not opened");
-        return -1;
-    }
+    if (!gks_opened("gset_fill_style_ind")) return -1;
     if (ind < 0 || ind >= GKS_NUM_FILL_PAT) {
         gerr_printf("gset_fill_style_ind", "invalid style index: %d", ind);
         return -1;
     }
-    if (ind == g_fill.fill_inter_index) return 0;
-    (void)gnew_obj(74, ind, 0, nullptr);
-    g_fill.fill_inter_index = ind;
-    apply_style();
+    if (gks_attr_int(74, g_fill.fill_inter_index, ind)) apply_style();
     return 0;
 }
 
 Gint gset_fill_colr_ind(Gint ind) {
     if (ind == g_fill.fill_color) return 0;
-    if (!gchk_graphics()) {
-        gerr_printf("gset_fill_colr_ind", "GKS not opened");
-        return -1;
-    }
+    if (!gks_opened("gset_fill_colr_ind")) return -1;
     if (!gks_check_colr("gset_fill_colr_ind", ind)) return -1;
-    (void)gnew_obj(75, ind, 0, nullptr);
-    g_fill.fill_color = ind;
-    gks_set_gc_colour(g_fill.fill_gc, ind);
+    if (gks_attr_int(75, g_fill.fill_color, ind)) gks_set_gc_colour(g_fill.fill_gc, ind);
     return 0;
 }
 
 Gint gset_fill_print_solid(int on) {
-    const bool v = on != 0;
-    if (v == g_fill.print_solid) return 0;
-    (void)gnew_obj(76, on, 0, nullptr);
-    g_fill.print_solid = v;
+    gks_attr_int(76, g_fill.print_solid, on != 0 ? 1 : 0);
     return 0;
+}
+
+GksFillState gks_fill_state() {
+    return GksFillState{g_fill.fill_color, g_fill.fill_inter_style, g_fill.fill_inter_index, g_fill.print_solid};
 }
 
 Gint gget_fill_colr() { return g_fill.fill_color; }
 GC gget_fill_gc() { return g_fill.fill_gc; }
-Gint gget_fill_print_solid() { return g_fill.print_solid ? 1 : 0; }
+Gint gget_fill_print_solid() { return g_fill.print_solid; }
 
 int gfill_test(int pat, int x, int y) {
     if (pat < 0 || pat >= GKS_NUM_FILL_PAT) return 0;
@@ -188,6 +174,6 @@ Gint greset_fill() {
     g_fill.fill_color = 1;
     g_fill.fill_inter_style = GSOLID;
     g_fill.fill_inter_index = 1;
-    g_fill.print_solid = false;
+    g_fill.print_solid = 0;
     return 0;
 }

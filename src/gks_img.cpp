@@ -525,7 +525,17 @@ int gset_ximage_params(IMG_report* img, XImage* xi)
 
 int gload_image(IMG_report* image, int x, int y)
 {
-    if (!image || !have_drawable())
+    if (!image || !gchk_graphics())
+        return 0;
+    gks_record_image(image, x, y, false);
+    if (const GksDevice* d = gks_device(); d && d->image)
+        d->image(image, x, y);
+    return 0;
+}
+
+int gks_x11_image(IMG_report* image, int x, int y)
+{
+    if (!have_drawable())
         return 0;
     gsetup_image_colors(image, -1);
     ConvertedImage ci;
@@ -534,7 +544,7 @@ int gload_image(IMG_report* image, int x, int y)
     if (!ci.ok)
         return 0;
     put_image(image, &ci.xi, x, y, nullptr);
-    return 0;
+    return 1;
 }
 
 namespace {
@@ -564,7 +574,16 @@ int gload_image_file(const char* name, int x, int y)
 
 int goverlay_image(IMG_report* image, const char* background, int x, int y)
 {
-    if (!image || !have_drawable())
+    if (!image || !gchk_graphics())
+        return 0;
+    // Print devices have no transparent pixels: the image goes in whole.
+    if (!gtype_is_WIN_PIX()) {
+        if (const GksDevice* d = gks_device(); d && d->image)
+            d->image(image, x, y);
+        return 0;
+    }
+    gks_record_image(image, x, y, true);
+    if (!have_drawable())
         return 0;
     const long trans = transparent_pixel(background);
     gsetup_image_colors(image, static_cast<int>(trans));

@@ -54,17 +54,19 @@ void apply_type(int type) {
 }  // namespace
 
 Gint gpolyline(Gint n, const Gpt* pts) {
-    if (!gchk_graphics()) {
-        gerr_printf("gpolyline", "GKS not opened");
-        return -1;
-    }
+    if (!gks_opened("gpolyline")) return -1;
     if (n < 2 || !pts) {
         gerr_printf("gpolyline", "invalid number of points: %d", n);
         return -1;
     }
     if (!gpts_in_win(n, pts)) return 0;
-    if (!x11()) return 0;  // file devices are not built yet: nothing to write to
     (void)gnew_obj(30, n, sizeof(Gpt) * static_cast<std::size_t>(n), pts);
+    const GksDevice* d = gks_device();
+    return d && d->polyline ? d->polyline(n, pts) : 0;
+}
+
+Gint gks_x11_polyline(Gint n, const Gpt* pts) {
+    if (!x11() || !g_line.line_gc) return 0;
     std::vector<XPoint> xp;
     try {
         xp.resize(static_cast<std::size_t>(n));
@@ -78,35 +80,23 @@ Gint gpolyline(Gint n, const Gpt* pts) {
 }
 
 Gint gset_linetype(Gint type) {
-    if (!gchk_graphics()) {
-        gerr_printf("gset_linetype", "GKS not opened");
-        return -1;
-    }
+    if (!gks_opened("gset_linetype")) return -1;
     if (type < 0) {
         gerr_printf("gset_linetype", "invalid line type: %d", type);
         return -1;
     }
-    if (type == g_line.line_type) return 0;
-    (void)gnew_obj(33, type, 0, nullptr);
-    g_line.line_type = type;
-    apply_type(type);
+    if (gks_attr_int(33, g_line.line_type, type)) apply_type(type);
     return 0;
 }
 
 Gint gset_linewidth(Gfloat width) {
-    if (!gchk_graphics()) {
-        gerr_printf("gset_linewidth", "GKS not opened");
-        return -1;
-    }
+    if (!gks_opened("gset_linewidth")) return -1;
     if (width < 0.0f) {
         gerr_printf("gset_linewidth", "invalid line width: %f", static_cast<double>(width));
         return -1;
     }
     if (gtype_is_PS() && width == 0.0f) width = 1.0f;
-    if (width == g_line.line_width) return 0;
-    (void)gnew_obj(34, 0, sizeof(float), &width);
-    g_line.line_width = width;
-    if (x11() && g_line.line_gc) {
+    if (gks_attr_float(34, g_line.line_width, width) && x11() && g_line.line_gc) {
         XGCValues v{};
         v.line_width = gks_pixels(width);
         XChangeGC(gget_display(), g_line.line_gc, GCLineWidth, &v);
@@ -115,24 +105,20 @@ Gint gset_linewidth(Gfloat width) {
 }
 
 Gint gset_line_colr_ind(Gint ind) {
-    if (!gchk_graphics()) {
-        gerr_printf("gset_line_colr_ind", "GKS not opened");
-        return -1;
-    }
+    if (!gks_opened("gset_line_colr_ind")) return -1;
     if (ind == g_line.line_color) return 0;
     if (!gks_check_colr("gset_line_colr_ind", ind)) return -1;
-    (void)gnew_obj(35, ind, 0, nullptr);
-    g_line.line_color = ind;
-    gks_set_gc_colour(g_line.line_gc, ind);
+    if (gks_attr_int(35, g_line.line_color, ind)) gks_set_gc_colour(g_line.line_gc, ind);
     return 0;
 }
 
 Gint gset_line_print_bold(Gint bold) {
-    if (bold < 1) bold = 1;
-    if (bold == g_line.print_bold) return 0;
-    (void)gnew_obj(36, bold, 0, nullptr);
-    g_line.print_bold = bold;
+    gks_attr_int(36, g_line.print_bold, bold < 1 ? 1 : bold);
     return 0;
+}
+
+GksLineState gks_line_state() {
+    return GksLineState{g_line.line_color, g_line.line_type, g_line.line_width, g_line.print_bold};
 }
 
 Gint gget_line_colr() { return g_line.line_color; }

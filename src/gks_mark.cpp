@@ -25,71 +25,77 @@ MarkState g_mark;
 
 bool x11() { return gtype_is_WIN_PIX() && gget_display(); }
 
-using Stroke = std::vector<XPoint>;
-
 // Device point kept within the 16-bit X11 range (a large marker around a
 // point near the clamp limit must not wrap to the other side).
-XPoint pt(int x, int y) {
-    XPoint p;
-    p.x = static_cast<short>(std::clamp(x, -32768, 32767));
-    p.y = static_cast<short>(std::clamp(y, -32768, 32767));
-    return p;
+XPoint xpt(const std::pair<int, int>& p) {
+    XPoint x;
+    x.x = static_cast<short>(std::clamp(p.first, -32768, 32767));
+    x.y = static_cast<short>(std::clamp(p.second, -32768, 32767));
+    return x;
 }
 
-// Strokes of one marker of half size h around (x, y), device units.
-std::vector<Stroke> marker_strokes(int type, int x, int y, int h) {
+void draw_marker(Display* dpy, Drawable d, GC gc, int x, int y, int h) {
+    for (const GksStroke& st : gks_marker_strokes(g_mark.marker_type, x, y, h)) {
+        std::vector<XPoint> xp;
+        for (const auto& p : st) xp.push_back(xpt(p));
+        if (xp.size() == 1)
+            XDrawPoint(dpy, d, gc, xp[0].x, xp[0].y);
+        else
+            XDrawLines(dpy, d, gc, xp.data(), static_cast<int>(xp.size()), CoordModeOrigin);
+    }
+}
+
+}  // namespace
+
+std::vector<GksStroke> gks_marker_strokes(int type, int x, int y, int h) {
+    using P = std::pair<int, int>;
     switch (type) {
-    case 1: return {{pt(x, y), pt(x + 1, y), pt(x + 1, y + 1), pt(x, y + 1), pt(x, y)}};
-    case 2: return {{pt(x - h, y), pt(x + h, y)}, {pt(x, y + h), pt(x, y - h)}};
+    case 1: return {{P(x, y), P(x + 1, y), P(x + 1, y + 1), P(x, y + 1), P(x, y)}};
+    case 2: return {{P(x - h, y), P(x + h, y)}, {P(x, y + h), P(x, y - h)}};
     case 3:
-        return {{pt(x - h, y), pt(x + h, y)},
-                {pt(x, y + h), pt(x, y - h)},
-                {pt(x - h, y - h), pt(x + h, y + h)},
-                {pt(x + h, y - h), pt(x - h, y + h)}};
+        return {{P(x - h, y), P(x + h, y)},
+                {P(x, y + h), P(x, y - h)},
+                {P(x - h, y - h), P(x + h, y + h)},
+                {P(x + h, y - h), P(x - h, y + h)}};
     case 4: {
         // 0, 30, ... 360 degrees with the rounded cosines of the table.
         static constexpr std::array<float, 13> c = {1.0f,  0.866f, 0.5f,  0.0f,   -0.5f, -0.866f, -1.0f,
                                                     -0.866f, -0.5f, 0.0f, 0.5f, 0.866f, 1.0f};
         static constexpr std::array<float, 13> s = {0.0f,  0.5f,  0.866f, 1.0f,   0.866f, 0.5f, 0.0f,
                                                     -0.5f, -0.866f, -1.0f, -0.866f, -0.5f, 0.0f};
-        Stroke st;
+        GksStroke st;
         for (std::size_t i = 0; i < c.size(); ++i)
-            st.push_back(pt(x + static_cast<int>(static_cast<float>(h) * c[i]),
-                            y + static_cast<int>(static_cast<float>(h) * s[i])));
+            st.emplace_back(x + static_cast<int>(static_cast<float>(h) * c[i]),
+                            y + static_cast<int>(static_cast<float>(h) * s[i]));
         return {st};
     }
-    case 5: return {{pt(x - h, y - h), pt(x + h, y + h)}, {pt(x + h, y - h), pt(x - h, y + h)}};
-    case 6: return {{pt(x - h, y + h), pt(x + h, y + h), pt(x + h, y - h), pt(x - h, y - h), pt(x - h, y + h)}};
-    case 7: return {{pt(x - h, y + h), pt(x + h, y + h), pt(x, y - h), pt(x - h, y + h)}};
-    case 8: return {{pt(x, y)}};
-    case 9: return {{pt(x - h, y - h), pt(x + h, y - h), pt(x, y + h), pt(x - h, y - h)}};
+    case 5: return {{P(x - h, y - h), P(x + h, y + h)}, {P(x + h, y - h), P(x - h, y + h)}};
+    case 6: return {{P(x - h, y + h), P(x + h, y + h), P(x + h, y - h), P(x - h, y - h), P(x - h, y + h)}};
+    case 7: return {{P(x - h, y + h), P(x + h, y + h), P(x, y - h), P(x - h, y + h)}};
+    case 8: return {{P(x, y)}};
+    case 9: return {{P(x - h, y - h), P(x + h, y - h), P(x, y + h), P(x - h, y - h)}};
     default: return {};
     }
 }
 
-void draw_marker(Display* dpy, Drawable d, GC gc, int x, int y, int h) {
-    for (Stroke& st : marker_strokes(g_mark.marker_type, x, y, h)) {
-        if (st.size() == 1)
-            XDrawPoint(dpy, d, gc, st[0].x, st[0].y);
-        else
-            XDrawLines(dpy, d, gc, st.data(), static_cast<int>(st.size()), CoordModeOrigin);
-    }
+GksMarkState gks_marker_state() {
+    return GksMarkState{g_mark.marker_color, g_mark.marker_type, g_mark.marker_width, g_mark.marker_height};
 }
 
-}  // namespace
-
 Gint gpolymarker(Gint n, const Gpt* pts) {
-    if (!gchk_graphics()) {
-        gerr_printf("gpolymarker", "GKS not opened");
-        return -1;
-    }
+    if (!gks_opened("gpolymarker")) return -1;
     if (n < 1 || !pts) {
         gerr_printf("gpolymarker", "invalid number of points: %d", n);
         return -1;
     }
     if (!gpts_in_win(n, pts)) return 0;
-    if (!x11()) return 0;  // file devices are not built yet
     (void)gnew_obj(40, n, sizeof(Gpt) * static_cast<std::size_t>(n), pts);
+    const GksDevice* d = gks_device();
+    return d && d->polymarker ? d->polymarker(n, pts) : 0;
+}
+
+Gint gks_x11_polymarker(Gint n, const Gpt* pts) {
+    if (!x11() || !g_mark.mark_gc) return 0;
     if (g_mark.marker_type < 1 || g_mark.marker_type > 9) return 1;
     Display* dpy = gget_display();
     const Drawable d = gget_draw_window();
@@ -114,45 +120,29 @@ Gint gpolymarker(Gint n, const Gpt* pts) {
 }
 
 Gint gset_marker_type(Gint type) {
-    if (!gchk_graphics()) {
-        gerr_printf("gset_marker_type", "GKS not opened");
-        return -1;
-    }
-    if (type == g_mark.marker_type) return 0;
-    (void)gnew_obj(43, type, 0, nullptr);
-    g_mark.marker_type = type;
+    if (!gks_opened("gset_marker_type")) return -1;
+    gks_attr_int(43, g_mark.marker_type, type);
     return 0;
 }
 
 Gint gset_marker_size(Gfloat size) {
-    if (!gchk_graphics()) {
-        gerr_printf("gset_marker_size", "GKS not opened");
-        return -1;
-    }
+    if (!gks_opened("gset_marker_size")) return -1;
     if (size < 0.0f) {
         gerr_printf("gset_marker_size", "invalid marker size: %f", static_cast<double>(size));
         return -1;
     }
-    if (size == g_mark.marker_height) return 0;
-    (void)gnew_obj(44, 0, sizeof(float), &size);
-    g_mark.marker_height = size;
+    gks_attr_float(44, g_mark.marker_height, size);
     return 0;
 }
 
 Gint gset_marker_width(Gfloat width) {
-    if (!gchk_graphics()) {
-        gerr_printf("gset_marker_width", "GKS not opened");
-        return -1;
-    }
+    if (!gks_opened("gset_marker_width")) return -1;
     if (width < 0.0f) {
         gerr_printf("gset_marker_width", "invalid marker width: %f", static_cast<double>(width));
         return -1;
     }
     if (gtype_is_PS() && width == 0.0f) width = 1.0f;
-    if (width == g_mark.marker_width) return 0;
-    (void)gnew_obj(46, 0, sizeof(float), &width);
-    g_mark.marker_width = width;
-    if (x11() && g_mark.mark_gc) {
+    if (gks_attr_float(46, g_mark.marker_width, width) && x11() && g_mark.mark_gc) {
         XGCValues v{};
         v.line_width = gks_pixels(width);
         XChangeGC(gget_display(), g_mark.mark_gc, GCLineWidth, &v);
@@ -161,15 +151,10 @@ Gint gset_marker_width(Gfloat width) {
 }
 
 Gint gset_marker_colr_ind(Gint ind) {
-    if (!gchk_graphics()) {
-        gerr_printf("gset_marker_colr_ind", "GKS not opened");
-        return -1;
-    }
+    if (!gks_opened("gset_marker_colr_ind")) return -1;
     if (ind == g_mark.marker_color) return 0;
     if (!gks_check_colr("gset_marker_colr_ind", ind)) return -1;
-    (void)gnew_obj(45, ind, 0, nullptr);
-    g_mark.marker_color = ind;
-    gks_set_gc_colour(g_mark.mark_gc, ind);
+    if (gks_attr_int(45, g_mark.marker_color, ind)) gks_set_gc_colour(g_mark.mark_gc, ind);
     return 0;
 }
 

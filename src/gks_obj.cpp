@@ -1,24 +1,30 @@
 // Display list of the X11 window workstation: picture-changing kernel calls
 // are recorded with a copy of their arguments and replayed to redraw the
-// window after it changed size. Printing the list needs the PostScript and
-// metafile devices, which are not built yet.
+// window after it changed size, or through the PostScript or metafile device
+// to print the picture without running the plotting code again. Also the
+// shared steps of the attribute setters, which record themselves here.
 #define ZEM_GKS_INTERNAL
 #include "gks_obj.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <list>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "gks_colr.h"
 #include "gks_evnt.h"
+#include "gks_img.h"
 #include "gks_fill.h"
 #include "gks_line.h"
 #include "gks_mark.h"
 #include "gks_priv.h"
 #include "gks_text.h"
 #include "gks_x11.h"
+#include "img_tool.h"
 #include "mess.h"
 
 namespace {
@@ -57,6 +63,39 @@ const Gpt* points(const DrawObj& o) {
     return reinterpret_cast<const Gpt*>(o.data.data());
 }
 
+// A recorded image: its header, colour table and pixels in one block.
+struct ImageHead {
+    int x, y, width, height, bytes_line, num_colors;
+};
+
+void replay_image(const DrawObj& o) {
+    const ImageHead h = get<ImageHead>(o);
+    const std::size_t ncol = static_cast<std::size_t>(std::max(h.num_colors, 0));
+    const std::size_t pix = static_cast<std::size_t>(h.bytes_line) * static_cast<std::size_t>(h.height);
+    const std::size_t off = sizeof(ImageHead) + ncol * sizeof(IMG_color);
+    if (h.width <= 0 || h.height <= 0 || o.data.size() < off + pix) return;
+    // The X11 path may rewrite pixels in place: replay from a copy.
+    std::vector<IMG_color> colors(ncol);
+    if (ncol) std::memcpy(colors.data(), o.data.data() + sizeof(ImageHead), ncol * sizeof(IMG_color));
+    std::vector<unsigned char> data(o.data.begin() + static_cast<long>(off), o.data.begin() + static_cast<long>(off + pix));
+    IMG_report img;
+    IMG_init(&img);
+    img.width = h.width;
+    img.height = h.height;
+    img.depth = img.bits_pixel = 8;
+    img.bytes_line = h.bytes_line;
+    img.color_type = 1;
+    img.num_colors = h.num_colors;
+    img.colors = ncol ? colors.data() : nullptr;
+    img.data = data.data();
+    if (o.type == 91)
+        goverlay_image(&img, "black", h.x, h.y);
+    else
+        gload_image(&img, h.x, h.y);
+    img.colors = nullptr;  // owned by the vectors above
+    img.data = nullptr;
+}
+
 // Replay one record; codes without a call (segment marks, unknown) do nothing.
 void replay(const DrawObj& o) {
     switch (o.type) {
@@ -69,36 +108,12 @@ void replay(const DrawObj& o) {
     case 20: { const Gcolr_rep r = get<Gcolr_rep>(o); gset_colr_rep(1, o.value, &r); break; }
     case 25: { const Glim l = get<Glim>(o); gclear_region(&l); break; }
     case 30: if (const Gpt* p = points(o)) gpolyline(o.value, p); break;
-    case 33: gset_linetype(o.value); break;
-    case 34: gset_linewidth(get<float>(o)); break;
-    case 35: gset_line_colr_ind(o.value); break;
-    case 36: gset_line_print_bold(o.value); break;
-    case 40: if (const Gpt* p = points(o)) gpolymarker(o.value, p); break;
-    case 43: gset_marker_type(o.value); break;
-    case 44: gset_marker_size(get<float>(o)); break;
-    case 45: gset_marker_colr_ind(o.value); break;
-    case 46: gset_marker_width(get<float>(o)); break;
-    case 50:
-        if (o.data.size() > sizeof(Gpt)) {
-            const Gpt p = get<Gpt>(o);
-            gtext(&p, reinterpret_cast<const char*>(o.data.data() + sizeof(Gpt)));
-        }
+    case 90:
+    case 91: replay_image(o); break;
+    default:
+        if (o.type >= 33 && o.type <= 76 && o.data.size() == sizeof(GksAttr)) gks_attr_apply(o.type, get<GksAttr>(o));
         break;
-    case 53: gset_space(get<float>(o)); break;
-    case 54: gset_char_space(get<float>(o)); break;
-    case 55: gset_expan(get<float>(o)); break;
-    case 56: gset_text_colr_ind(o.value); break;
-    case 57: gset_char_ht(get<float>(o)); break;
-    case 58: { const Gpt p = get<Gpt>(o); gset_char_up_vec(&p); break; }
-    case 59: { const Gfontprec f = get<Gfontprec>(o); gset_fontprec(&f); break; }
-    case 60: { const Gtext_align a = get<Gtext_align>(o); gset_text_align(&a); break; }
-    case 61: gset_text_width(get<float>(o)); break;
-    case 73: gset_fill_int_style(o.value); break;
-    case 74: gset_fill_style_ind(o.value); break;
-    case 75: gset_fill_colr_ind(o.value); break;
-    case 76: gset_fill_print_solid(o.value); break;
     case 999: if (o.func) o.func(o.func_data); break;
-    default: break;
     }
 }
 
@@ -217,14 +232,136 @@ Gint gobj_redraw_plot() {
     return 0;
 }
 
+namespace {
+
+// Replays the whole list through a print device that stands in for the
+// window; the attributes start from their reset values so that the first
+// setter of every kind is written.
+Gint print_list(Gws_type type, const char* name, int w, int h, const char* func, const char* fail,
+                const char* empty) {
+    if (!gtype_is_WIN()) return -1;
+    const int cursor = gset_cursor(8);
+    const bool rec = g_obj.redraw, act = g_obj.action;
+    if (gks_print_begin(type, name, w, h) != 0) {
+        gerr_printf(func, "%s", fail);
+        gset_cursor(cursor);
+        return -1;
+    }
+    g_obj.redraw = false;
+    g_obj.action = false;
+    greset_text();
+    greset_line();
+    greset_marker();
+    greset_fill();
+    ginit_tran(type == 4 ? 2 : 4);
+    if (g_obj.objs.empty()) MESS_print(M_warn, "%s", empty);
+    for (const DrawObj& o : g_obj.objs) replay(o);
+    gks_print_end();
+    g_obj.redraw = rec;
+    g_obj.action = act;
+    gset_cursor(cursor);
+    gcheck_event();
+    gbell(0);
+    return 0;
+}
+
+std::string env_or(std::initializer_list<const char*> names, const char* fallback) {
+    for (const char* n : names) {
+        if (const char* v = std::getenv(n); v && *v) return v;
+    }
+    return fallback;
+}
+
+}  // namespace
+
 Gint gobj_print_plot() {
-    MESS_print(M_warn, "gobj_print_plot: PostScript printing not built yet\n");
-    return -1;
+    const std::string name = env_or({"zemps_print", "PSPRINT"}, "zem.ps");
+    return print_list(4, name.c_str(), 757, 577, "gprint_plot", "unable to open postscript file",
+                      "gobj_print_plot: No redraw data to make Postscript file from\n");
 }
 
 Gint gobj_print_meta() {
-    MESS_print(M_warn, "gobj_print_meta: metafile output not built yet\n");
-    return -1;
+    const std::string name = env_or({"METAOUT"}, "zem.meta");
+    return print_list(3, name.c_str(), 0, 0, "gprint_meta", "unable to open metafile",
+                      "gobj_print_meta: No redraw data to make metafile from\n");
+}
+
+bool gks_opened(const char* func) {
+    if (gchk_graphics()) return true;
+    gerr_printf(func, "GKS not opened");
+    return false;
+}
+
+void gks_attr_record(int code, const GksAttr& v) {
+    (void)gnew_obj(code, v.i[0], sizeof(GksAttr), &v);
+    if (const GksDevice* d = gks_device(); d && d->attribute) d->attribute(code, v);
+}
+
+bool gks_attr_int(int code, int& field, int value) {
+    if (value == field) return false;
+    GksAttr v;
+    v.i[0] = value;
+    field = value;
+    gks_attr_record(code, v);
+    return true;
+}
+
+bool gks_attr_float(int code, float& field, float value) {
+    if (value == field) return false;
+    GksAttr v;
+    v.f[0] = value;
+    field = value;
+    gks_attr_record(code, v);
+    return true;
+}
+
+Gint gks_attr_apply(int code, const GksAttr& v) {
+    switch (code) {
+    case 33: return gset_linetype(v.i[0]);
+    case 34: return gset_linewidth(v.f[0]);
+    case 35: return gset_line_colr_ind(v.i[0]);
+    case 36: return gset_line_print_bold(v.i[0]);
+    case 43: return gset_marker_type(v.i[0]);
+    case 44: return gset_marker_size(v.f[0]);
+    case 45: return gset_marker_colr_ind(v.i[0]);
+    case 46: return gset_marker_width(v.f[0]);
+    case 53: return gset_space(v.f[0]);
+    case 54: return gset_char_space(v.f[0]);
+    case 55: return gset_expan(v.f[0]);
+    case 56: return gset_text_colr_ind(v.i[0]);
+    case 57: return gset_char_ht(v.f[0]);
+    case 58: {
+        const Gpt up{v.f[0], v.f[1]};
+        return gset_char_up_vec(&up);
+    }
+    case 59: {
+        const Gfontprec fp{v.i[0], static_cast<Gtext_prec>(v.i[1])};
+        return gset_fontprec(&fp);
+    }
+    case 60: {
+        const Gtext_align a{static_cast<Gtext_hor>(v.i[0]), static_cast<Gtext_ver>(v.i[1])};
+        return gset_text_align(&a);
+    }
+    case 61: return gset_text_width(v.f[0]);
+    case 73: return gset_fill_int_style(v.i[0]);
+    case 74: return gset_fill_style_ind(v.i[0]);
+    case 75: return gset_fill_colr_ind(v.i[0]);
+    case 76: return gset_fill_print_solid(v.i[0]);
+    default: return -1;
+    }
+}
+
+void gks_record_image(const IMG_report* image, int x, int y, bool overlay) {
+    if (!g_obj.redraw || !gtype_is_WIN() || !image || !image->data || image->bits_pixel != 8) return;
+    const ImageHead h{x, y, image->width, image->height, image->bytes_line,
+                      image->colors ? std::max(image->num_colors, 0) : 0};
+    const std::size_t ncol = static_cast<std::size_t>(h.num_colors) * sizeof(IMG_color);
+    const std::size_t pix = static_cast<std::size_t>(h.bytes_line) * static_cast<std::size_t>(std::max(h.height, 0));
+    auto* block = static_cast<unsigned char*>(gnew_obj(overlay ? 91 : 90, 0, sizeof h + ncol + pix, nullptr));
+    if (!block) return;
+    std::memcpy(block, &h, sizeof h);
+    if (ncol) std::memcpy(block + sizeof h, image->colors, ncol);
+    std::memcpy(block + sizeof h + ncol, image->data, pix);
 }
 
 int gget_num_objs() { return static_cast<int>(g_obj.objs.size()); }

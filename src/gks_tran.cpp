@@ -97,6 +97,11 @@ void select_quietly(int n) {
     compute_wn_vp();
 }
 
+// A metafile writes the transform calls as records.
+void tell_device(int code, int n, const Glim& lim) {
+    if (const GksDevice* d = gks_device(); d && d->transform) d->transform(code, n, lim);
+}
+
 bool valid_tran(Gint n) { return n >= 0 && n < GKS_NUM_TRAN; }
 
 // A NaN coordinate (a point that navigation could not place) goes off the
@@ -154,6 +159,7 @@ Gint gset_win(Gint tran_num, const Glim* win_lim) {
         return -1;
     }
     (void)gnew_obj(17, tran_num, sizeof(Glim), win_lim);
+    tell_device(17, tran_num, *win_lim);
     g_tr.wn[tran_num].set(*win_lim);
     if (tran_num == g_tr.cur_trans) {
         g_tr.cur_wn = g_tr.wn[tran_num];
@@ -168,6 +174,7 @@ Gint gset_vp(Gint tran_num, const Glim* vp_lim) {
         return -1;
     }
     (void)gnew_obj(16, tran_num, sizeof(Glim), vp_lim);
+    tell_device(16, tran_num, *vp_lim);
     g_tr.vp[tran_num].set(*vp_lim);
     if (tran_num == g_tr.cur_trans) {
         g_tr.cur_vp = g_tr.vp[tran_num];
@@ -184,6 +191,7 @@ Gint gsel_norm_tran(Gint tran_num) {
     }
     if (tran_num == g_tr.cur_trans) return 0;
     (void)gnew_obj(15, tran_num, 0, nullptr);
+    tell_device(15, tran_num, Glim{});
     select_quietly(tran_num);
     gks_apply_clip();
     return 0;
@@ -192,6 +200,7 @@ Gint gsel_norm_tran(Gint tran_num) {
 Gint gset_ws_win(Gint /*ws_id*/, const Glim* lim) {
     if (!lim) return -1;
     (void)gnew_obj(11, 1, sizeof(Glim), lim);
+    tell_device(11, 1, *lim);
     g_tr.wkwn.set(*lim);
     compute_plt();
     gks_apply_clip();
@@ -201,6 +210,7 @@ Gint gset_ws_win(Gint /*ws_id*/, const Glim* lim) {
 Gint gset_ws_vp(Gint /*ws_id*/, const Glim* lim) {
     if (!lim) return -1;
     (void)gnew_obj(10, 1, sizeof(Glim), lim);
+    tell_device(10, 1, *lim);
     g_tr.wkvp.set(*lim);
     compute_plt();
     gks_apply_clip();
@@ -282,6 +292,10 @@ Gint gget_gviewport(Grectangle* rect) {
 }
 
 void gks_apply_clip() {
+    if (const GksDevice* d = gks_device(); d && d->clip) d->clip();
+}
+
+void gks_x11_clip() {
     if (!gtype_is_WIN_PIX() || !gget_display()) return;
     XRectangle r{};
     gget_xviewport(&r);
@@ -303,8 +317,7 @@ Gint ginit_tran(int type) {
     set_device_viewport();
     compute_plt();
     if (!resize) select_quietly(0);
-    // File devices write their own clip records once they are built.
-    if (type == 0 || type == 1 || resize) gks_apply_clip();
+    gks_apply_clip();
     return 0;
 }
 

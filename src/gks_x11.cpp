@@ -82,7 +82,14 @@ struct WsState {
     std::string win_title = "Z11_Ereze";
     std::array<Cursor, kNumCursors> cursors{};
     int cursor = 0;
-    const GksDevice* file_dev = nullptr;
+    const GksDevice* dev = nullptr;   // the open workstation's row
+    // The window's device and size while a print device stands in for it.
+    struct Saved {
+        const GksDevice* dev;
+        Gws_type type;
+        int w, h, x, y;
+    } saved{};
+    bool printing = false;
 
     // Errors.
     FILE* err_file = nullptr;
@@ -124,14 +131,20 @@ constexpr GksFrameOps kNoFrames = {
     nf_display,   nf_zero_i,    nf_zero_i, nf_zero_i,      nf_zero,   nf_zero_f,  nf_delay,
     nf_zero,      nf_minus_one, nf_frame_id, nf_sleep,     nf_minus_one_i};
 
-// ---- File devices ------------------------------------------------------------------
-constexpr GksDevice kFileDevices[] = {
-    {3, "metafile", gmeta_open, gmeta_close},
-    {4, "PostScript", gps_open, gps_close},
-    {5, "HPGL", ghpgl_open, ghpgl_close},
-};
+// ---- Devices ------------------------------------------------------------------------
+const GksDevice* const kDevices[] = {&kGksX11Device, &kGksMetaDevice, &kGksPsDevice, &kGksHpglDevice};
 
 bool is_x11_type(Gws_type t) { return t == 1 || t == 6; }
+
+void restore_print_state() {
+    const auto& v = g_ws.saved;
+    g_ws.dev = v.dev;
+    g_ws.win_type = v.type;
+    g_ws.win_width = v.w;
+    g_ws.win_height = v.h;
+    g_ws.win_x = v.x;
+    g_ws.win_y = v.y;
+}
 
 std::vector<std::string> split(const std::string& s, char delim) {
     std::vector<std::string> out;
@@ -546,11 +559,51 @@ bool gks_set_frame_ops(const GksFrameOps* ops) {
 
 const GksFrameOps* gks_frames() { return g_frame_ops ? g_frame_ops : &kNoFrames; }
 
-const GksDevice* gks_file_device(Gws_type type) {
-    for (const GksDevice& d : kFileDevices) {
-        if (d.type == type) return &d;
+const GksDevice* gks_device_of(Gws_type type) {
+    if (type == 6) return &kGksX11Device;
+    for (const GksDevice* d : kDevices) {
+        if (d->type == type) return d;
     }
     return nullptr;
+}
+
+void gks_set_device_size(int w, int h, int x, int y) {
+    g_ws.win_width = w;
+    g_ws.win_height = h;
+    g_ws.win_x = x;
+    g_ws.win_y = y;
+}
+
+const GksDevice* gks_device() { return g_ws.open_graphics ? g_ws.dev : nullptr; }
+
+std::string gks_find_file(const std::string& name) { return find_on_path(name); }
+
+Gint gks_print_begin(Gws_type type, const char* conn_id, int w, int h) {
+    const GksDevice* dev = gks_device_of(type);
+    if (!dev || !dev->open || !g_ws.open_graphics) return -1;
+    g_ws.saved = {g_ws.dev, g_ws.win_type, g_ws.win_width, g_ws.win_height, g_ws.win_x, g_ws.win_y};
+    g_ws.win_x = g_ws.win_y = 0;
+    if (dev->open(type, conn_id ? conn_id : "") < 0) {
+        restore_print_state();
+        return -1;
+    }
+    g_ws.dev = dev;
+    g_ws.win_type = type;
+    if (w > 0 && h > 0) {
+        g_ws.win_width = w;
+        g_ws.win_height = h;
+    }
+    g_ws.printing = true;
+    return 0;
+}
+
+void gks_print_end() {
+    if (!g_ws.printing) return;
+    g_ws.printing = false;
+    if (g_ws.dev && g_ws.dev->close) g_ws.dev->close();
+    restore_print_state();
+    ginit_tran(10);
+    gks_apply_clip();
 }
 
 void gks_clear_base() {
@@ -612,16 +665,18 @@ Gint gopen_ws(Gint /*ws_id*/, const Gchar* conn_id, Gws_type ws_type) {
     if (ws_type == 4) {
         if (const char* p = std::getenv("zemprint"); p && iequals(p, "hpgl")) ws_type = 5;
     }
-    g_ws.file_dev = nullptr;
-    if (const GksDevice* dev = gks_file_device(ws_type)) {
+    g_ws.dev = nullptr;
+    const GksDevice* dev = gks_device_of(ws_type);
+    if (dev && dev->open) {
+        g_ws.win_x = g_ws.win_y = 0;
         if (dev->open(ws_type, conn_id ? conn_id : "") < 0) return -1;
-        g_ws.file_dev = dev;
+        g_ws.dev = dev;
         g_ws.win_type = ws_type;
         g_ws.open_graphics = true;
         ginit_objs();
         gset_redraw(0);
         gset_cache(0);
-        ginit_plot(ws_type == 4 ? 2 : ws_type == 5 ? 3 : 4);
+        ginit_plot(dev->init_code);
         gsetup_fonts();
         ginit_background();
         return 0;
@@ -657,6 +712,7 @@ Gint gopen_ws(Gint /*ws_id*/, const Gchar* conn_id, Gws_type ws_type) {
         return -1;
     }
     g_ws.open_graphics = true;
+    g_ws.dev = &kGksX11Device;
     ginit_objs();
     if (ws_type == 6) {
         gset_redraw(0);
@@ -680,8 +736,8 @@ Gint gclose_ws(Gint /*ws_id*/) {
     greset_zoom();
     if (is_x11_type(g_ws.win_type)) free_x11();
     if (g_ws.win_type == 1) gclear_objs();
-    if (g_ws.file_dev && g_ws.file_dev->close) g_ws.file_dev->close();
-    g_ws.file_dev = nullptr;
+    if (g_ws.dev && g_ws.dev->close) g_ws.dev->close();
+    g_ws.dev = nullptr;
     g_ws.open_graphics = false;
     g_ws.win_type = 0;
     return 0;
@@ -697,35 +753,52 @@ Gint gclear_ws(Gint /*ws_id*/, Gclear_flag /*flag*/) {
 Gint gmessage(Gint /*ws_id*/, const char* text) {
     if (!text) return -1;
     (void)gnew_obj(5, 0, std::strlen(text) + 1, text);
+    if (const GksDevice* d = gks_device(); d && d->message) d->message(text);
     return 0;
 }
 
-Gint gcreate_seg(Gint n) {
-    (void)gnew_obj(81, n, 0, nullptr);
+namespace {
+
+// Segments live in the display list; a metafile writes their records and
+// reports -1 (it keeps no list).
+Gint segment(int code, Gint n) {
+    if (const GksDevice* d = gks_device(); d && d->segment) {
+        d->segment(code, n);
+        return -1;
+    }
+    if (code == 83) return gdel_seg_objs(n);
+    (void)gnew_obj(code, n, 0, nullptr);
     return 0;
 }
 
-Gint gclose_seg(Gint n) {
-    (void)gnew_obj(82, n, 0, nullptr);
-    return 0;
-}
-
-Gint gdel_seg(Gint n) { return gdel_seg_objs(n); }
-
-Gint gclear_region(const Glim* lim) {
-    if (!lim) return -1;
-    (void)gnew_obj(25, 0, sizeof(Glim), lim);
-    if (!is_x11_type(g_ws.win_type) || !g_ws.display || !g_ws.draw_window) return 0;
-    const XPoint a = gks_world_to_xpoint(Gpt{lim->x_min, lim->y_min});
-    const XPoint b = gks_world_to_xpoint(Gpt{lim->x_max, lim->y_max});
+void x11_clear_region(const Glim& lim) {
+    if (!g_ws.display || !g_ws.draw_window) return;
+    const XPoint a = gks_world_to_xpoint(Gpt{lim.x_min, lim.y_min});
+    const XPoint b = gks_world_to_xpoint(Gpt{lim.x_max, lim.y_max});
     const int x0 = std::min(a.x, b.x), y0 = std::min(a.y, b.y);
     const unsigned w = static_cast<unsigned>(std::abs(a.x - b.x)) + 1;
     const unsigned h = static_cast<unsigned>(std::abs(a.y - b.y)) + 1;
     const long pix = gget_back_color();
     XSetForeground(g_ws.display, g_ws.root_gc, pix >= 0 ? static_cast<unsigned long>(pix) : g_ws.back_colr);
     XFillRectangle(g_ws.display, g_ws.draw_window, g_ws.root_gc, x0, y0, w, h);
+}
+
+}  // namespace
+
+Gint gcreate_seg(Gint n) { return segment(81, n); }
+Gint gclose_seg(Gint n) { return segment(82, n); }
+Gint gdel_seg(Gint n) { return segment(83, n); }
+
+Gint gclear_region(const Glim* lim) {
+    if (!lim) return -1;
+    (void)gnew_obj(25, 0, sizeof(Glim), lim);
+    if (const GksDevice* d = gks_device(); d && d->clear_region) d->clear_region(*lim);
     return 0;
 }
+
+const GksDevice kGksX11Device = {
+    1, "X11", 0, nullptr, nullptr, gks_x11_polyline, gks_x11_polymarker, gks_x11_fill_area, gks_x11_text,
+    gks_x11_image, nullptr, nullptr, gks_x11_clip, nullptr, nullptr, x11_clear_region, nullptr};
 
 Gint ginit_plot(int code) {
     if (code < 0) return -1;

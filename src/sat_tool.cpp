@@ -429,6 +429,9 @@ int SAT_plot_frame()
 
     SAT_image_setup(&image, &g_drv.plot_domain);
     SAT_color_image(&image);
+    // The layers under the image need the map window of this frame's plot
+    // domain as much as those over it.
+    MAP_setup(&g_drv.plot_domain);
     MAP_draw(1);
     if (FLAG_getplot(PLOT_DATA) != 0) {
         gsel_norm_tran(2);

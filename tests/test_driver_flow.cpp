@@ -428,7 +428,7 @@ TEST_F(DriverFlow, WithoutADomainThePlotOpensAtAspectOneAndAHalf)
 {
     std::string err;
     ASSERT_TRUE(make_area(hour_file(10), "ramp", &err)) << err;
-    Domain dom = start({"-pp", "png:nodom.png"}, "202403051030");
+    Domain dom = start({"-dr", "data,text", "-pp", "png:nodom.png"}, "202403051030");
     // SAT_plot opens the plot itself here; with a dump it does not hold.
     gset_xsize(320, 256);
     ASSERT_EQ(SAT_plot(&dom), 0);

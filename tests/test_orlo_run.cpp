@@ -205,7 +205,7 @@ TEST_F(OrloRun, PngDumpHoldsTheEnhancedRemappedImage)
     if (!have("convert"))
         GTEST_SKIP() << "ImageMagick convert not installed";
     const auto log = dir_ / "orlo.log";
-    ASSERT_EQ(sh(cmdline(base({"-pd", "us", "-pp", "png:frame%i.png", kArea})), log.string()), 0)
+    ASSERT_EQ(sh(cmdline(base({"-pd", "us", "-dr", "data,text", "-pp", "png:frame%i.png", kArea})), log.string()), 0)
         << slurp(log);
     const auto png = dir_ / "framewin.png";
     ASSERT_TRUE(std::filesystem::exists(png)) << slurp(log);

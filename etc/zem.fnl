@@ -1,0 +1,9 @@
+modern modern.fnt
+roman roman.fnt
+duplex duplex.fnt
+times times.fnt
+italic italic.fnt
+bold bold.fnt
+greek greek.fnt
+gothic gothic.fnt
+meteo meteo.fnt
