@@ -183,8 +183,13 @@ void lrit_domain(const Header& h, const Layout& lay, Domain* d) {
     satread::SavedProjection keep;
     MAP_domain(d);
     float lat = 0.0f, lon = 0.0f;
-    MAP_untran(static_cast<float>((col - h.coff) * xstep), static_cast<float>((line - h.loff) * ystep), &lat,
-               &lon);
+    // A grid is placed by its centre, which must be on the earth.
+    if (!MAP_untran(static_cast<float>((col - h.coff) * xstep), static_cast<float>((line - h.loff) * ystep), &lat,
+                    &lon)) {
+        MESS_print(M_warn, "SAT_read_LRIT: Image centre off the earth: no navigation\n");
+        DOM_init(d);
+        return;
+    }
     d->clat = lat;
     d->clon = lon;
 }
@@ -396,7 +401,11 @@ void assemble(const std::string& name, const Header& h0, IMG_report* r, Pixels* 
     lay.first_line = 1;
     lay.nrow = bottom;
     Pixels all = satread::new_pixels(lay.ncol, lay.nrow, kMaxPixels);
-    if (!all) return;  // too large: the one segment stays
+    if (!all) {
+        MESS_print(M_warn, "SAT_read_LRIT: Joined image of %d x %d too large: segment %d alone\n", lay.ncol,
+                   lay.nrow, h0.seg);
+        return;
+    }
     pieces.push_back(Piece{h0, std::move(*px)});
     for (Piece& p : pieces) {
         // Back to file order, then into the image's lines.

@@ -259,6 +259,10 @@ bool grid_domain(const Pdb& p, Domain* d) {
         MESS_print(M_warn, "SAT_read_AWIP: Grid corner cannot be projected\n");
         return false;
     }
+    if (!(d->dx > 0.0f && d->dy > 0.0f && std::isfinite(d->dx) && std::isfinite(d->dy))) {
+        MESS_print(M_warn, "SAT_read_AWIP: Invalid grid spacing %g x %g\n", d->dx, d->dy);
+        return false;
+    }
     fudge(d);
     return true;
 }

@@ -379,8 +379,10 @@ void georeference(const Directory& dir, IMG_report* r) {
         MESS_print(M_warn, "SAT_read_TIFF: GeoTIFF projection %d not supported: no map domain\n", proj);
         return;
     }
+    ok = ok && d.dx > 0.0f && d.dy > 0.0f && std::isfinite(d.dx) && std::isfinite(d.dy) && std::isfinite(d.clat) &&
+         std::isfinite(d.clon);
     if (ok) r->domain = d;
-    else MESS_print(M_warn, "SAT_read_TIFF: Georeferencing cannot be projected\n");
+    else MESS_print(M_warn, "SAT_read_TIFF: Georeferencing cannot be projected: no map domain\n");
 }
 
 // ---- Pixels through libtiff ----------------------------------------------------
