@@ -356,22 +356,7 @@ int read_gini(ByteView file, IMG_report* r) {
 }  // namespace
 
 int SAT_read_AWIP(const char* filename, IMG_report* report) {
-    if (!report) return -1;
-    IMG_init(report);
-    satread::Stream in = satread::open_stream(filename);
-    if (!in) {
-        MESS_print(M_warn, "SAT_read_AWIP: Unable to open file:%s\n", filename ? filename : "");
-        return -1;
-    }
-    int rc = -1;
-    try {
-        const std::vector<std::uint8_t> file = satread::read_rest(in.get(), kFileLimit);
-        in.reset();
-        rc = read_gini(file, report);
-    } catch (const std::bad_alloc&) {
-        MESS_print(M_warn, "SAT_read_AWIP: Out of memory\n");
-        rc = -1;
-    }
-    if (rc != 0) IMG_free(report);
-    return rc;
+    return satread::read_with("SAT_read_AWIP", filename, report, [&](FILE* in) {
+        return read_gini(satread::read_rest(in, kFileLimit), report);
+    });
 }

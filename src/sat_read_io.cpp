@@ -13,7 +13,9 @@
 #include <zlib.h>
 
 #include "files.h"
+#include "img_tool.h"
 #include "maptran.h"
+#include "mess.h"
 
 namespace satread {
 
@@ -22,6 +24,25 @@ void StreamCloser::operator()(FILE* f) const {
 }
 
 Stream open_stream(const char* name) { return Stream(name ? FILE_open(name, "r") : nullptr); }
+
+int read_with(const char* who, const char* filename, IMG_report* report, const std::function<int(FILE*)>& body) {
+    if (!report) return -1;
+    IMG_init(report);
+    Stream in = open_stream(filename);
+    if (!in) {
+        MESS_print(M_warn, "%s: Unable to open file:%s\n", who, filename ? filename : "");
+        return -1;
+    }
+    int rc = -1;
+    try {
+        rc = body(in.get());
+    } catch (const std::bad_alloc&) {
+        MESS_print(M_warn, "%s: Out of memory\n", who);
+        rc = -1;
+    }
+    if (rc != 0) IMG_free(report);
+    return rc;
+}
 
 std::vector<std::uint8_t> read_rest(FILE* in, std::size_t limit, bool* cut) {
     std::vector<std::uint8_t> data;
@@ -62,17 +83,8 @@ void give_pixels(IMG_report* image, Pixels px, int w, int h) {
 }
 
 void set_image_date(IMG_report* image, int year, int month, int day, int hour, int min, int sec) {
-    Date d;
-    DATE_init(&d);
-    d.year = year;
-    d.month = month;
-    d.day = day;
-    d.hour = hour;
-    d.min = min;
-    d.sec = sec;
-    // Through seconds and back, so that day of year and week day follow.
-    const long secs = DATE_num_sec(&d);
-    DATE_get_gmdate(&secs, &image->date);
+    image->date = *DATE_to_struct(year, month, day, hour, min);
+    image->date.sec = sec;
     DATE_make_label(&image->date, image->datim);
 }
 

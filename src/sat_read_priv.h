@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -32,6 +33,12 @@ using Stream = std::unique_ptr<FILE, StreamCloser>;
 
 // Opens `name` for reading through the file module (paths, pipes).
 Stream open_stream(const char* name);
+
+// The frame of a reader's entry point: clears `report`, opens `filename`
+// ("<who>: Unable to open file:<name>" when it cannot), runs `body` on the
+// stream and turns a shortage of memory into a message. The record keeps
+// no buffer unless the result is 0.
+int read_with(const char* who, const char* filename, IMG_report* report, const std::function<int(FILE*)>& body);
 
 // The rest of `in` from its position, at most `limit` bytes; `*cut` (when
 // given) tells whether more bytes followed. Grows with the data, so a file

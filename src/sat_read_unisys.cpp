@@ -48,57 +48,63 @@ std::string next_token(FILE* in) {
     return t;
 }
 
+// What the header's keys fill.
+struct Target {
+    IMG_report* r;
+    UnisysHeader* u;
+};
+
+float num(const char* v) { return std::strtof(v, nullptr); }
+
+void set_date(Target t, const char* v) {
+    // "f" alone or spelt out ("fld") before the number.
+    while (*v && !std::isdigit(static_cast<unsigned char>(*v)) && *v != '-') ++v;
+    const long secs = std::strtol(v, nullptr, 10);
+    DATE_get_gmdate(&secs, &t.r->date);
+    DATE_make_label(&t.r->date, t.r->datim);
+}
+
+// The keys in the order they are tried; a key is the whole token or its
+// start, its value the rest of the token.
+struct Key {
+    const char* key;
+    bool whole;
+    void (*set)(Target, const char* value);
+};
+constexpr Key kKeys[] = {
+    {"id", false, [](Target t, const char* v) { std::snprintf(t.r->info, sizeof(t.r->info), "%s", v); }},
+    {"x", false, [](Target t, const char* v) { t.u->width = std::atoi(v); }},
+    {"y", false, [](Target t, const char* v) { t.u->height = std::atoi(v); }},
+    {"pl", true, [](Target t, const char*) {
+         t.r->domain.proj = DOM_LAMB;
+         t.r->domain.dx = t.r->domain.dy = 0.08f;
+     }},
+    {"range", true, [](Target t, const char*) { t.r->domain.dx = t.r->domain.dy = 0.08f; }},
+    {"lat", false, [](Target t, const char* v) { t.r->domain.clat = num(v); }},
+    {"lon", false, [](Target t, const char* v) { t.r->domain.clon = num(v); }},
+    {"ref1", false, [](Target t, const char* v) { t.r->domain.plat = num(v); }},
+    {"ref2", false, [](Target t, const char* v) { t.r->domain.plon = num(v); }},
+    {"ref3", false, [](Target t, const char* v) { t.r->domain.param[0] = num(v); }},
+    {"ref4", false, [](Target t, const char* v) { t.r->domain.param[1] = num(v); }},
+    {"ssn", false, [](Target t, const char* v) { t.u->ssn = num(v); }},
+    {"sln", false, [](Target t, const char* v) { t.u->sln = num(v); }},
+    {"esn", false, [](Target t, const char* v) { t.u->esn = num(v); }},
+    {"eln", false, [](Target t, const char* v) { t.u->eln = num(v); }},
+    {"sr", false, [](Target t, const char* v) { t.u->sr = num(v); }},
+    {"lr", false, [](Target t, const char* v) { t.u->lr = num(v); }},
+    {"f", false, set_date},
+};
+
 // Applies one token; false when it is not a key.
-bool apply(const std::string& t, IMG_report* r, UnisysHeader* u) {
-    auto starts = [&](const char* key) { return t.compare(0, std::strlen(key), key) == 0; };
-    auto num = [&](std::size_t from) { return std::strtof(t.c_str() + std::min(from, t.size()), nullptr); };
-    Domain& d = r->domain;
-    if (starts("id")) {
-        std::snprintf(r->info, sizeof(r->info), "%s", t.c_str() + 2);
-    } else if (starts("x")) {
-        u->width = std::atoi(t.c_str() + 1);
-    } else if (starts("y")) {
-        u->height = std::atoi(t.c_str() + 1);
-    } else if (t == "pl") {
-        d.proj = DOM_LAMB;
-        d.dx = d.dy = 0.08f;
-    } else if (t == "range") {
-        d.dx = d.dy = 0.08f;
-    } else if (starts("lat")) {
-        d.clat = num(3);
-    } else if (starts("lon")) {
-        d.clon = num(3);
-    } else if (starts("ref1")) {
-        d.plat = num(4);
-    } else if (starts("ref2")) {
-        d.plon = num(4);
-    } else if (starts("ref3")) {
-        d.param[0] = num(4);
-    } else if (starts("ref4")) {
-        d.param[1] = num(4);
-    } else if (starts("ssn")) {
-        u->ssn = num(3);
-    } else if (starts("sln")) {
-        u->sln = num(3);
-    } else if (starts("esn")) {
-        u->esn = num(3);
-    } else if (starts("eln")) {
-        u->eln = num(3);
-    } else if (starts("sr")) {
-        u->sr = num(2);
-    } else if (starts("lr")) {
-        u->lr = num(2);
-    } else if (starts("f")) {
-        // "f" alone or spelt out ("fld") before the number.
-        const char* v = t.c_str() + 1;
-        while (*v && !std::isdigit(static_cast<unsigned char>(*v)) && *v != '-') ++v;
-        const long secs = std::strtol(v, nullptr, 10);
-        DATE_get_gmdate(&secs, &r->date);
-        DATE_make_label(&r->date, r->datim);
-    } else {
-        return false;
+bool apply(const std::string& token, Target t) {
+    for (const Key& k : kKeys) {
+        const std::size_t n = std::strlen(k.key);
+        if (k.whole ? token == k.key : token.compare(0, n, k.key) == 0) {
+            k.set(t, token.c_str() + n);
+            return true;
+        }
     }
-    return true;
+    return false;
 }
 
 // Moves the AREA navigation to the picture's scans and lines.
@@ -122,7 +128,7 @@ int read_unisys(FILE* in, IMG_report* r) {
         const std::string t = next_token(in);
         if (t.empty()) break;
         if (t == "end") ended = true;
-        else if (apply(t, r, &u)) ++keys;
+        else if (apply(t, Target{r, &u})) ++keys;
     }
     if (keys < 3 && !ended) {
         MESS_print(M_warn, "SAT_read_Unisys: Unable to determine image parameters\n");
@@ -151,20 +157,5 @@ int read_unisys(FILE* in, IMG_report* r) {
 }  // namespace
 
 int SAT_read_Unisys(const char* filename, IMG_report* report) {
-    if (!report) return -1;
-    IMG_init(report);
-    satread::Stream in = satread::open_stream(filename);
-    if (!in) {
-        MESS_print(M_warn, "SAT_read_Unisys: Unable to open file:%s\n", filename ? filename : "");
-        return -1;
-    }
-    int rc = -1;
-    try {
-        rc = read_unisys(in.get(), report);
-    } catch (const std::bad_alloc&) {
-        MESS_print(M_warn, "SAT_read_Unisys: Out of memory\n");
-        rc = -1;
-    }
-    if (rc != 0) IMG_free(report);
-    return rc;
+    return satread::read_with("SAT_read_Unisys", filename, report, [&](FILE* in) { return read_unisys(in, report); });
 }
