@@ -20,6 +20,7 @@
 #include <vector>
 
 #include <pwd.h>
+#include <glob.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -119,6 +120,15 @@ void put_out(char* out, const std::string& s) {
     std::size_t n = std::min(s.size(), static_cast<std::size_t>(FILE_NAME_LEN - 1));
     std::memcpy(out, s.data(), n);
     out[n] = '\0';
+}
+
+// A name past the limit would be cut and then open some other file: it is
+// reported, as given, instead of used.
+bool too_long(const std::string& name) {
+    if (name.size() < static_cast<std::size_t>(FILE_NAME_LEN)) return false;
+    MESS_print(M_error, "File name too long (%zu characters, at most %d): %s\n", name.size(), FILE_NAME_LEN - 1,
+               name.c_str());
+    return true;
 }
 
 bool is_stdio(std::string_view name) {
@@ -855,6 +865,14 @@ std::vector<std::string> filename_list() {
     return list;
 }
 
+// A request for the current or latest file ("cu...", "la...", "#date")
+// rather than a file name: an existing file such as latest_ir.area or
+// cumulus.area is always taken as the name it is.
+bool current_request(const std::string& req) {
+    if (req.empty() || FILE_is_file(req.c_str())) return false;
+    return req[0] == '#' || str_iprefix(req, "cu") || str_iprefix(req, "la");
+}
+
 // Start-up: tries the current or latest file for rule 2 and 3.
 bool try_current(const char* cur, char* outfile, bool warn) {
     FILE_set_current(cur, outfile);
@@ -868,12 +886,12 @@ bool try_current(const char* cur, char* outfile, bool warn) {
 
 // One answer at the start-up prompt: true when it named an existing file.
 bool try_answer(const std::string& answer, char* outfile, bool warn) {
-    if (str_iprefix(answer, "cu"))
-        FILE_set_current(answer.c_str() + 2, outfile);
-    else if (!answer.empty() && (answer[0] == '#' || str_iprefix(answer, "la")))
-        FILE_set_current(answer.c_str(), outfile);
-    else
+    if (!current_request(answer))
         FILE_set_file(answer.c_str(), outfile);
+    else if (str_iprefix(answer, "cu"))
+        FILE_set_current(answer.c_str() + 2, outfile);
+    else
+        FILE_set_current(answer.c_str(), outfile);
     if (FILE_exist(outfile)) return true;
     if (warn) MESS_print(M_warn, "File not found: %s\n", outfile);
     return false;
@@ -1142,6 +1160,10 @@ int FILE_set_date_off(const Date* datim, int offset, char* out_file) {
 int FILE_set_file(const char* req_in, char* out) {
     try {
         std::string req = req_in ? req_in : "";
+        if (too_long(req)) {
+            put_out(out, "");
+            return 1;
+        }
         // An absolute date after the name, or extra information to cut off.
         if (g_file.file_type == 1) {
             std::size_t cut = req.size() > 2 ? req.find_first_of("#-+:", 2) : std::string::npos;
@@ -1149,7 +1171,7 @@ int FILE_set_file(const char* req_in, char* out) {
                 FILE_set_ext_info(req.c_str() + cut);
                 req.resize(cut);
             }
-        } else if (!str_iprefix(req, "la") && !str_iprefix(req, "cu")) {
+        } else if (!current_request(req) || req[0] == '#') {
             std::size_t hash = req.size() > 1 ? req.find('#', 1) : std::string::npos;
             if (hash != std::string::npos) {
                 read_abs_date(req, hash + 1, g_file.set);
@@ -1168,7 +1190,7 @@ int FILE_set_file(const char* req_in, char* out) {
             result = req;
         } else if (is_stdio(tmpl) && !tmpl.empty()) {
             result = "-";
-        } else if (req[0] == '#' || str_iprefix(req, "cu") || str_iprefix(req, "la")) {
+        } else if (current_request(req)) {
             char name[FILE_NAME_LEN];
             FILE_set_current(str_iprefix(req, "cu") ? req.c_str() + 2 : req.c_str(), name);
             result = name;
@@ -1178,7 +1200,17 @@ int FILE_set_file(const char* req_in, char* out) {
             result.clear();
         } else if (tmpl.empty() || (is_full(tmpl) && is_full(req)) || FILE_is_file(req.c_str())) {
             // No convention, both absolute, or a file that exists as given.
+            // The name is kept as given, but its date is still read through
+            // the convention, so that a sequence can step from it and saved
+            // images are named by it.
             result = req;
+            if (!tmpl.empty()) {
+                Date fd = g_file.set;
+                Interval iv;
+                std::string walked;
+                walk(tmpl, req, walked, fd, iv);
+                if (!is_missing(fd.year)) g_file.file_date = fd;
+            }
         } else {
             if (is_full(req)) {
                 int k = count_seps(tmpl);
@@ -1198,7 +1230,8 @@ int FILE_set_file(const char* req_in, char* out) {
         }
         if (!g_file.extracted.empty())
             MESS_print(M_debug, "Extracted path: %s\n", g_file.extracted.c_str());
-        g_file.filename = result.substr(0, FILE_NAME_LEN - 1);
+        if (too_long(result)) result.clear();
+        g_file.filename = result;
         g_file.filename_type = literal;
         put_out(out, result);
         return literal;
@@ -1317,17 +1350,39 @@ int FILE_list_file() {
                 break;
         }
     });
-    std::string cmd = "ls -x " + glob;
-    MESS_print(M_debug, "SEARCH: %s\n", cmd.c_str());
-    std::fflush(stdout);
-    int r = std::system(cmd.c_str());
-    return r == 0 ? 0 : -1;
+    MESS_print(M_debug, "SEARCH: %s\n", glob.c_str());
+    // Matched in the program: the pattern holds path resources, whose blanks
+    // or shell characters must never reach a shell.
+    glob_t found{};
+    const int r = ::glob(glob.c_str(), 0, nullptr, &found);
+    std::vector<std::string> names;
+    if (r == 0)
+        for (std::size_t k = 0; k < found.gl_pathc; ++k) names.emplace_back(found.gl_pathv[k]);
+    globfree(&found);
+    if (names.empty()) {
+        MESS_print(M_warn, "No files match %s\n", glob.c_str());
+        return -1;
+    }
+    // Across the line, as many columns as fit in 80 characters.
+    std::size_t width = 0;
+    for (const auto& n : names) width = std::max(width, n.size() + 2);
+    const std::size_t per_line = std::max<std::size_t>(1, 80 / width);
+    std::string line;
+    for (std::size_t k = 0; k < names.size(); ++k) {
+        line += names[k];
+        if ((k + 1) % per_line == 0 || k + 1 == names.size()) {
+            MESS_print(M_print, "%s\n", line.c_str());
+            line.clear();
+        } else {
+            line.append(width - names[k].size(), ' ');
+        }
+    }
+    return 0;
 }
 
 int FILE_first(const Date* datim) {
     g_file.files = filename_list();
-    if (!g_file.files.empty() &&
-        (str_iprefix(g_file.files[0], "la") || str_iprefix(g_file.files[0], "cu")))
+    if (!g_file.files.empty() && current_request(g_file.files[0]) && g_file.files[0][0] != '#')
         g_file.files.clear();
     g_file.file_ind = 0;
     g_file.first_date = datim ? *datim : g_file.file_date;

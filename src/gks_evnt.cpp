@@ -267,6 +267,7 @@ void on_key_press(XKeyEvent& ev) {
             gunzoom();
             break;
         case XK_m: gobj_print_meta(); break;
+        case XK_p: gobj_print_plot(); break;
         case XK_g: dump_files(true); break;
         case XK_x: dump_files(false); break;
         case XK_l: fr->toggle_loop(2); break;
@@ -290,6 +291,9 @@ void on_configure(const XConfigureEvent& ev) {
         const int old = gset_cursor(1);
         callback(2, "size", static_cast<float>(gget_window_width()), static_cast<float>(gget_window_height()));
         gset_cursor(old);
+    } else {
+        // Nobody to lay the plot out again: the display list redraws it.
+        gobj_redraw_plot();
     }
 }
 

@@ -353,15 +353,26 @@ Gint gmeta_init_file() {
     gcgm_control(1, 11, 6, 0);  // METAFILE ELEMENT LIST: the drawing set
     put16(1);
     put_bytes({0xFF, 0xFF, 0x00, 0x01});
-    gcgm_control(1, 9, 1, 0);  // MAXIMUM COLOUR INDEX 255
-    put_bytes({255, 0});
+    // No MAXIMUM COLOUR INDEX: nothing is drawn in colour, and LibreOffice
+    // refuses a file that declares one.
     gcgm_control(2, 6, 8, 0);  // VDC EXTENT: the device in print units
     put16(0);
     put16(0);
     put16(kWidth);
     put16(kHeight);
     gcgm_control(0, 3, 0, 0);  // BEGIN PICTURE
+    // Black lines of width 1 on white: with the defaults LibreOffice shows
+    // hairlines in white on black, that is nothing.
+    gcgm_control(2, 2, 2, 0);  // COLOUR SELECTION MODE direct
+    put16(1);
+    gcgm_control(2, 7, 3, 0);  // BACKGROUND COLOUR white
+    put_bytes({255, 255, 255, 0});
     gcgm_control(0, 4, 0, 0);  // BEGIN PICTURE BODY
+    gcgm_control(5, 4, 3, 0);  // LINE COLOUR black
+    put_bytes({0, 0, 0, 0});
+    gcgm_control(5, 3, 4, 0);  // LINE WIDTH 1.0 (16.16 fixed point)
+    put16(1);
+    put16(0);
     return 0;
 }
 

@@ -108,6 +108,14 @@ void replay(const DrawObj& o) {
     case 20: { const Gcolr_rep r = get<Gcolr_rep>(o); gset_colr_rep(1, o.value, &r); break; }
     case 25: { const Glim l = get<Glim>(o); gclear_region(&l); break; }
     case 30: if (const Gpt* p = points(o)) gpolyline(o.value, p); break;
+    case 40: if (const Gpt* p = points(o)) gpolymarker(o.value, p); break;
+    case 50:
+        if (o.data.size() > sizeof(Gpt)) {
+            const Gpt p = get<Gpt>(o);
+            gtext(&p, reinterpret_cast<const char*>(o.data.data() + sizeof(Gpt)));
+        }
+        break;
+    case 70: if (const Gpt* p = points(o)) gfill_area(o.value, p); break;
     case 90:
     case 91: replay_image(o); break;
     default:

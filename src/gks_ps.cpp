@@ -569,22 +569,24 @@ Gint gps_image(IMG_report* image, int x, int y) {
     gget_gviewport(&vp);
     if (vp.width <= 0 || vp.height <= 0) return 0;
     const bool color = g_ps.pr_color;
-    // One sample text per colour index: hex RGB in colour, else the grey
-    // level of the colour (the index itself means nothing on paper).
+    // One sample text per pixel value. In colour the value is an index of
+    // the image's colour table (beyond it: entry 0; no table: a grey); on a
+    // grey page the enhancement has already made it the grey level.
     std::array<std::string, 256> sample;
     for (int i = 0; i < 256; ++i) {
-        float r = 1, g = 1, b = 1;
-        if (image->colors && i < image->num_colors) {
-            r = image->colors[i].r;
-            g = image->colors[i].g;
-            b = image->colors[i].b;
-        } else {
-            gget_color_rgb(i, &r, &g, &b);
+        if (!color) {
+            sample[static_cast<std::size_t>(i)] = hex_table_entry(i);
+            continue;
         }
-        auto c8 = [](float v) { return static_cast<int>(std::clamp(v, 0.0f, 1.0f) * 255.0f); };
-        sample[static_cast<std::size_t>(i)] =
-            color ? hex_table_entry(c8(r)) + hex_table_entry(c8(g)) + hex_table_entry(c8(b))
-                  : hex_table_entry(c8((0.9f * r + g + 0.8f * b) / 2.7f));
+        float r = static_cast<float>(i) / 255.0f, g = r, b = r;
+        if (image->colors && image->num_colors > 0) {
+            const IMG_color& c = image->colors[i < image->num_colors ? i : 0];
+            r = c.r;
+            g = c.g;
+            b = c.b;
+        }
+        auto c8 = [](float v) { return hex_table_entry(static_cast<int>(std::clamp(v, 0.0f, 1.0f) * 255.0f)); };
+        sample[static_cast<std::size_t>(i)] = c8(r) + c8(g) + c8(b);
     }
     const std::string white = color ? "FFFFFF" : "FF";
     gps_printf("gsave\n%d %d translate\n%d %d scale\n/picstr %d string def\n", vp.x, vp.y, vp.width,

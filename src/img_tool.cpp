@@ -35,6 +35,7 @@
 #include "files.h"
 #include "gif.h"
 #include "gks_img.h"
+#include "gks_tran.h"
 #include "gks_x11.h"
 #include "maptran.h"
 #include "mess.h"
@@ -596,23 +597,49 @@ std::optional<std::string> leading_bytes(const char* filename) {
     return std::string(b, n);
 }
 
+// The active map domain widened from the map panel to the whole window
+// dump: same spacing per screen pixel, centred where the window's centre
+// lies on the map, so that every written pixel keeps its position. False
+// when the panel's place in the window is not known.
+bool window_domain(const IMG_report& image, Domain& d) {
+    Gint err = 0, cur = 2;
+    ginq_cur_norm_tran_num(&err, &cur);
+    gsel_norm_tran(2);
+    XRectangle vp{0, 0, 0, 0};
+    gget_xviewport(&vp);
+    gsel_norm_tran(cur);
+    if (vp.width < 2 || vp.height < 2 || d.nx < 2 || d.ny < 2 || is_missing(d.dx) || is_missing(d.dy) ||
+        is_missing(d.proj))
+        return false;
+    // Map grid columns and rows per window pixel.
+    const float gx = static_cast<float>(d.nx - 1) / static_cast<float>(vp.width - 1);
+    const float gy = static_cast<float>(d.ny - 1) / static_cast<float>(vp.height - 1);
+    const float cx = (static_cast<float>(image.width - 1) / 2.0f - static_cast<float>(vp.x)) * gx;
+    const float cy = (static_cast<float>(image.height - 1) / 2.0f - static_cast<float>(vp.y)) * gy;
+    MAP_domain(&d);
+    float x = 0.0f, y = 0.0f, lat = kMissingF, lon = kMissingF;
+    MAP_grid_tran(cx, cy, &x, &y);
+    if (MAP_untran(x, y, &lat, &lon) == 0) return false;
+    d.clat = lat;
+    d.clon = lon;
+    d.dx *= gx;
+    d.dy *= gy;
+    d.nx = image.width;
+    d.ny = image.height;
+    return true;
+}
+
 // A window dump carries the plot's labels and, when the map panel fills
-// the window (view offset at most 0.7), the active map domain stretched to
-// the picture's size.
+// most of the window (view offset at most 0.7), a map domain that covers
+// the whole picture.
 void describe_dump(IMG_report* image) {
     if (PLT_get_view_offset() <= 0.7f) {
         Domain d;
         MAP_get_domain(&d);
-        if (d.nx != image->width) {
-            if (d.nx > 1 && d.ny > 1 && image->width > 1 && image->height > 1 &&
-                !is_missing(d.dx) && !is_missing(d.dy)) {
-                d.dx *= static_cast<float>(d.nx - 1) / static_cast<float>(image->width - 1);
-                d.dy *= static_cast<float>(d.ny - 1) / static_cast<float>(image->height - 1);
-            }
-            d.nx = image->width;
-            d.ny = image->height;
-        }
-        image->domain = d;
+        if (d.nx == image->width && d.ny == image->height)
+            image->domain = d;
+        else if (window_domain(*image, d))
+            image->domain = d;
     }
     std::snprintf(image->info, sizeof(image->info), "%s [%s]", PLT_get_label(0, 0),
                   PLT_get_label(5, 0));

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -55,6 +56,8 @@ constexpr LevelWord kLevelWords[] = {
     {"warn", 1, M_warn},   {"mess", 1, M_mess},   {"out1", 4, M_out1},
     {"out2", 4, M_out2},   {"out3", 4, M_out3},   {"out4", 4, M_out4},
     {"debug", 1, M_debug},
+    // The whole words a user writes, with any of their leading parts.
+    {"errors", 1, M_error}, {"warnings", 1, M_warn}, {"messages", 1, M_mess},
 };
 
 constexpr M_type kSubLevels[] = {M_sub_a, M_sub_b, M_sub_c, M_sub_d};
@@ -67,10 +70,10 @@ M_type fill_below(M_type mask) {
     return mask | (top - 1);
 }
 
-// Mask of a level word such as "warn", "out2", "debugd" or "de"; 0 when the
-// word is none of them. A last letter a-d selects one sub-level unless it
-// belongs to the word itself (as the "a" of a shortened "wa").
-M_type level_mask(std::string_view w) {
+// Mask of a level word such as "warn", "out2", "debugd" or "de"; nothing
+// when the word is none of them. A last letter a-d selects one sub-level
+// unless it belongs to the word itself (as the "a" of a shortened "wa").
+std::optional<M_type> level_mask(std::string_view w) {
     for (const LevelWord& lw : kLevelWords) {
         std::string_view full(lw.word);
         std::string_view body = w;
@@ -87,7 +90,7 @@ M_type level_mask(std::string_view w) {
         if (!str_iprefix(full, body)) continue;
         return sub < 0 ? lw.mask : (lw.mask & kSubLevels[sub]);
     }
-    return 0;
+    return std::nullopt;
 }
 
 // Replaces the log file; a name that cannot be opened leaves none.
@@ -132,7 +135,15 @@ void apply_item(std::string_view item) {
     } else {
         char sign = item[0];
         if (sign == '+' || sign == '-') item.remove_prefix(1);
-        M_type mask = level_mask(item);
+        const std::optional<M_type> found = level_mask(item);
+        if (!found) {
+            // Straight to standard error: a word that silenced everything
+            // would hide fatal errors too, so it changes nothing.
+            std::fprintf(stderr, "Unknown message level \"%.*s\" ignored\n",
+                         static_cast<int>(item.size()), item.data());
+            return;
+        }
+        const M_type mask = *found;
         if (sign == '+')
             g_mess.level |= mask;
         else if (sign == '-')

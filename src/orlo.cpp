@@ -60,8 +60,12 @@ int main(int argc, char** argv)
     // resets the record before filling it.
     Domain domain;
     DOM_init(&domain);
-    RES_getval("region", &domain, CV_domain);
-    RES_getval("plot_domain", &domain, CV_domain);
+    const int region = RES_getval("region", &domain, CV_domain);
+    const int plot_domain = RES_getval("plot_domain", &domain, CV_domain);
+    if ((plot_domain != 0 ? plot_domain : region) < 0) {
+        MESS_print(M_error, "orlo: no plot: the plot domain cannot be drawn\n");
+        return 10;
+    }
 
     VAR_set_type(0, 11);
     MESS_print_prog("SATELLITE IMAGE DISPLAY");

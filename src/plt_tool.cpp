@@ -30,6 +30,7 @@
 #include "map.h"
 #include "maptran.h"
 #include "mess.h"
+#include "gks_ps.h"
 #include "plt_labl.h"
 #include "png.h"
 #include "region.h"
@@ -200,11 +201,11 @@ int PLT_param_decode()
             } else if (stricmp(v, "nolooptitle") == 0) {
                 gset_loop_title(0);
             } else if (stricmp(v, "pscolor") == 0) {
-                // Colour PostScript also inverts the colours (dark on white);
-                // the PostScript half waits for that device.
+                // Colour PostScript also inverts the colours (dark on white).
                 gset_inverse(1);
+                gps_set_colorPS(1);
             } else if (stricmp(v, "psrev") == 0) {
-                // Reversed PostScript: the PostScript device is not built yet.
+                gps_set_reverse(1);
             } else if (stricmp(v, "clear") == 0) {
                 gset_pix_mode(1);
             } else if (stricmp(v, "new") == 0) {

@@ -244,13 +244,14 @@ struct Indexed {
 bool build_palette(const IMG_report* im, Indexed* out) {
     const int bpp = im->bits_pixel;
     const int depth = im->depth;
-    const int bytes_px = bpp == 32 ? 4 : depth == 24 ? 3 : depth == 16 ? 2 : depth == 8 ? 1 : 0;
+    // A 15-bit screen (5-5-5) keeps each pixel in 16 bits like a 16-bit one.
+    const int bytes_px = bpp == 32 ? 4 : depth == 24 ? 3 : (depth == 16 || depth == 15) ? 2 : depth == 8 ? 1 : 0;
     if (bytes_px == 0 && depth != 4 && depth != 1) {
         MESS_print(M_warn, "PNG_write: unsupported pixel depth %d\n", depth);
         return false;
     }
     // Pixels per row including padding; the row must hold the width.
-    const long long per_row = bpp == 32 ? im->bytes_line / 4 : static_cast<long long>(im->bytes_line) * 8 / depth;
+    const long long per_row = bytes_px > 0 ? im->bytes_line / bytes_px : static_cast<long long>(im->bytes_line) * 8 / depth;
     if (per_row < im->width) {
         MESS_print(M_warn, "PNG_write: %d bytes per line cannot hold %d pixels\n", im->bytes_line, im->width);
         return false;

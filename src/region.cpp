@@ -297,11 +297,35 @@ bool decode_region(const std::string& field, Domain* d) {
         ++g_reg.nesting;
         const int r = decode(out, d);
         --g_reg.nesting;
+        if (r == -1) d->proj = -1;  // refused inside: the region is unusable
         FLAG_set(kFlagDomain, r);
         return true;
     }
-    if (first || !DOM_get_def_region(abbr.c_str(), d)) d->proj = -1;
+    if (first || !DOM_get_def_region(abbr.c_str(), d)) {
+        MESS_print(M_warn, "DOM_decode: Unknown region: %s\n", field.c_str());
+        d->proj = -1;
+    }
     return true;
+}
+
+// Why a decoded map or zoom domain cannot be drawn, or null when it can.
+const char* impossible(const Domain& d) {
+    const bool map = d.proj >= DOM_PSTEREO && d.proj <= DOM_SAT;
+    if (!map && d.proj != DOM_ZOOM && d.proj != DOM_SIZE) return nullptr;
+    if (!is_missing(d.nx) && d.nx <= 0) return "the width must be positive";
+    if (!is_missing(d.ny) && d.ny <= 0) return "the height must be positive";
+    if (d.proj == DOM_SIZE) return nullptr;
+    if (!is_missing(d.dx) && !(d.dx > 0.0f)) return "the spacing must be positive";
+    if (!is_missing(d.dy) && !(d.dy > 0.0f)) return "the spacing must be positive";
+    if (!map) return nullptr;
+    if (!is_missing(d.clat) && std::fabs(d.clat) > 90.0f) return "the centre lies beyond a pole";
+    if (!is_missing(d.plat) && std::fabs(d.plat) > 90.0f) return "the reference latitude lies beyond a pole";
+    // Standard latitudes symmetric about the equator (0:0 among them) give
+    // a cone that is a cylinder: no Lambert conformal map.
+    if (d.proj == DOM_LAMB && !is_missing(d.param[0]) && !is_missing(d.param[1]) &&
+        std::fabs(d.param[0] + d.param[1]) < 1e-4f)
+        return "Lambert standard latitudes must not be symmetric about the equator";
+    return nullptr;
 }
 
 void apply_defaults(Defaults which, Domain* d, const std::vector<std::string>& fields) {
@@ -417,7 +441,14 @@ int decode(const char* str, Domain* domain) {
             break;
         }
     }
-    if (result == -1) MESS_print(M_warn, "DOM_decode: Invalid plot domain\n");
+    if (result == -1) {
+        MESS_print(M_warn, "DOM_decode: Invalid plot domain\n");
+    } else if (domain->proj == -1) {
+        result = -1;  // an unknown region, named where it was looked up
+    } else if (const char* why = impossible(*domain)) {
+        MESS_print(M_warn, "DOM_decode: Impossible plot domain %s: %s\n", str, why);
+        result = -1;
+    }
 
     FLAG_set(kFlagDomain, result);
     FILE_set_key('r', str);

@@ -80,7 +80,10 @@ int DOM_init(Domain* domain);
 
 // Decode a domain string into `domain`. Returns -9999 for a null, empty or
 // "miss" string (domain unset), 1 for an explicit domain, 2 for a region name,
-// -1 when no template matches ("DOM_decode: Invalid plot domain" warning).
+// -1 when no template matches ("DOM_decode: Invalid plot domain" warning),
+// for an unknown region name and for a domain that cannot be drawn (centre
+// beyond a pole, spacing or size not positive, Lambert standard latitudes
+// symmetric about the equator), each with a warning that says why.
 // After a -1 the fields hold whatever the last template read: test the result.
 int DOM_decode(const char* str, Domain* domain);
 

@@ -335,8 +335,40 @@ void second_pass(int argc, char** argv)
 }
 
 // Step five: resource files and directories along the path list.
+// The folder a resource-path entry reads from: the entry itself when it is
+// a folder, else the folder of the file it names ("." for none).
+std::string folder_of(const char* entry)
+{
+    if (entry == nullptr || *entry == '\0') return ".";
+    if (FILE_is_dir(entry)) return entry;
+    const char* slash = std::strrchr(entry, '/');
+    if (slash == nullptr) return ".";
+    return slash == entry ? std::string("/") : std::string(entry, slash);
+}
+
+// True when any folder of a colon-separated list exists.
+bool any_folder(const char* list)
+{
+    std::string rest = list;
+    for (std::size_t start = 0; start <= rest.size();) {
+        std::size_t colon = rest.find(':', start);
+        if (colon == std::string::npos) colon = rest.size();
+        const std::string one = rest.substr(start, colon - start);
+        if (!one.empty() && FILE_is_dir(one.c_str())) return true;
+        start = colon + 1;
+    }
+    return false;
+}
+
+struct FilePathOrigin {
+    int index = -1;
+    DEF_convert cvt = CV_none;
+    std::string dir;
+};
+
 void read_files(const char* list)
 {
+    FilePathOrigin file_path_from;
     int count = 0;
     char** paths = nullptr;
     const char* value = list ? list : ".:/home/zem/etc:/usr/local/zem/etc";
@@ -366,6 +398,9 @@ void read_files(const char* list)
                     continue;
                 MESS_print(M_debug, "RESRC: %s=%s\n", d.def, val);
                 RES_new(k, d.def, val, d.cvt);
+                if (std::strcmp(d.def, "file_path") == 0) {
+                    file_path_from = {k, d.cvt, folder_of(entry)};
+                }
                 matched = true;
             }
             if (!matched && DEF_valid(name)) {
@@ -377,6 +412,14 @@ void read_files(const char* list)
         DEF_close();
     }
     free_parsed_array(count, paths);
+    // A resource file whose file_path names no folder here (a run from a
+    // checkout with -df etc, before anything is installed) falls back to
+    // the resource file's own folder, where the package data lies beside it.
+    const char* fp = RES_get("file_path");
+    if (file_path_from.index >= 0 && fp != nullptr && !any_folder(fp)) {
+        MESS_print(M_debug, "RESRC: file_path %s not found, using %s\n", fp, file_path_from.dir.c_str());
+        RES_new(file_path_from.index, "file_path", file_path_from.dir.c_str(), file_path_from.cvt);
+    }
 }
 
 void read_environment()
@@ -814,8 +857,8 @@ int RES_conv_data(const char* data, void* out, DEF_convert cvt)
         return 1;
     case CV_region:
     case CV_domain:
-        DOM_decode(data, static_cast<Domain*>(out));
-        return 1;
+        // -1 tells the caller that the domain was refused (and why, printed).
+        return DOM_decode(data, static_cast<Domain*>(out)) == -1 ? -1 : 1;
     case CV_device: {
         RES_set_device(data);
         // A name only when a second field is left once trailing commas are

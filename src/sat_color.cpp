@@ -25,6 +25,7 @@
 #include "dither.h"
 #include "files.h"
 #include "gks_fill.h"
+#include "gks_ps.h"
 #include "gks_tran.h"
 #include "gks_tool.h"
 #include "mess.h"
@@ -144,7 +145,7 @@ void add_bin(int* num, int cut, const std::string& colours) {
 
 // Colour mode of the PostScript device. The device does not report its
 // mode yet, so a PostScript page is taken in its start-up mode, grey.
-bool ps_colour_mode() { return false; }
+bool ps_colour_mode() { return gps_get_colorPS() != 0; }
 
 int grey_level(int ind) {
     float r, g, b;
@@ -158,7 +159,8 @@ bool read_enhancement_file(const std::string& name, int* num) {
     FILE_add_path(RES_get("file_path"), name.c_str(), path);
     std::unique_ptr<FILE, FileCloser> f(FILE_open(path, "r"));
     if (!f) {
-        MESS_print(M_warn, "SAT_color_setup: Unable to read enhancement file: %s\n", path);
+        MESS_print(M_warn, "SAT_color_setup: Unable to read enhancement file: %s (using the default colours)\n",
+                   path);
         return false;
     }
     std::string word;
@@ -260,16 +262,21 @@ int SAT_color_setup() {
     int count = 0;
     char** values = nullptr;
     int num = 0;
-    if (RES_getvals("color_fill", &count, &values) > 0) {
+    bool own = RES_getvals("color_fill", &count, &values) > 0;
+    if (own) {
         const std::unique_ptr<char*[], ValuesFree> keep(values, ValuesFree{count});
         if (count == 1 && std::strchr(values[0], '-') == nullptr) {
-            if (!read_enhancement_file(values[0], &num)) return 0;
-            MESS_print(M_out1, "Enhancement: %s\n", e.enhance.c_str());
+            // An enhancement that cannot be read would leave every bin
+            // black: the colour table's own fill colours are used instead.
+            own = read_enhancement_file(values[0], &num);
+            if (own) MESS_print(M_out1, "Enhancement: %s\n", e.enhance.c_str());
         } else {
             for (int i = 0; i < count && i < kMaxBins; ++i) SAT_decode_colors(values[i], &num);
         }
         if (num > 0) e.color_max = num - 1;  // no entry at all keeps the default bins
-    } else if (int nf = std::min(CLR_get_num_fill(), kMaxBins - 1); nf > 0) {
+    }
+    const int nf = std::min(CLR_get_num_fill(), kMaxBins - 1);
+    if (!own && nf > 0) {
         for (int b = 0; b < nf; ++b) e.color_fill_ind[static_cast<std::size_t>(b)] = b;
         e.color_max = nf;
     }
@@ -433,14 +440,22 @@ int SAT_color_bar(int flag) {
     Gattribs fill;
     ATTRIB_init(&fill);
     fill.fill_pat = 0;
+    int unknown = 0;  // strips whose colour the table does not hold
     for (int v = 0; v < 256; ++v) {
         const int bin = g_enh.sat_color_ind[static_cast<std::size_t>(v)];
         const int ind = g_enh.color_fill_ind[static_cast<std::size_t>(bin)] % kInterp;
         if (ind < 0) continue;  // a bin without colour leaves its strip empty
+        if (ind >= CLR_get_num()) {
+            ++unknown;
+            continue;
+        }
         fill.color = ind;
         GPH_fill_attr(&fill);
         GPH_frect(x0 + static_cast<float>(v) * w, bottom, x0 + static_cast<float>(v + 1) * w, top);
     }
+
+    if (unknown > 0)
+        MESS_print(M_warn, "SAT_color_bar: %d of 256 values have no colour in the colour table\n", unknown);
 
     GPH_line_attr(&line);
     if (flag) {

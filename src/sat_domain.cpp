@@ -39,8 +39,13 @@ bool grid_domain_override(IMG_report* image)
 {
     const char* g = RES_get("grid_domain");
     if (g == nullptr) return false;
+    Domain d;
+    if (DOM_decode(g, &d) == -1) {
+        MESS_print(M_warn, "grid_domain ignored: %s\n", g);
+        return false;
+    }
     SAT_set_tran_sat(0);
-    DOM_decode(g, &image->domain);
+    image->domain = d;
     MESS_print(M_out2, "Image domain: ");
     DOM_print(M_out2, &image->domain);
     return true;

@@ -379,11 +379,23 @@ int SAT_plot(Domain* domain)
         FILE_get_date(&g_drv.file_date);
         bool sequence = FILE_get_num_file() != 0;
         if (SAT_read_file(g_drv.filename, &image) != 1) {
-            if (!sequence) PLT_exit(10);
-            continue;
+            if (sequence) continue;
+            // The one file asked for ends the run: an error, so that a
+            // user who asked for errors only still sees why.
+            MESS_print(M_error, "SAT_plot: No image read from %s\n", g_drv.filename);
+            PLT_exit(10);
         }
         g_drv.fsecs = round_file_time(DATE_num_sec(&g_drv.file_date));
-        if (sequence) gselect_frame(gcreate_frame(frame));
+        if (sequence) {
+            const int id = gcreate_frame(frame);
+            if (id < 0) {
+                // The frame module has said there is no room; drawing on
+                // would overwrite the last frame with every further file.
+                IMG_free(&image);
+                break;
+            }
+            gselect_frame(id);
+        }
         SAT_plot_frame();
         if (sequence) gdisplay_frame(frame);
         PLT_dump(frame);

@@ -180,7 +180,7 @@ TEST_F(Enhance, MissingEnhancementFileWarns) {
     ASSERT_EQ(MESS_file(log.c_str(), "w"), 0);
     EXPECT_EQ(SAT_color_setup(), 0);
     MESS_file_close();
-    EXPECT_EQ(slurp(log), "SAT_color_setup: Unable to read enhancement file: " + kData + "/nofile.enh\n");
+    EXPECT_EQ(slurp(log), "SAT_color_setup: Unable to read enhancement file: " + kData + "/nofile.enh (using the default colours)\n");
 }
 
 // The shipped enhancement files load against the shipped colour table.
@@ -193,7 +193,7 @@ TEST_F(Enhance, ShippedFiles) {
         const char* file;
         const char* name;
         int bins;
-    } cases[] = {{"vis.enh", "Visible", 16}, {"ir.enh", "IR_enhanced", 20}, {"wv.enh", "Water_vapour", 11}};
+    } cases[] = {{"vis.enh", "Visible", 64}, {"ir.enh", "IR_enhanced", 56}, {"wv.enh", "Water_vapour", 11}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
         RES_put("color_fill", c.file);
@@ -202,14 +202,14 @@ TEST_F(Enhance, ShippedFiles) {
         EXPECT_EQ(SAT_get_num_bins(), c.bins);
         for (int b = 0; b < SAT_get_num_bins(); ++b) EXPECT_GE(bin(b).fill % 1000, 0) << "bin " << b;
     }
-    // ir.enh: 0:ramp01, 12 ramp bins, then c-30:cyan at count 174.
+    // ir.enh: 0:level04, 48 level bins, then c-30:cyan at count 174.
     RES_put("color_fill", "ir.enh");
     SAT_color_setup();
-    EXPECT_EQ(bin(13).cut, 174);
-    EXPECT_EQ(bin(13).fill, CLR_get_ind("cyan"));
+    EXPECT_EQ(bin(49).cut, 174);
+    EXPECT_EQ(bin(49).fill, CLR_get_ind("cyan"));
     EXPECT_EQ(SAT_get_color_ind(174), CLR_get_ind("cyan"));
     EXPECT_EQ(SAT_get_color_ind(255), CLR_get_ind("white"));
-    EXPECT_EQ(SAT_get_color_ind(0), CLR_get_ind("ramp01"));
+    EXPECT_EQ(SAT_get_color_ind(0), CLR_get_ind("level04"));
 }
 
 // Bad entries never crash and never make more than 256 bins.

@@ -308,7 +308,9 @@ TEST(Places, IdentifiersAndNamesCentreTheDomain) {
     zt::spit(dir.file("my.cty"), "London -- GB EGLL *3* 51.48 -0.45 24 3772 0\nNowhere XX XX NOPE 4 10 10\n");
     const Drawn wmo = draw(demo_area(), "-dr map -pd id:my.cty:03772,1.0", 640, 427, dir.path());
     EXPECT_NEAR(plot_domain(wmo.out).clat, 51.48, 1e-3) << wmo.out;
-    const Drawn none = draw(demo_area(), "-dr map -pd id:my.cty:KXYZ,1.0", 640, 427, dir.path());
+    // The program refuses such a domain and draws nothing.
+    const zt::RunResult none = zt::run_orlo("-fp " + dir.path() + " -de d -me warn -pd id:my.cty:KXYZ,1.0 " + demo_area());
+    EXPECT_EQ(none.status, 10) << none.out;
     EXPECT_NE(none.out.find("Invalid plot domain"), std::string::npos) << none.out;
 }
 

@@ -97,7 +97,7 @@ TEST_F(MessTest, ResourceWordsAndSubLevels) {
         {"out2,-print", 0xFFFF0u},
         {"de", 0xFFFFFFFFu},        // a word is known by its leading characters
         {"wa", 0xFFu},              // the "a" belongs to the word, not a sub-level
-        {"bogus", 0u},              // an unknown word gives the mask 0
+        {"bogus", 0xFFFFFu},        // an unknown word is ignored: the level stays
         {"+out3c", 0x4FFFFFu},
         {"-out2b", 0xDFFFFu},
     };

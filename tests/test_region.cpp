@@ -242,8 +242,8 @@ TEST_F(RegionTest, BuiltinRegionsWithoutRegionFile) {
     EXPECT_EQ(FLAG_get(5), 2);
     EXPECT_EQ(DOM_decode("SW", &d), 2);
     EXPECT_FLOAT_EQ(d.clon, -112.0f);
-    // Not found anywhere: result 2 with no usable projection.
-    EXPECT_EQ(DOM_decode("atlantis", &d), 2);
+    // Not found anywhere: refused, with no usable projection.
+    EXPECT_EQ(DOM_decode("atlantis", &d), -1);
     EXPECT_EQ(d.proj, -1);
     EXPECT_EQ(DOM_get_def_region("nowhere", &d), 0);
     EXPECT_EQ(d.proj, 1);
@@ -337,7 +337,7 @@ TEST_F(RegionTest, RegionFileFormsAndMenu) {
     EXPECT_FLOAT_EQ(d.clat, 45.0f);
     EXPECT_FLOAT_EQ(d.dx, 3.0f);
     // Regions naming each other in a ring end with no projection.
-    EXPECT_EQ(DOM_decode("loop1", &d), 2);
+    EXPECT_EQ(DOM_decode("loop1", &d), -1);
     EXPECT_EQ(d.proj, -1);
 
     char out[DOM_FIELD_SIZE];
@@ -698,17 +698,17 @@ TEST_F(RegionTest, PrintedProjectionNames) {
 }
 
 // A region file that names nothing usable: "fi:" of a missing file, and a
-// region whose domain string does not decode, still give result 2.
+// region whose domain string does not decode, are refused (-1).
 TEST_F(RegionTest, UnusableRegionsGiveResultTwo) {
     use_dir();
     write("zem.reg", "bad Bad 0 ps,40,nonsense\n");
     Domain d;
-    EXPECT_EQ(DOM_decode("fi:absent.reg", &d), 2);
+    EXPECT_EQ(DOM_decode("fi:absent.reg", &d), -1);
     EXPECT_EQ(d.proj, -1);
-    EXPECT_EQ(FLAG_get(5), 2);
+    EXPECT_EQ(FLAG_get(5), -1);
     int r = 0;
     const std::string text = capture([&] { r = DOM_decode("bad", &d); });
-    EXPECT_EQ(r, 2);
+    EXPECT_EQ(r, -1);
     EXPECT_NE(text.find("DOM_decode: Invalid plot domain\n"), std::string::npos) << text;
     EXPECT_EQ(DOM_decode("id:KDEN", &d), -1);  // no place file here
 }

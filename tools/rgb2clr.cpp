@@ -5,7 +5,9 @@
 //
 // The file starts with the 16 fill colours (a grey ramp "ramp00" black to
 // "ramp15" white, which the default satellite enhancement spreads over the
-// count range), then "END", then every X11 name that the colour reader can
+// count range), then "END", then a fine grey ramp of 64 steps ("level00"
+// black to "level63" white) for the shipped satellite enhancements, so that
+// a visible image is not posterised into 16 bands, then every X11 name that the colour reader can
 // hold: one word of at most 19 characters, each name once (case ignored),
 // numbered variants left out except the grey steps gray0, gray10 ... gray100.
 // The table holds 256 entries; names beyond that are dropped with a note on
@@ -23,6 +25,7 @@ namespace {
 
 constexpr int kTable = 256;
 constexpr int kFill = 16;
+constexpr int kLevels = 64;
 constexpr std::size_t kNameMax = 19;
 
 std::string lower(std::string s) {
@@ -65,9 +68,15 @@ int main(int argc, char** argv) {
         std::snprintf(buf, sizeof buf, "ramp%02d              #%02X%02X%02X\n", i, g, g, g);
         std::cout << buf;
     }
-    std::cout << "END\n# X11 colour names\n";
+    std::cout << "END\n# Fine grey ramp for the satellite enhancements\n";
+    for (int i = 0; i < kLevels; ++i) {
+        int g = (i * 255 + (kLevels - 1) / 2) / (kLevels - 1);
+        std::snprintf(buf, sizeof buf, "level%02d             #%02X%02X%02X\n", i, g, g, g);
+        std::cout << buf;
+    }
+    std::cout << "# X11 colour names\n";
 
-    int count = kFill;
+    int count = kFill + kLevels;
     int dropped = 0;
     std::set<std::string> seen;
     std::string line;
