@@ -146,7 +146,9 @@ void restore_print_state() {
     g_ws.win_y = v.y;
 }
 
-std::vector<std::string> split(const std::string& s, char delim) {
+}  // namespace
+
+std::vector<std::string> gks_split(const std::string& s, char delim) {
     std::vector<std::string> out;
     std::string cur;
     for (char c : s) {
@@ -160,6 +162,8 @@ std::vector<std::string> split(const std::string& s, char delim) {
     out.push_back(cur);
     return out;
 }
+
+namespace {
 
 bool iequals(const char* a, const char* b) {
     if (!a || !b) return false;
@@ -234,7 +238,7 @@ void install_error_handlers() {
 std::string find_on_path(const std::string& name) {
     if (!name.empty() && name[0] == '/') return name;
     if (const char* path = RES_get("file_path"); path && *path) {
-        for (const std::string& dir : split(path, ':')) {
+        for (const std::string& dir : gks_split(path, ':')) {
             if (dir.empty()) continue;
             std::string full = dir + (dir.back() == '/' ? "" : "/") + name;
             if (FILE* fp = std::fopen(full.c_str(), "r")) {
@@ -661,7 +665,7 @@ Gint gopen_ws(Gint /*ws_id*/, const Gchar* conn_id, Gws_type ws_type) {
         gerr_printf("gopen_ws", "workstation already open");
         return -1;
     }
-    const std::vector<std::string> items = split(conn_id ? conn_id : "", ',');
+    const std::vector<std::string> items = gks_split(conn_id ? conn_id : "", ',');
     if (ws_type == 4) {
         if (const char* p = std::getenv("zemprint"); p && iequals(p, "hpgl")) ws_type = 5;
     }
