@@ -218,6 +218,24 @@ TEST_F(WindowPrint, PrintedAndRedrawnPicturesMatchTheWindow) {
     check_window("exposed", gget_root_window());
 }
 
+// A font name starting with "#" is a font of the X server.
+TEST_F(WindowPrint, ServerFontDrawsText) {
+    gclose_ws(1);
+    gset_font_list("#fixed,modern.fnt");
+    ASSERT_EQ(gopen_ws(1, "", 1), 0);
+    gset_font_list(nullptr);
+    const Gpt at{0.1f, 0.5f};
+    ASSERT_EQ(gtext(&at, "XFONT"), 1);
+    const int x0 = static_cast<int>(xW_p(at.x)), y0 = static_cast<int>(yW_p(at.y)) - 30;
+    XImage* im = XGetImage(gget_display(), gget_base_window(), x0, y0, 60, 40, AllPlanes, ZPixmap);
+    ASSERT_NE(im, nullptr);
+    int lit = 0;
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 60; ++x) lit += XGetPixel(im, x, y) != static_cast<unsigned long>(gget_back_color());
+    XDestroyImage(im);
+    EXPECT_GT(lit, 20);  // the glyphs of the server font
+}
+
 // The real picture: a window dump and the PostScript of the same plot.
 TEST(GoesPrint, PostScriptMatchesTheWindowDump) {
     const std::string goes = zt::testdata("area/cmx3g8_wv_1998.260_0745_mcidas.ara");
