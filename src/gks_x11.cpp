@@ -672,8 +672,13 @@ Gint gopen_ws(Gint /*ws_id*/, const Gchar* conn_id, Gws_type ws_type) {
     g_ws.dev = nullptr;
     const GksDevice* dev = gks_device_of(ws_type);
     if (dev && dev->open) {
+        // The page size stands in for the window size until the file closes.
+        g_ws.saved = {nullptr, 0, g_ws.win_width, g_ws.win_height, g_ws.win_x, g_ws.win_y};
         g_ws.win_x = g_ws.win_y = 0;
-        if (dev->open(ws_type, conn_id ? conn_id : "") < 0) return -1;
+        if (dev->open(ws_type, conn_id ? conn_id : "") < 0) {
+            restore_print_state();
+            return -1;
+        }
         g_ws.dev = dev;
         g_ws.win_type = ws_type;
         g_ws.open_graphics = true;
@@ -740,8 +745,10 @@ Gint gclose_ws(Gint /*ws_id*/) {
     greset_zoom();
     if (is_x11_type(g_ws.win_type)) free_x11();
     if (g_ws.win_type == 1) gclear_objs();
-    if (g_ws.dev && g_ws.dev->close) g_ws.dev->close();
+    const bool file = g_ws.dev && g_ws.dev->close;
+    if (file) g_ws.dev->close();
     g_ws.dev = nullptr;
+    if (file) restore_print_state();
     g_ws.open_graphics = false;
     g_ws.win_type = 0;
     return 0;

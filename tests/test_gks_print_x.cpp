@@ -69,6 +69,7 @@ protected:
     void SetUp() override {
         if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X display";
         RES_put("file_path", ZEM_ETC_DIR);
+        gset_inverse(0);  // colour PostScript of an earlier case inverts
         ASSERT_EQ(gopen_gks(nullptr, 0), 0);
         ASSERT_EQ(gopen_ws(1, "", 1), 0);
         setenv("zemps_param", "color", 1);
