@@ -122,6 +122,15 @@ void put_out(char* out, const std::string& s) {
     out[n] = '\0';
 }
 
+// A name past the limit would be cut and then open some other file: it is
+// reported, as given, instead of used.
+bool too_long(const std::string& name) {
+    if (name.size() < static_cast<std::size_t>(FILE_NAME_LEN)) return false;
+    MESS_print(M_error, "File name too long (%zu characters, at most %d): %s\n", name.size(), FILE_NAME_LEN - 1,
+               name.c_str());
+    return true;
+}
+
 bool is_stdio(std::string_view name) {
     return name.empty() || name == "-" || str_iequal(name, "std") || str_iequal(name, "stdn");
 }
@@ -1151,6 +1160,10 @@ int FILE_set_date_off(const Date* datim, int offset, char* out_file) {
 int FILE_set_file(const char* req_in, char* out) {
     try {
         std::string req = req_in ? req_in : "";
+        if (too_long(req)) {
+            put_out(out, "");
+            return 1;
+        }
         // An absolute date after the name, or extra information to cut off.
         if (g_file.file_type == 1) {
             std::size_t cut = req.size() > 2 ? req.find_first_of("#-+:", 2) : std::string::npos;
@@ -1217,7 +1230,8 @@ int FILE_set_file(const char* req_in, char* out) {
         }
         if (!g_file.extracted.empty())
             MESS_print(M_debug, "Extracted path: %s\n", g_file.extracted.c_str());
-        g_file.filename = result.substr(0, FILE_NAME_LEN - 1);
+        if (too_long(result)) result.clear();
+        g_file.filename = result;
         g_file.filename_type = literal;
         put_out(out, result);
         return literal;

@@ -82,6 +82,10 @@ INSTANTIATE_TEST_SUITE_P(
         UserRun{"-df {E} -ba -me warning nosuch.area", "", "Unable to open file", 1, {}, "", 10},
         UserRun{"-df {E} -ba -me errors nosuch.area", "", "No image read from", 1, {}, "", 10},
         UserRun{"-df {E} -ba -me messages nosuch.area", "", "Unable to open file", 1, {}, "", 10},
+        // A name past the limit is reported as given, never cut into another.
+        UserRun{"-df {E} -ba -me errors {D}/ir/../ir/../ir/../ir/../ir/../ir/../ir/../ir/../ir/../ir/../ir/../ir/../ir/"
+                "../ir/../ir/../ir/../ir/../ir/../ir/../ir/../ir/../ir/../ir/../ir/../ir/../ir/2403051400.area",
+                "", "/../ir/2403051400.area", -1, {}, "", 10},
         UserRun{"-df {E} -ba -me bogus latest_ir.area", "", "Unknown message level \"bogus\"", 1, {}, ""},
         // Colour files that cannot be used: one warning each.
         UserRun{"-df {E} -ba -me warn -cof nosuch.enh latest_ir.area", "", "Unable to read enhancement file", 1, {}, ""},
