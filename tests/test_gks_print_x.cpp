@@ -200,6 +200,16 @@ TEST_F(WindowPrint, PrintedAndRedrawnPicturesMatchTheWindow) {
     EXPECT_EQ(zt::count_of(keyed, "%%PL:"), zt::count_of(text, "%%PL:"));
     EXPECT_EQ(zt::count_of(keyed, "%%FA:"), 1);
 
+    // Alt+m writes the list as a text metafile.
+    const std::string meta = dir.file("list.meta");
+    setenv("METAOUT", meta.c_str(), 1);
+    ev.xkey.keycode = XKeysymToKeycode(gget_display(), XK_m);
+    gprocess_x11_event(&ev);
+    unsetenv("METAOUT");
+    const std::string records = zt::slurp(meta);
+    for (const char* r : {"\nPL 2 ", "\nFA 4 ", "\nTE 1.000000,4.500000 ZEM\n", "\nTE_CLR 5\n", "\nWIN 1 "})
+        EXPECT_EQ(zt::count_of(records, r), 1) << r;
+
     // A resize is redrawn from the list.
     XResizeWindow(gget_display(), gget_root_window(), 800, 600);
     XSync(gget_display(), False);
