@@ -162,6 +162,28 @@ TEST(Devices, CgmImportsIntoLibreOffice) {
     EXPECT_GT(dark_pixels(dir.file("plot.png")), 100) << r.out;
 }
 
+// The picture's metafile as the only map layer of the same plot: every
+// polyline record comes back, point for point.
+TEST(Devices, MetafileReplaysAsAMapLayer) {
+    ZT_NEED_DATA(kGoes);
+    zt::TempDir dir;
+    const std::string a = dir.file("plot.meta"), b = dir.file("layer.meta");
+    ASSERT_EQ(orlo_on("m," + a).status, 0);
+    const zt::RunResult r = orlo_on("m," + b + " -mf mf:" + a);
+    ASSERT_EQ(r.status, 0) << r.out;
+    const std::string first = zt::slurp(a), layer = zt::slurp(b);
+    int records = 0, found = 0;
+    for (auto p = first.find("\nPL "); p != std::string::npos; p = first.find("\nPL ", p + 1)) {
+        auto e = p + 1;
+        while ((e = first.find('\n', e + 1)) != std::string::npos && e + 1 < first.size() && first[e + 1] == ' ') {
+        }
+        ++records;
+        found += layer.find(first.substr(p, e - p)) != std::string::npos;
+    }
+    EXPECT_GT(records, 100);
+    EXPECT_EQ(found, records);
+}
+
 TEST(Devices, AppendAndPipe) {
     ZT_NEED_DATA(kGoes);
     zt::TempDir dir;
