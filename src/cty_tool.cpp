@@ -6,13 +6,14 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "maptran.h"
 #include "region.h"
+#include "table.h"
 
 #include "mess.h"
 #include "resrc.h"
@@ -37,12 +38,12 @@ bool matches(const CTY_data& d, const char* want) {
     return str_iequal(want, wmo);
 }
 
-// The station table: places by identifier and by position cell (the text
-// "%5.0f%6.0f" of 10 x and 10 y, so a cell is a tenth of a projection unit).
+// The station table: places keyed by identifier (key 0) and by position
+// cell (key 1: the text "%5.0f%6.0f" of 10 x and 10 y, so a cell is a
+// tenth of a projection unit).
+constexpr int kBuckets = 4001;
 struct StationTable {
-    std::vector<CTY_data> places;
-    std::unordered_map<std::string, std::size_t> by_id;
-    std::unordered_map<std::string, std::vector<std::size_t>> by_cell;
+    TAB_table* places = nullptr;
     Domain built_for{};  // domain of an automatically built table
     bool automatic = false;
 };
@@ -65,7 +66,7 @@ long cell(float v) { return std::lround(10.0 * static_cast<double>(v)); }
 bool load_for_domain() {
     Domain now{};
     MAP_get_domain(&now);
-    if (!g_tab.places.empty() && (!g_tab.automatic || DOM_comp(&now, &g_tab.built_for))) return true;
+    if (TAB_count(g_tab.places) > 0 && (!g_tab.automatic || DOM_comp(&now, &g_tab.built_for))) return true;
     CTY_clear();
     const int h = CTY_open_file(nullptr, nullptr);
     if (h < 0) return false;
@@ -127,24 +128,18 @@ int CTY_set_id_type(int type) {
 int CTY_store(const CTY_data* data, float x, float y) {
     if (data == nullptr || is_missing(x) || !std::isfinite(x) || !std::isfinite(y)) return 0;
     if (std::fabs(x) > 1e6f || std::fabs(y) > 1e6f) return 0;
-    try {
-        const std::size_t k = g_tab.places.size();
-        g_tab.places.push_back(*data);
-        g_tab.by_id.emplace(data->id, k);
-        g_tab.by_cell[cell_key(cell(x), cell(y))].push_back(k);
-        g_tab.automatic = false;
-    } catch (const std::bad_alloc&) {
-        MESS_print(M_error, "CTY_store: out of memory\n");
-        return 0;
-    }
+    if (g_tab.places == nullptr) g_tab.places = TAB_create(kBuckets, sizeof(CTY_data), 2);
+    const std::string cell_text = cell_key(cell(x), cell(y));
+    const char* keys[2] = {data->id, cell_text.c_str()};
+    if (TAB_add(g_tab.places, data, keys) < 0) return 0;
+    g_tab.automatic = false;
     return 1;
 }
 
 int CTY_search(const char* id, CTY_data* data) {
-    if (id == nullptr || data == nullptr) return 0;
-    const auto it = g_tab.by_id.find(id);
-    if (it == g_tab.by_id.end()) return 0;
-    *data = g_tab.places[it->second];
+    const void* found = TAB_find(g_tab.places, 0, id);
+    if (found == nullptr || data == nullptr) return 0;
+    std::memcpy(data, found, sizeof *data);
     return 1;
 }
 
@@ -152,15 +147,14 @@ int CTY_search_loc(float x, float y, CTY_data* data) {
     if (data == nullptr || !std::isfinite(x) || !std::isfinite(y) || is_missing(x)) return 0;
     if (std::fabs(x) > 1e6f || std::fabs(y) > 1e6f) return 0;
     try {
-        if (g_tab.places.empty() || g_tab.automatic) {
+        if (TAB_count(g_tab.places) == 0 || g_tab.automatic) {
             if (!load_for_domain()) return 0;
         }
         const long cx = cell(x), cy = cell(y);
         auto found = [&](long i, long j) {
-            const auto it = g_tab.by_cell.find(cell_key(cx + i, cy + j));
-            if (it == g_tab.by_cell.end()) return false;
-            *data = g_tab.places[it->second.front()];
-            return true;
+            const void* p = TAB_find(g_tab.places, 1, cell_key(cx + i, cy + j).c_str());
+            if (p != nullptr) std::memcpy(data, p, sizeof *data);
+            return p != nullptr;
         };
         if (found(0, 0)) return 1;
         // Square rings of growing size; each ring's four sides in turn.
@@ -181,6 +175,7 @@ int CTY_search_loc(float x, float y, CTY_data* data) {
 }
 
 int CTY_clear() {
-    g_tab = StationTable{};
+    TAB_clear(g_tab.places);
+    g_tab.automatic = false;
     return 0;
 }

@@ -191,7 +191,8 @@ long galloc_colr(int ind, float r, float g, float b) {
     g_clr.grn[s] = g;
     g_clr.blu[s] = b;
     if (!x11_ready()) {
-        if (gtype_is_PS()) g_clr.color_ind[s] = -2;
+        // A window being printed keeps its own pixels.
+        if (gtype_is_PS() && g_clr.color_ind[s] == -1) g_clr.color_ind[s] = -2;
         return 1;
     }
     const long pix = x11_alloc(ind, r, g, b);

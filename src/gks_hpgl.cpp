@@ -106,28 +106,10 @@ Gint hp_text(const Gpt* pt, const char* str) {
 }
 
 void hp_clip() {
-    Gtran t{};
-    Gint err = 0, cur = 0;
-    ginq_cur_norm_tran_num(&err, &cur);
-    ginq_norm_tran(cur, &err, &t);
-    ghpgl_printf("IW %.0f,%.0f,%.0f,%.0f;\n", static_cast<double>(xNDC_ps(t.vp.x_min) - 0.1f),
-                 static_cast<double>(yNDC_ps(t.vp.y_min) - 0.1f), static_cast<double>(xNDC_ps(t.vp.x_max) + 0.1f),
-                 static_cast<double>(yNDC_ps(t.vp.y_max) + 0.1f));
-}
-
-std::vector<std::string> split(const std::string& s) {
-    std::vector<std::string> out;
-    std::string cur;
-    for (char c : s) {
-        if (c == ',') {
-            out.push_back(cur);
-            cur.clear();
-        } else {
-            cur += c;
-        }
-    }
-    out.push_back(cur);
-    return out;
+    const Glim vp = gks_cur_viewport();
+    ghpgl_printf("IW %.0f,%.0f,%.0f,%.0f;\n", static_cast<double>(xNDC_ps(vp.x_min) - 0.1f),
+                 static_cast<double>(yNDC_ps(vp.y_min) - 0.1f), static_cast<double>(xNDC_ps(vp.x_max) + 0.1f),
+                 static_cast<double>(yNDC_ps(vp.y_max) + 0.1f));
 }
 
 void apply_option(const char* w) {
@@ -175,7 +157,7 @@ void apply_geometry(int w, int h) {
 }
 
 Gint hp_open(Gws_type, const char* conn_id) {
-    const std::vector<std::string> items = split(conn_id ? conn_id : "");
+    const std::vector<std::string> items = gks_split(conn_id ? conn_id : "", ',');
     std::string name = items[0];
     if (name.empty()) {
         const char* e = std::getenv("zemhp_out");
@@ -189,7 +171,7 @@ Gint hp_open(Gws_type, const char* conn_id) {
     g_hp.sy = 8.0f;
     ghpgl_init();
     if (const char* p = std::getenv("zemhp_param")) {
-        for (const std::string& w : split(p)) apply_option(w.c_str());
+        for (const std::string& w : gks_split(p, ',')) apply_option(w.c_str());
     }
     for (std::size_t i = 1; i < items.size(); ++i) apply_option(items[i].c_str());
     int w = static_cast<int>((g_hp.sx - 0.5f) * kUnitsPerInch);

@@ -132,13 +132,10 @@ void meta_colour_rep(int ind, const Gcolr_rep& r) {
 
 void meta_clip() {
     if (text_form() || !g_meta.out.fp) return;
-    Gtran t{};
-    Gint err = 0, cur = 0;
-    ginq_cur_norm_tran_num(&err, &cur);
-    ginq_norm_tran(cur, &err, &t);
+    const Glim vp = gks_cur_viewport();
     gcgm_control(3, 5, 8, 0);
-    gcgm_ps_point(xNDC_ps(t.vp.x_min), yNDC_ps(t.vp.y_min));
-    gcgm_ps_point(xNDC_ps(t.vp.x_max), yNDC_ps(t.vp.y_max));
+    gcgm_ps_point(xNDC_ps(vp.x_min), yNDC_ps(vp.y_min));
+    gcgm_ps_point(xNDC_ps(vp.x_max), yNDC_ps(vp.y_max));
 }
 
 void meta_transform(int code, int n, const Glim& l) {
@@ -158,21 +155,6 @@ void meta_clear_region(const Glim& l) {
 
 void meta_segment(int code, int n) {
     gmeta_printf("%s %d\n", code == 81 ? "SEG_CR" : code == 82 ? "SEG_CL" : "SEG_DE", n);
-}
-
-std::vector<std::string> split(const std::string& s) {
-    std::vector<std::string> out;
-    std::string cur;
-    for (char c : s) {
-        if (c == ',') {
-            out.push_back(cur);
-            cur.clear();
-        } else {
-            cur += c;
-        }
-    }
-    out.push_back(cur);
-    return out;
 }
 
 // Geometry in inches: a panel, "WxH+X+Y" (or "WxH-X-Y"), "WxH", "+X+Y".
@@ -195,7 +177,7 @@ void apply_geometry() {
 }
 
 Gint meta_open(Gws_type, const char* conn_id) {
-    const std::vector<std::string> items = split(conn_id ? conn_id : "");
+    const std::vector<std::string> items = gks_split(conn_id ? conn_id : "", ',');
     g_meta.meta_type = 0;
     for (std::size_t i = 1; i < items.size(); ++i) {
         if (gks_opt(items[i].c_str(), "cgm")) g_meta.meta_type = 1;

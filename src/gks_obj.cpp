@@ -343,10 +343,16 @@ Gint gks_attr_apply(int code, const GksAttr& v) {
         return gset_char_up_vec(&up);
     }
     case 59: {
-        const Gfontprec fp{v.i[0], static_cast<Gtext_prec>(v.i[1])};
+        // Values from files: only the codes the enumerations hold.
+        const int prec = v.i[1] >= GSTRING_PREC && v.i[1] <= GSTROKE_PREC ? v.i[1] : GSTROKE_PREC;
+        const Gfontprec fp{v.i[0], static_cast<Gtext_prec>(prec)};
         return gset_fontprec(&fp);
     }
     case 60: {
+        if (v.i[0] < GNORMAL_HOR || v.i[0] > GRIGHT_HOR || v.i[1] < GNORMAL_VERT || v.i[1] > GBOTTOM_VERT) {
+            gerr_printf("gset_text_align", "invalid text alignment: %d %d", v.i[0], v.i[1]);
+            return -1;
+        }
         const Gtext_align a{static_cast<Gtext_hor>(v.i[0]), static_cast<Gtext_ver>(v.i[1])};
         return gset_text_align(&a);
     }

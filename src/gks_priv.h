@@ -218,6 +218,10 @@ bool gks_opt(const char* word, const char* key, const char** arg = nullptr);
 // Panel geometry "P<cols>x<rows>+<col>+<row>" of a print page of w x h
 // device units: sets size and offset; false when geom is not a panel.
 bool gks_panel_geometry(const char* geom, int w, int h, int* pw, int* ph, int* px, int* py);
+// The items of a list separated by delim (empty items kept).
+std::vector<std::string> gks_split(const std::string& s, char delim);
+// The viewport of the selected transform (NDC).
+Glim gks_cur_viewport();
 // A run-time data file along the resource "file_path" (the name itself
 // when it is not found there).
 std::string gks_find_file(const std::string& name);

@@ -168,13 +168,10 @@ void rect_path(float x0, float y0, float x1, float y1) {
 }
 
 void ps_clip() {
-    Gtran t{};
-    Gint err = 0, cur = 0;
-    ginq_cur_norm_tran_num(&err, &cur);
-    ginq_norm_tran(cur, &err, &t);
+    const Glim vp = gks_cur_viewport();
     gps_printf("initclip\n");
-    rect_path(xNDC_ps(t.vp.x_min) - 0.1f, yNDC_ps(t.vp.y_min) - 0.1f, xNDC_ps(t.vp.x_max) + 0.1f,
-              yNDC_ps(t.vp.y_max) + 0.1f);
+    rect_path(xNDC_ps(vp.x_min) - 0.1f, yNDC_ps(vp.y_min) - 0.1f, xNDC_ps(vp.x_max) + 0.1f,
+              yNDC_ps(vp.y_max) + 0.1f);
     gps_printf("clip\n");
 }
 
@@ -208,21 +205,6 @@ void apply_option(const char* w) {
 
 void apply_options(const std::vector<std::string>& words) {
     for (const std::string& w : words) apply_option(w.c_str());
-}
-
-std::vector<std::string> split(const std::string& s) {
-    std::vector<std::string> out;
-    std::string cur;
-    for (char c : s) {
-        if (c == ',') {
-            out.push_back(cur);
-            cur.clear();
-        } else {
-            cur += c;
-        }
-    }
-    out.push_back(cur);
-    return out;
 }
 
 const char* first_env(std::initializer_list<const char*> names) {
@@ -266,7 +248,7 @@ void page_points(int* w, int* h) {
 }
 
 Gint ps_open(Gws_type, const char* conn_id) {
-    const std::vector<std::string> items = split(conn_id ? conn_id : "");
+    const std::vector<std::string> items = gks_split(conn_id ? conn_id : "", ',');
     std::string name = items[0];
     if (name.empty()) {
         const char* e = first_env({"zemps_print", "PSPRINT"});
@@ -277,7 +259,7 @@ Gint ps_open(Gws_type, const char* conn_id) {
         return -1;
     }
     gps_init();
-    if (const char* p = std::getenv("zemps_param")) apply_options(split(p));
+    if (const char* p = std::getenv("zemps_param")) apply_options(gks_split(p, ','));
     apply_options(std::vector<std::string>(items.begin() + 1, items.end()));
     int w = 0, h = 0;
     page_points(&w, &h);

@@ -291,6 +291,8 @@ Gint gget_gviewport(Grectangle* rect) {
     return 0;
 }
 
+Glim gks_cur_viewport() { return g_tr.cur_vp.lim(); }
+
 void gks_apply_clip() {
     if (const GksDevice* d = gks_device(); d && d->clip) d->clip();
 }

@@ -146,7 +146,9 @@ void restore_print_state() {
     g_ws.win_y = v.y;
 }
 
-std::vector<std::string> split(const std::string& s, char delim) {
+}  // namespace
+
+std::vector<std::string> gks_split(const std::string& s, char delim) {
     std::vector<std::string> out;
     std::string cur;
     for (char c : s) {
@@ -160,6 +162,8 @@ std::vector<std::string> split(const std::string& s, char delim) {
     out.push_back(cur);
     return out;
 }
+
+namespace {
 
 bool iequals(const char* a, const char* b) {
     if (!a || !b) return false;
@@ -234,7 +238,7 @@ void install_error_handlers() {
 std::string find_on_path(const std::string& name) {
     if (!name.empty() && name[0] == '/') return name;
     if (const char* path = RES_get("file_path"); path && *path) {
-        for (const std::string& dir : split(path, ':')) {
+        for (const std::string& dir : gks_split(path, ':')) {
             if (dir.empty()) continue;
             std::string full = dir + (dir.back() == '/' ? "" : "/") + name;
             if (FILE* fp = std::fopen(full.c_str(), "r")) {
@@ -661,15 +665,20 @@ Gint gopen_ws(Gint /*ws_id*/, const Gchar* conn_id, Gws_type ws_type) {
         gerr_printf("gopen_ws", "workstation already open");
         return -1;
     }
-    const std::vector<std::string> items = split(conn_id ? conn_id : "", ',');
+    const std::vector<std::string> items = gks_split(conn_id ? conn_id : "", ',');
     if (ws_type == 4) {
         if (const char* p = std::getenv("zemprint"); p && iequals(p, "hpgl")) ws_type = 5;
     }
     g_ws.dev = nullptr;
     const GksDevice* dev = gks_device_of(ws_type);
     if (dev && dev->open) {
+        // The page size stands in for the window size until the file closes.
+        g_ws.saved = {nullptr, 0, g_ws.win_width, g_ws.win_height, g_ws.win_x, g_ws.win_y};
         g_ws.win_x = g_ws.win_y = 0;
-        if (dev->open(ws_type, conn_id ? conn_id : "") < 0) return -1;
+        if (dev->open(ws_type, conn_id ? conn_id : "") < 0) {
+            restore_print_state();
+            return -1;
+        }
         g_ws.dev = dev;
         g_ws.win_type = ws_type;
         g_ws.open_graphics = true;
@@ -736,8 +745,10 @@ Gint gclose_ws(Gint /*ws_id*/) {
     greset_zoom();
     if (is_x11_type(g_ws.win_type)) free_x11();
     if (g_ws.win_type == 1) gclear_objs();
-    if (g_ws.dev && g_ws.dev->close) g_ws.dev->close();
+    const bool file = g_ws.dev && g_ws.dev->close;
+    if (file) g_ws.dev->close();
     g_ws.dev = nullptr;
+    if (file) restore_print_state();
     g_ws.open_graphics = false;
     g_ws.win_type = 0;
     return 0;

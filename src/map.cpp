@@ -23,11 +23,13 @@
 #include "gks_fill.h"
 #include "gks_img.h"
 #include "gks_line.h"
+#include "gks_meta.h"
 #include "gks_tool.h"
 #include "gks_tran.h"
 #include "map_priv.h"
 #include "mess.h"
 #include "plt_tool.h"
+#include "raw_plot.h"
 #include "resrc.h"
 #include "string.h"
 #include "tools.h"
@@ -59,6 +61,14 @@ struct MapBgState {
 MapBgState g_bg;
 
 bool earth_proj(int proj) { return proj >= 1 && proj <= 9; }
+
+// Names a layer on the plot's message line and, for diagnostics, in the
+// messages.
+void report(const char* what, const char* name) {
+    PLT_mess(what, name);
+    const std::string line = std::string(what) + "\n";
+    MESS_print(kReport, line.c_str(), name);
+}
 
 // Splits a map list at commas, keeping region headers such as
 // "[20,55,-130,-60,30]" whole.
@@ -201,8 +211,7 @@ int image_layer(const char* p, bool normalised) {
     }
     char path[FILE_NAME_LEN] = {};
     FILE_add_path(RES_get("image_path"), f[0].c_str(), path);
-    PLT_mess("Map-image: %s", path);
-    MESS_print(kReport, "Map-image: %s\n", path);
+    report("Map-image: %s", path);
     const char* colour = f.size() >= 2 && !f[1].empty() ? f[1].c_str() : nullptr;
     if (normalised) GPH_trans(1);
     const int r = goverlay_image_file(path, colour, x, y);
@@ -231,8 +240,7 @@ int file_layer(const char* p) {
         MESS_print(M_warn, "MAP_process: Map file not found: %s\n", path.c_str());
         return -1;
     }
-    PLT_mess("Map: %s", path.c_str());
-    MESS_print(kReport, "Map: %s\n", path.c_str());
+    report("Map: %s", path.c_str());
     if (a.color == -1) return 0;
     g_bg.fill = !is_missing(a.fill_pat);
     GPH_line_attr(&a);
@@ -535,12 +543,16 @@ int MAP_process(const char* entry) {
         if (strnicmp(p, "im:", 3) == 0) return image_layer(p + 3, false);
         if (strnicmp(p, "if:", 3) == 0) return image_layer(p + 3, true);
         if (strnicmp(p, "mf:", 3) == 0) {
-            MESS_print(M_warn, "MAP_process: metafile layers cannot be replayed: %s\n", p + 3);
-            return -1;
+            const std::string path = FILE_with_file_path(p + 3);
+            report("Map-metafile: %s", path.c_str());
+            gread_metafile(path.c_str());
+            return 0;
         }
         if (strnicmp(p, "rf:", 3) == 0) {
-            MESS_print(M_warn, "MAP_process: raw data layers cannot be drawn: %s\n", p + 3);
-            return -1;
+            const std::string path = FILE_with_file_path(p + 3);
+            report("Map-rawfile: %s", path.c_str());
+            RAW_plot_file(path.c_str(), 0);
+            return 0;
         }
         if (strnicmp(p, "lalo", 4) == 0) return lalo_layer(p + 4);
         return file_layer(p);

@@ -433,8 +433,12 @@ int SAT_color_bar(int flag) {
 
     const float x0 = vp.x_min + 0.03f * (vp.x_max - vp.x_min);
     const float centre = (vp.x_min + vp.x_max) / 2.0f;
-    const float bottom = vp.y_min - h;
     const float top = vp.y_min - 0.15f * h;
+    // The lower part of the room holds the numbers under the colour strip:
+    // counts every 64 on the plain bar, degrees Celsius at the long ticks
+    // (every 50) on the infrared bar.
+    const float numbers = vp.y_min - h;
+    const float bottom = numbers + 0.4f * h;
     const float w = (centre - x0) / 256.0f;
 
     Gattribs fill;
@@ -458,16 +462,23 @@ int SAT_color_bar(int flag) {
         MESS_print(M_warn, "SAT_color_bar: %d of 256 values have no colour in the colour table\n", unknown);
 
     GPH_line_attr(&line);
+    Gattribs text = line;
+    text.height = 0.3f * h;
+    GPH_text_attr(&text, 1.0f);
+    GPH_text_font(nullptr);
+    GPH_text_align(2, 1);  // centred, hanging from the strip
     if (flag) {
         for (int t = 50; t >= -110; t -= 10) {
             const float x = x0 + static_cast<float>(SAT_ir_ind(static_cast<float>(t))) * w;
             const float len = (t % 50 == 0) ? 0.015f : 0.01f;
             GPH_line(x, top, x, top - len);
+            if (t % 50 == 0) GPH_printf(x, bottom - 0.05f * h, "%d", t);
         }
     }
     for (int k = 0; k < 16; ++k) {
         const float x = x0 + static_cast<float>(16 * k) * w;
         GPH_line(x, bottom, x, bottom + 0.01f);
+        if (!flag && k % 4 == 0) GPH_printf(x, bottom - 0.05f * h, "%d", 16 * k);
     }
     GPH_rect(x0, bottom, centre, top);
     GPH_trans(2);

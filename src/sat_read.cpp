@@ -3,6 +3,7 @@
 // byte/nibble/sync reader, and the AREA reader with its three physical
 // variants (host order, byte-reversed, sync-framed nibble-coded) plus the
 // PNG-coded data block of the Unidata-Wisconsin feed.
+#define ZEM_SAT_READ_INTERNAL
 #include "sat_read.h"
 
 #include <algorithm>
@@ -14,8 +15,6 @@
 #include <string>
 #include <vector>
 
-#include <png.h>
-
 #include "date.h"
 #include "files.h"
 #include "flag.h"
@@ -25,6 +24,7 @@
 #include "plt_labl.h"
 #include "region.h"
 #include "resrc.h"
+#include "sat_read_priv.h"
 #include "sat_tool.h"
 #include "sat_tran.h"
 #include "string.h"
@@ -248,121 +248,26 @@ void decode_raw(const MC_area_dir& d, ByteView block, std::uint8_t* out) {
     }
 }
 
-// --- PNG-coded data block ---
-// libpng reports errors by longjmp. The two functions that set the jump
-// point hold no C++ objects, so no destructor is ever skipped.
-struct PngJob {
-    const std::uint8_t* src;
-    std::size_t len;
-    std::size_t pos;
-    png_uint_32 width;
-    png_uint_32 height;
-    std::size_t rowbytes;
-    char err[160];
-};
-
-void png_job_read(png_structp png, png_bytep out, png_size_t n) {
-    auto* job = static_cast<PngJob*>(png_get_io_ptr(png));
-    if (n > job->len - job->pos) png_error(png, "PNG stream ends early");
-    std::memcpy(out, job->src + job->pos, n);
-    job->pos += n;
-}
-
-void png_job_error(png_structp png, png_const_charp msg) {
-    auto* job = static_cast<PngJob*>(png_get_error_ptr(png));
-    std::snprintf(job->err, sizeof(job->err), "%s", msg ? msg : "libpng error");
-    png_longjmp(png, 1);
-}
-
-void png_job_warning(png_structp, png_const_charp) {}
-
-// Reads the header and sets the transforms that leave one byte per pixel
-// (grey or palette index; 16-bit samples keep their high byte; colour is
-// turned to grey; alpha dropped).
-bool png_job_header(png_structp png, png_infop info, PngJob* job) {
-    if (setjmp(png_jmpbuf(png))) return false;
-    png_set_read_fn(png, job, png_job_read);
-    png_read_info(png, info);
-    const int bit_depth = png_get_bit_depth(png, info);
-    const int color = png_get_color_type(png, info);
-    if (bit_depth == 16) png_set_strip_16(png);
-    if (bit_depth < 8) png_set_packing(png);
-    if (color & PNG_COLOR_MASK_ALPHA) png_set_strip_alpha(png);
-    if (color == PNG_COLOR_TYPE_RGB || color == PNG_COLOR_TYPE_RGB_ALPHA)
-        png_set_rgb_to_gray_fixed(png, 1, -1, -1);
-    png_set_interlace_handling(png);
-    png_read_update_info(png, info);
-    job->width = png_get_image_width(png, info);
-    job->height = png_get_image_height(png, info);
-    job->rowbytes = png_get_rowbytes(png, info);
-    return true;
-}
-
-bool png_job_rows(png_structp png, png_infop info, png_bytepp rows) {
-    if (setjmp(png_jmpbuf(png))) return false;
-    png_read_image(png, rows);
-    png_read_end(png, info);
-    return true;
-}
-
-// Owns the libpng read structures.
-struct PngReadHandle {
-    png_structp png = nullptr;
-    png_infop info = nullptr;
-    ~PngReadHandle() {
-        if (png) png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
-    }
-};
-
 // Decodes the PNG stream in `stream` into the esiz x lsiz pixel buffer.
 // Rows or columns beyond the PNG's extent stay 0; a PNG larger than the
 // directory's sizes is refused. False (with a message) on a bad stream.
 bool decode_png(const MC_area_dir& d, ByteView stream, std::uint8_t* out) {
-    PngJob job{};
-    job.src = stream.data();
-    job.len = stream.size();
-    PngReadHandle h;
-    h.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &job, png_job_error, png_job_warning);
-    if (!h.png) throw std::bad_alloc();
-    h.info = png_create_info_struct(h.png);
-    if (!h.info) throw std::bad_alloc();
-    if (!png_job_header(h.png, h.info, &job)) {
-        MESS_print(M_warn, "SAT_read_AREA: Bad PNG data block: %s\n", job.err);
+    satread::PngStream png(stream);
+    if (!png.header()) {
+        MESS_print(M_warn, "SAT_read_AREA: Bad PNG data block: %s\n", png.error().c_str());
         return false;
     }
-    if (job.width != d.esiz || job.height != d.lsiz) {
+    if (png.width() != d.esiz || png.height() != d.lsiz) {
         MESS_print(M_warn, "SAT_read_AREA: PNG data block is %ux%u, directory says %ux%u\n",
-                   static_cast<unsigned>(job.width), static_cast<unsigned>(job.height),
+                   static_cast<unsigned>(png.width()), static_cast<unsigned>(png.height()),
                    static_cast<unsigned>(d.esiz), static_cast<unsigned>(d.lsiz));
         // A smaller block leaves black margins; a larger one is damage, and
         // its claimed size must not decide how much memory is taken.
-        if (job.width > d.esiz || job.height > d.lsiz) return false;
+        if (png.width() > d.esiz || png.height() > d.lsiz) return false;
     }
-    auto size = checked_area(static_cast<long long>(job.rowbytes), job.height);
-    if (!size || job.rowbytes < job.width) {
-        MESS_print(M_warn, "SAT_read_AREA: PNG data block too large\n");
+    if (!png.rows(out, d.esiz, d.lsiz)) {
+        MESS_print(M_warn, "SAT_read_AREA: Bad PNG data block: %s\n", png.error().c_str());
         return false;
-    }
-    // Rows that fit the pixel buffer's lines are decoded in place, so a block
-    // that claims a large picture and then breaks off costs no second buffer
-    // of that size. Wider rows go through a scratch buffer.
-    std::vector<png_bytep> rows(job.height);
-    std::vector<std::uint8_t> scratch;
-    const bool in_place = job.rowbytes <= d.esiz;
-    if (in_place) {
-        for (png_uint_32 y = 0; y < job.height; ++y) rows[y] = out + std::size_t{y} * d.esiz;
-    } else {
-        scratch.resize(*size);
-        for (png_uint_32 y = 0; y < job.height; ++y) rows[y] = scratch.data() + y * job.rowbytes;
-    }
-    if (!png_job_rows(h.png, h.info, rows.data())) {
-        MESS_print(M_warn, "SAT_read_AREA: Bad PNG data block: %s\n", job.err);
-        return false;
-    }
-    if (!in_place) {
-        const std::size_t w = std::min<std::size_t>(job.width, d.esiz);
-        const std::size_t hgt = std::min<std::size_t>(job.height, d.lsiz);
-        for (std::size_t y = 0; y < hgt; ++y) std::memcpy(out + y * d.esiz, rows[y], w);
     }
     return true;
 }
@@ -595,13 +500,7 @@ int read_area(FILE* file, MC_area* area) {
     return read_pixels_plain(d, pixels) ? 0 : -1;
 }
 
-// Closes a stream opened with FILE_open.
-struct StreamCloser {
-    void operator()(FILE* f) const {
-        if (f) FILE_close(f);
-    }
-};
-using Stream = std::unique_ptr<FILE, StreamCloser>;
+using satread::Stream;
 
 // Fixed-width text of at most `n` characters (shorter at a zero byte).
 std::string fixed_text(const char* s, std::size_t n) { return std::string(s, strnlen(s, n)); }
@@ -651,7 +550,7 @@ bool output_mode(IMG_report* image) {
 
 // AREA branch of SAT_read_file.
 int read_file_area(const char* filename, IMG_report* image) {
-    Stream in(FILE_open(filename, "r"));
+    Stream in = satread::open_stream(filename);
     if (!in) {
         MESS_print(M_warn, "SAT_read_file: Unable to open file:%s\n", filename);
         return 0;
@@ -900,20 +799,3 @@ int SAT_set_tran_sat(int val) {
 
 int SAT_get_imager_source() { return g_sat.imager_source; }
 int SAT_get_imager_type() { return g_sat.imager_type; }
-
-// ---- Readers of later formats --------------------------------------------------
-
-int SAT_read_AWIP(const char* /*filename*/, IMG_report* /*report*/) {
-    MESS_print(M_warn, "SAT_read_AWIP: GINI reader not built yet\n");
-    return -1;
-}
-
-int SAT_read_Unisys(const char* /*filename*/, IMG_report* /*report*/) {
-    MESS_print(M_warn, "SAT_read_Unisys: Unisys reader not built yet\n");
-    return -1;
-}
-
-int SAT_read_TIFF(const char* /*filename*/, IMG_report* /*report*/) {
-    MESS_print(M_warn, "SAT_read_TIFF: TIFF reader not built yet\n");
-    return -1;
-}

@@ -1,6 +1,7 @@
 // Satellite image ingest: the in-memory image record every reader fills, the
 // reading entry point that dispatches on the input format, the buffered
-// byte/nibble/sync reader and the AREA file reader.
+// byte/nibble/sync reader, the AREA file reader and the GINI, TIFF and
+// Unisys readers (the LRIT reader is lrit.h).
 #ifndef ZEM_SAT_READ_H
 #define ZEM_SAT_READ_H
 
@@ -162,10 +163,16 @@ int SAT_set_tran_sat(int val);   // returns the previous value
 int SAT_get_imager_source();     // format code of the last image read (51 at start)
 int SAT_get_imager_type();       // 0 after AREA, record type after GINI/Unisys
 
-// Readers of the later formats; not built yet: each prints that it is not
-// built and returns -1.
+// Readers of the other satellite formats. Each clears `report`, fills it
+// with the pixels, text, date and image domain of the file and returns 0,
+// or prints why it cannot and returns -1 with no buffer left.
+// GINI, plain or zlib-compressed (told apart by the bytes), raw or
+// PNG-coded body, with or without a WMO heading:
 int SAT_read_AWIP(const char* filename, IMG_report* report);
+// Unisys text-headed image; the resource "grid_domain" replaces its domain:
 int SAT_read_Unisys(const char* filename, IMG_report* report);
+// TIFF of any strip or tile layout and compression libtiff decodes, one
+// band of 8 or 16 bits; GeoTIFF latitude/longitude and Mercator grids:
 int SAT_read_TIFF(const char* filename, IMG_report* report);
 
 #endif

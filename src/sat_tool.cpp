@@ -29,6 +29,7 @@
 #include "gks_tran.h"
 #include "gks_x11.h"
 #include "img_tool.h"
+#include "lrit.h"
 #include "map.h"
 #include "maptran.h"
 #include "mess.h"
@@ -223,6 +224,8 @@ const ParamKey kParamKeys[] = {
     {"shift", 5, [](SAT_params&, const char* v) { SAT_set_bit_shift(std::atoi(arg_from(v, 6))); }},
     {"refresh", 0, [](SAT_params& p, const char*) { p.refresh = 1; }},
     {"cutoff", 6, set_cutoff},
+    // The sibling segment files of an LRIT image make one picture.
+    {"lrit_all", 0, [](SAT_params&, const char*) { LRIT_set_assemble(1); }},
 };
 
 const ParamKey* find_param_key(const char* v)

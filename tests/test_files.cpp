@@ -339,7 +339,7 @@ TEST_F(FilesTest, RepositoryTableIsClean) {
     EXPECT_STREQ(out, "/s/vis/2403051330.area");
     EXPECT_EQ(FILE_set_name("coms_ir1"), 1);
     FILE_set_date(&d, out);
-    EXPECT_STREQ(out, "/s/lrit/IMG_FD_20240305_1200_ir1.lrit");
+    EXPECT_STREQ(out, "/s/lrit/IMG_FD_01_ir1_20240305_134020_01.lrit");
     EXPECT_EQ(FILE_set_name("gtiff_vis"), 1);
     FILE_set_date(&d, out);
     EXPECT_STREQ(out, "/s/tiff/24030513_vis.tif");

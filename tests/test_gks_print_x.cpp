@@ -69,6 +69,7 @@ protected:
     void SetUp() override {
         if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X display";
         RES_put("file_path", ZEM_ETC_DIR);
+        gset_inverse(0);  // colour PostScript of an earlier case inverts
         ASSERT_EQ(gopen_gks(nullptr, 0), 0);
         ASSERT_EQ(gopen_ws(1, "", 1), 0);
         setenv("zemps_param", "color", 1);
@@ -199,6 +200,16 @@ TEST_F(WindowPrint, PrintedAndRedrawnPicturesMatchTheWindow) {
     EXPECT_EQ(zt::count_of(keyed, "%%PL:"), zt::count_of(text, "%%PL:"));
     EXPECT_EQ(zt::count_of(keyed, "%%FA:"), 1);
 
+    // Alt+m writes the list as a text metafile.
+    const std::string meta = dir.file("list.meta");
+    setenv("METAOUT", meta.c_str(), 1);
+    ev.xkey.keycode = XKeysymToKeycode(gget_display(), XK_m);
+    gprocess_x11_event(&ev);
+    unsetenv("METAOUT");
+    const std::string records = zt::slurp(meta);
+    for (const char* r : {"\nPL 2 ", "\nFA 4 ", "\nTE 1.000000,4.500000 ZEM\n", "\nTE_CLR 5\n", "\nWIN 1 "})
+        EXPECT_EQ(zt::count_of(records, r), 1) << r;
+
     // A resize is redrawn from the list.
     XResizeWindow(gget_display(), gget_root_window(), 800, 600);
     XSync(gget_display(), False);
@@ -216,6 +227,24 @@ TEST_F(WindowPrint, PrintedAndRedrawnPicturesMatchTheWindow) {
     usleep(50000);
     gcheck_event();
     check_window("exposed", gget_root_window());
+}
+
+// A font name starting with "#" is a font of the X server.
+TEST_F(WindowPrint, ServerFontDrawsText) {
+    gclose_ws(1);
+    gset_font_list("#fixed,modern.fnt");
+    ASSERT_EQ(gopen_ws(1, "", 1), 0);
+    gset_font_list(nullptr);
+    const Gpt at{0.1f, 0.5f};
+    ASSERT_EQ(gtext(&at, "XFONT"), 1);
+    const int x0 = static_cast<int>(xW_p(at.x)), y0 = static_cast<int>(yW_p(at.y)) - 30;
+    XImage* im = XGetImage(gget_display(), gget_base_window(), x0, y0, 60, 40, AllPlanes, ZPixmap);
+    ASSERT_NE(im, nullptr);
+    int lit = 0;
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 60; ++x) lit += XGetPixel(im, x, y) != static_cast<unsigned long>(gget_back_color());
+    XDestroyImage(im);
+    EXPECT_GT(lit, 20);  // the glyphs of the server font
 }
 
 // The real picture: a window dump and the PostScript of the same plot.
@@ -242,11 +271,8 @@ TEST(GoesPrint, PostScriptMatchesTheWindowDump) {
     for (int y = 0; y < win.height; ++y) {
         for (int x = 0; x < win.width; ++x) {
             const unsigned char* p = win.data + y * win.bytes_line + x * bpp;
-            Rgb wp{p[0], p[1], p[2]};
-            if (win.colors) {
-                const IMG_color& c = win.colors[p[0]];
-                wp = {int(c.r * 255), int(c.g * 255), int(c.b * 255)};
-            }
+            const IMG_color* c = win.colors && p[0] < win.num_colors ? &win.colors[p[0]] : nullptr;
+            const Rgb wp = c ? Rgb{int(c->r * 255), int(c->g * 255), int(c->b * 255)} : Rgb{p[0], p[1], p[2]};
             if (wp.r + wp.g + wp.b == 0) continue;  // window background
             ++image;
             // Lines may land one pixel apart between the two rasterisers.

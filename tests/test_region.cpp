@@ -591,12 +591,8 @@ TEST_F(RegionTest, RegionFromResources) {
     EXPECT_FLOAT_EQ(d.clat, 40.0f);
 }
 
-// The keyed hash table is later work: its entry point says so and fails,
-// while the map and place settings are kept.
+// The map and place settings are kept.
 TEST_F(RegionTest, PlaceholdersWarnOnceAndFail) {
-    const std::string text = capture([] { EXPECT_EQ(TAB_create(10, 4, 1), nullptr); });
-    EXPECT_NE(text.find("TAB_create: station table not built yet\n"), std::string::npos) << text;
-
     MAP_latlon(5.0f, 10.0f, 1, 20);
     float dlat = 0, dlon = 0;
     int dot = 0, extra = 0;

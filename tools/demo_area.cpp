@@ -2,7 +2,7 @@
 // North America as seen by a geostationary satellite at 75 W, so that the
 // program can be shown on data it makes itself.
 //
-//   demo_area OUT.area [YYYYDDD HHMM]
+//   demo_area OUT.area [YYYYDDD HHMM [COAST.map]]
 //
 // The navigation block is the Meteosat-layout geostationary scan (full disk
 // of 2500 infrared pixels at twice that resolution in satellite
@@ -12,16 +12,18 @@
 // usual 8-bit brightness relation (T >= 242 K: 660 - 2T; colder: 418 - T).
 //
 // The scene: surface temperatures falling with latitude, land warmer than
-// sea by day (a hand-drawn coarse outline of North America, Greenland and
-// Cuba), a cold frontal cloud band curving from Texas to Newfoundland,
-// convective cells over the south-east, thin cirrus streaks, low marine
+// sea by day (land inside the real coastline of the package's cont.map, or
+// of COAST.map), a cold frontal cloud band curving from Texas to
+// Newfoundland, convective cells over the south-east, thin cirrus streaks, low marine
 // cloud off California, and a textured noise so that nothing is flat.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -36,39 +38,76 @@ struct LatLon {
     float lat, lon;
 };
 
-// Coarse outlines (degrees, east positive), drawn by hand from memory of a
-// world map; good to a few degrees, which is all a demo needs.
-const std::vector<LatLon> kNorthAmerica = {
-    {70, -165}, {66, -168}, {60, -165}, {58, -157}, {55, -163}, {57, -153}, {60, -146},
-    {59, -139}, {55, -131}, {49, -125}, {46, -124}, {40, -124}, {35, -121}, {32, -117},
-    {28, -114}, {23, -110}, {26, -111}, {31, -113}, {30, -112}, {23, -106}, {19, -105},
-    {16, -96},  {15, -92},  {13, -88},  {11, -86},  {9, -83},   {8, -79},   {9, -77},
-    {11, -84},  {15, -83},  {16, -88},  {21, -87},  {21, -90},  {19, -91},  {18, -95},
-    {22, -98},  {26, -97},  {28, -96},  {29, -93},  {30, -89},  {30, -85},  {29, -83},
-    {26, -82},  {25, -80},  {27, -80},  {31, -81},  {35, -76},  {37, -76},  {39, -74},
-    {41, -72},  {41, -70},  {43, -70},  {44, -66},  {46, -64},  {47, -60},  {50, -60},
-    {52, -56},  {55, -60},  {58, -62},  {60, -64},  {59, -69},  {62, -75},  {58, -77},
-    {55, -77},  {52, -79},  {55, -83},  {57, -90},  {59, -94},  {63, -91},  {66, -87},
-    {68, -82},  {70, -88},  {69, -100}, {68, -110}, {69, -116}, {70, -128}, {69, -135},
-    {70, -141}, {71, -156}, {70, -165}};
-const std::vector<LatLon> kGreenland = {{60, -43}, {65, -40}, {70, -22}, {76, -19}, {82, -30},
-                                        {82, -60}, {77, -72}, {76, -66}, {70, -54}, {65, -52},
-                                        {60, -43}};
-const std::vector<LatLon> kCuba = {{23, -84}, {23, -80}, {21, -75}, {20, -75}, {21, -78},
-                                   {22, -81}, {22, -84}, {23, -84}};
-
-bool inside(const std::vector<LatLon>& poly, float lat, float lon)
-{
-    bool in = false;
-    for (std::size_t i = 0, j = poly.size() - 1; i < poly.size(); j = i++) {
-        const LatLon& a = poly[i];
-        const LatLon& b = poly[j];
-        if ((a.lat > lat) != (b.lat > lat) &&
-            lon < (b.lon - a.lon) * (lat - a.lat) / (b.lat - a.lat) + a.lon)
-            in = !in;
+// Land of the real coastline: a 0.1-degree grid over 0-90 N, 180 W-0 W,
+// filled row by row by the even-odd rule from the closed lines of a map
+// database (coastlines and lakes, big-endian binary map format). Only lines
+// wholly in the western hemisphere take part, so that rings cut at the date
+// line cannot upset the count.
+class LandMask {
+public:
+    bool load(const char* path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        const std::vector<unsigned char> b((std::istreambuf_iterator<char>(in)), {});
+        std::vector<std::vector<float>> cross(kRows);
+        std::size_t p = 0;
+        auto f32 = [&b](std::size_t at) {
+            const std::uint32_t u = (std::uint32_t{b[at]} << 24) | (std::uint32_t{b[at + 1]} << 16) |
+                                    (std::uint32_t{b[at + 2]} << 8) | b[at + 3];
+            float f;
+            std::memcpy(&f, &u, sizeof f);
+            return f;
+        };
+        while (p + 22 <= b.size()) {
+            const std::size_t n = (std::size_t{b[p]} << 8) | b[p + 1];
+            p += 22;
+            if (n == 0 || p + 8 * n > b.size()) break;
+            std::vector<LatLon> ring(n);
+            for (std::size_t k = 0; k < n; ++k) ring[k] = {f32(p + 8 * k), f32(p + 8 * k + 4)};
+            p += 8 * n;
+            if (std::all_of(ring.begin(), ring.end(), [](const LatLon& q) { return q.lon <= 0.0f; }))
+                add_ring(ring, cross);
+        }
+        cells_.assign(static_cast<std::size_t>(kRows) * kCols, 0);
+        for (int r = 0; r < kRows; ++r) {
+            auto& c = cross[static_cast<std::size_t>(r)];
+            if (c.size() % 2 != 0) continue;
+            std::sort(c.begin(), c.end());
+            for (std::size_t k = 0; k + 1 < c.size(); k += 2)
+                for (int col = std::max(0, col_of(c[k])); col < std::min(kCols, col_of(c[k + 1])); ++col)
+                    cells_[static_cast<std::size_t>(r) * kCols + col] = 1;
+        }
+        return p > 0;
     }
-    return in;
-}
+
+    bool land(float lat, float lon) const
+    {
+        const int r = static_cast<int>(lat * 10.0f), c = col_of(lon);
+        return r >= 0 && r < kRows && c >= 0 && c < kCols && cells_[static_cast<std::size_t>(r) * kCols + c];
+    }
+
+private:
+    static constexpr int kRows = 900, kCols = 1800;
+    static int col_of(float lon) { return static_cast<int>(std::floor((lon + 180.0f) * 10.0f)); }
+
+    static void add_ring(const std::vector<LatLon>& ring, std::vector<std::vector<float>>& cross)
+    {
+        for (std::size_t i = 0, j = ring.size() - 1; i < ring.size(); j = i++) {
+            const LatLon& a = ring[j];
+            const LatLon& b = ring[i];
+            const int r0 = static_cast<int>(std::ceil(std::min(a.lat, b.lat) * 10.0f - 0.5f));
+            const int r1 = static_cast<int>(std::ceil(std::max(a.lat, b.lat) * 10.0f - 0.5f));
+            for (int r = std::max(r0, 0); r < std::min(r1, kRows); ++r) {
+                const float lat = (static_cast<float>(r) + 0.5f) / 10.0f;
+                cross[static_cast<std::size_t>(r)].push_back(a.lon + (lat - a.lat) * (b.lon - a.lon) / (b.lat - a.lat));
+            }
+        }
+    }
+
+    std::vector<std::uint8_t> cells_;
+};
+
+LandMask g_land;
 
 // Smooth value noise in [0, 1] on a lattice of the given cell size.
 float hash01(int x, int y, int seed)
@@ -104,14 +143,13 @@ float gauss(float d2, float r) { return std::exp(-d2 / (r * r)); }
 // Brightness temperature (K) of the scene at a point.
 float scene_kelvin(float lat, float lon)
 {
-    const bool land =
-        inside(kNorthAmerica, lat, lon) || inside(kGreenland, lat, lon) || inside(kCuba, lat, lon);
+    const bool land = g_land.land(lat, lon);
     // Surface: warm tropics, cooler towards the pole; land warmer by day,
     // Greenland's ice cold.
     float t = 301.0f - 0.45f * std::max(0.0f, std::fabs(lat) - 15.0f);
     if (land)
         t += 12.0f - 0.3f * std::max(0.0f, lat - 30.0f) + 5.0f * (fbm(lat, lon, 11) - 0.5f);
-    if (inside(kGreenland, lat, lon))
+    if (land && lat > 60.0f && lon > -75.0f && lon < -10.0f)
         t = 245.0f + 6.0f * fbm(lat, lon, 12);
     t += 1.5f * (fbm(lat, lon, 3) - 0.5f);
 
@@ -208,12 +246,17 @@ double y_of(double line) { return 1250.0 * kStep - line * kStep / 2; }
 
 int main(int argc, char** argv)
 {
-    if (argc != 2 && argc != 4) {
-        std::fprintf(stderr, "usage: %s OUT.area [YYYYDDD HHMM]\n", argv[0]);
+    if (argc != 2 && argc != 4 && argc != 5) {
+        std::fprintf(stderr, "usage: %s OUT.area [YYYYDDD HHMM [COAST.map]]\n", argv[0]);
         return 2;
     }
-    const long yyyyddd = argc == 4 ? std::atol(argv[2]) : 2024200;
-    const long hhmm = argc == 4 ? std::atol(argv[3]) : 1745;
+    const long yyyyddd = argc >= 4 ? std::atol(argv[2]) : 2024200;
+    const long hhmm = argc >= 4 ? std::atol(argv[3]) : 1745;
+    const char* coast = argc == 5 ? argv[4] : ZEM_ETC_DIR "/cont.map";
+    if (!g_land.load(coast)) {
+        std::fprintf(stderr, "%s: cannot read the coastline %s\n", argv[0], coast);
+        return 1;
+    }
     if (yyyyddd < 1900001 || yyyyddd % 1000 < 1 || yyyyddd % 1000 > 366 || hhmm < 0 ||
         hhmm > 2359 || hhmm % 100 > 59) {
         std::fprintf(stderr, "%s: bad date or time\n", argv[0]);

@@ -14,6 +14,7 @@ to the file's box and written in the package's big-endian binary map format
   points:        latitude, longitude (f32 each)
 
 Usage: make_maps.py OUTDIR [--text] [NAME ...]   (all files when no NAME)
+       make_maps.py --to-text BINARY.map TEXT.map (the same data as text)
 """
 import os
 import struct
@@ -157,7 +158,21 @@ def write(path, lines, text):
             f.write(struct.pack(">H4fi", 0, 0, 0, 0, 0, offset))
 
 
+def to_text(binary, text):
+    """Writes the records of a binary map file in the text format."""
+    d = open(binary, "rb").read()
+    p = 0
+    with open(text, "w") as o:
+        while p + 22 <= len(d):
+            h = struct.unpack(">H4fi", d[p:p + 22])
+            o.write("%d %r %r %r %r %d\n" % h)
+            o.writelines("%r %r\n" % struct.unpack(">2f", d[p + 22 + 8 * k:p + 30 + 8 * k]) for k in range(h[0]))
+            p += 22 + 8 * h[0]
+
+
 def main(argv):
+    if len(argv) == 4 and argv[1] == "--to-text":
+        return to_text(argv[2], argv[3])
     text = "--text" in argv
     args = [a for a in argv[1:] if a != "--text"]
     if not args:

@@ -26,4 +26,7 @@ run attrib "$S/attrib" & run domain "$S/domain"; wait
 run region "$S/text" & run resfile "$S/text"; wait
 run cmdline "$S/cmdline" & run name_conv "$S/conv"; wait
 run filereq "$S/filereq" & run date "$S/date"; wait
-run places "$S/text"
+run places "$S/text" & run map "$S/maps"; wait
+run metafile "$S/meta" & run font "$S/font"; wait
+run gini "$S/gini" & run tiff "$S/tiff"; wait
+run lrit "$S/lrit" & run unisys "$S/unisys"; wait
