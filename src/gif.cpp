@@ -5,6 +5,8 @@
 // LZW variant as in the GIF89a document.
 #include "gif.h"
 
+#define ZEM_IMG_INTERNAL
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -14,6 +16,7 @@
 #include <optional>
 #include <string>
 
+#include "img_priv.h"
 #include "mess.h"
 #include "tools.h"
 
@@ -418,10 +421,5 @@ int read_gif(const char* filename, IMG_report* image, int type) {
 
 int GIF_read(const char* filename, IMG_report* image, int type) {
     if (!filename || !image) return 0;
-    try {
-        return read_gif(filename, image, type);
-    } catch (const std::bad_alloc&) {
-        MESS_print(M_warn, "Unable to allocate data buffer.\n");
-        return 0;
-    }
+    return img::guard_alloc("Unable to allocate data buffer.\n", [&] { return read_gif(filename, image, type); });
 }
