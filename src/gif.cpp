@@ -360,6 +360,13 @@ int read_gif(const char* filename, IMG_report* image, int type) {
         MESS_print(M_warn, "GIF_read: Bad image size %dx%d: %s\n", image->width, image->height, filename);
         return 0;
     }
+    // Every code takes at least 3 bits and stands for at most 4096 pixels:
+    // a screen larger than the rest of the file can fill is not believed.
+    if (*bytes / kMaxCodes > (in.size() - in.pos()) * 8 / 3) {
+        MESS_print(M_warn, "GIF_read: Image size %dx%d too large for a file of %ld bytes: %s\n", image->width,
+                   image->height, static_cast<long>(in.size()), filename);
+        return 0;
+    }
     image->data = static_cast<unsigned char*>(std::malloc(*bytes));
     if (!image->data) {
         MESS_print(M_warn, "Unable to allocate data buffer.\n");

@@ -184,6 +184,7 @@ TEST(GifBroken, MessagesNotCrashes) {
         {"gif_bad_code_size.gif", 0, "Bad LZW code size 12"},
         {"gif_zero_size.gif", 0, "Bad image size 0x2"},
         {"gif_huge_size.gif", 0, "Bad image size 65535x65535"},
+        {"gif_size_past_data.gif", 0, "Image size 4000x4000 too large for a file of 45 bytes"},
         {"gif_no_image.gif", 0, "No image in file"},
         {"gif_unknown_block.gif", 0, "Unknown block 0x99 at byte 25"},
         {"gif_short_data.gif", 0, "Image data end after 3 of 8 pixels"},

@@ -63,6 +63,8 @@ def main():
         "gif_bad_code_size.gif": gif(code_size=12),
         "gif_zero_size.gif": gif(width=0),
         "gif_huge_size.gif": gif(width=65535, height=65535),
+        # 16 million pixels cannot come from 30 bytes of image data.
+        "gif_size_past_data.gif": gif(width=4000, height=4000),
         "gif_no_image.gif": gif(descriptor=False),
         "gif_unknown_block.gif": gif(blocks=b"\x99\x01\x02"),
         "gif_short_data.gif": gif(codes=[CLEAR, 0, 1, CLEAR, 2, END]),
