@@ -110,6 +110,9 @@ void BM_RemapDiskToLambert(benchmark::State& state)
         state.PauseTiming();
         IMG_report img = disk_image();
         Domain out = lambert_domain();
+        // Every pass computes the positions, as for the first frame.
+        SAT_remap_cache(0);
+        SAT_remap_cache(1);
         state.ResumeTiming();
         SAT_remap_image(&img, &out);
         state.PauseTiming();
@@ -124,6 +127,48 @@ void BM_RemapDiskToLambert(benchmark::State& state)
         benchmark::Counter::kIsRate);
     state.counters["sampled_nonzero"] = static_cast<double>(nonzero);
     state.counters["pixel_hash"] = hash;
+}
+
+// A loop frame whose navigation and domain equal the last one's: the
+// remap reuses the source positions of every output pixel, and what is left
+// is the sampling. Set against a plain copy of the output's bytes.
+void BM_RemapDiskCached(benchmark::State& state)
+{
+    MESS_set_str("none");
+    SAT_set_tran_sat(0);
+    SAT_reset_params();
+    SAT_remap_cache(1);
+    {
+        IMG_report warm = disk_image();
+        Domain out = lambert_domain();
+        SAT_remap_image(&warm, &out);
+        IMG_free(&warm);
+    }
+    const int hits = SAT_remap_cache(1);
+    double hash = 0.0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        IMG_report img = disk_image();
+        Domain out = lambert_domain();
+        state.ResumeTiming();
+        SAT_remap_image(&img, &out);
+        state.PauseTiming();
+        hash = pixel_hash(img);
+        IMG_free(&img);
+        state.ResumeTiming();
+    }
+    if (SAT_remap_cache(1) - hits != static_cast<int>(state.iterations())) state.SkipWithError("positions not reused");
+    state.counters["pixel_hash"] = hash;
+}
+
+void BM_MemcpyOutput(benchmark::State& state)
+{
+    std::vector<unsigned char> a(static_cast<std::size_t>(kOutW) * kOutH, 7), b(a.size());
+    for (auto _ : state) {
+        std::memcpy(b.data(), a.data(), a.size());
+        benchmark::DoNotOptimize(b.data());
+        benchmark::ClobberMemory();
+    }
 }
 
 // The 1.4 MB GVAR water-vapour AREA file of the test data onto the built-in
@@ -154,6 +199,7 @@ void BM_RemapGvarToUs(benchmark::State& state)
     SAT_get_params(&p);
     p.remap_inc = static_cast<int>(state.range(0));
     SAT_set_params(&p);
+    SAT_remap_cache(0);
     Domain us;
     DOM_get_def_region("us", &us);
     SAT_domain_image(&us);
@@ -188,6 +234,9 @@ BENCHMARK(BM_RemapDiskToLambert)
     ->Args({1, 0})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
+
+BENCHMARK(BM_RemapDiskCached)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_MemcpyOutput)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // Argument: remap_inc.
 BENCHMARK(BM_RemapGvarToUs)->Arg(20)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -6,6 +6,7 @@
 #include "png.h"
 
 #include <png.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <array>
@@ -16,7 +17,8 @@
 #include <memory>
 #include <new>
 #include <string>
-#include <unordered_map>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "gks_img.h"
@@ -241,6 +243,34 @@ struct Indexed {
     int num = 0;
 };
 
+// Pixel values to palette indices: open addressing over a table sixteen
+// times the palette, so a look-up (hit or miss) is a probe or two.
+class ColourIndex {
+public:
+    int find(std::uint32_t v) const {
+        for (std::size_t k = slot(v);; k = (k + 1) & kMask) {
+            if (ind_[k] < 0) return -1;
+            if (val_[k] == v) return ind_[k];
+        }
+    }
+    void add(std::uint32_t v, int ind) {
+        std::size_t k = slot(v);
+        while (ind_[k] >= 0) k = (k + 1) & kMask;
+        val_[k] = v;
+        ind_[k] = static_cast<short>(ind);
+    }
+
+private:
+    static constexpr std::size_t kSlots = 4096, kMask = kSlots - 1;
+    static std::size_t slot(std::uint32_t v) { return (v * 2654435761u) >> 20 & kMask; }
+    std::array<std::uint32_t, kSlots> val_{};
+    std::array<short, kSlots> ind_ = [] {
+        std::array<short, kSlots> a{};
+        a.fill(-1);
+        return a;
+    }();
+};
+
 bool build_palette(const IMG_report* im, Indexed* out) {
     const int bpp = im->bits_pixel;
     const int depth = im->depth;
@@ -266,7 +296,10 @@ bool build_palette(const IMG_report* im, Indexed* out) {
         MESS_print(M_debug, "mask: %d-%d %d-%d %d-%d\n", mr.shift, mr.width, mg.shift, mg.width, mb.shift, mb.width);
 
     out->index.assign(static_cast<std::size_t>(im->width) * static_cast<std::size_t>(im->height), 0);
-    std::unordered_map<std::uint32_t, png_byte> known;
+    ColourIndex known;
+    std::uint32_t last_v = 0;
+    png_byte last_ind = 0;
+    bool have_last = false;
     std::size_t o = 0;
     for (int y = 0; y < im->height; ++y) {
         const unsigned char* row = im->data + static_cast<std::size_t>(y) * static_cast<std::size_t>(im->bytes_line);
@@ -283,10 +316,15 @@ bool build_palette(const IMG_report* im, Indexed* out) {
                 else v = (row[x / 8] >> (x % 8)) & 1u;
                 break;
             }
-            auto it = known.find(v);
+            // Neighbours mostly share their colour: the last answer first.
+            if (have_last && v == last_v) {
+                out->index[o++] = last_ind;
+                continue;
+            }
+            int found = known.find(v);
             png_byte ind = 0;
-            if (it != known.end()) {
-                ind = it->second;
+            if (found >= 0) {
+                ind = static_cast<png_byte>(found);
             } else if (out->num < kPaletteSize) {
                 ind = static_cast<png_byte>(out->num);
                 png_color& c = out->palette[static_cast<std::size_t>(out->num++)];
@@ -304,9 +342,12 @@ bool build_palette(const IMG_report* im, Indexed* out) {
                     c.green = static_cast<png_byte>(channel(v, im->grn, mg));
                     c.blue = static_cast<png_byte>(channel(v, im->blu, mb));
                 }
-                known.emplace(v, ind);
+                known.add(v, ind);
             }
             out->index[o++] = ind;
+            last_v = v;
+            last_ind = ind;
+            have_last = true;
         }
     }
     MESS_print(M_debug, "num_color: %d\n", out->num);
@@ -334,8 +375,84 @@ struct TextChunks {
     png_text text[3]{};
 };
 
+// ---- Image data ------------------------------------------------------------
+// The rows (filter byte 0, then the indices) as one zlib stream, made by
+// two threads at once: each deflates half of the rows on its own (the
+// first half ends on a byte boundary without closing the stream), and the
+// halves' Adler-32 sums are combined for the trailer. Speed comes first:
+// window dumps of whole loops are written frame after frame.
+struct DeflatePart {
+    const png_byte* index = nullptr;  // first row of the part
+    int width = 0, rows = 0;
+    bool last = false;
+    std::vector<png_byte> out;
+    uLong adler = 1;
+    uLong length = 0;  // uncompressed bytes
+    bool ok = false;
+};
+
+void deflate_part(DeflatePart* p) {
+    z_stream z{};
+    if (deflateInit2(&z, Z_BEST_SPEED, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) return;
+    const std::size_t row = static_cast<std::size_t>(p->width) + 1;
+    std::vector<png_byte> in(row * 64);
+    try {
+        p->out.resize(deflateBound(&z, static_cast<uLong>(row * static_cast<std::size_t>(p->rows))) + 64);
+    } catch (const std::bad_alloc&) {
+        deflateEnd(&z);
+        return;
+    }
+    z.next_out = p->out.data();
+    z.avail_out = static_cast<uInt>(p->out.size());
+    int rc = Z_OK;
+    for (int r0 = 0; r0 < p->rows && rc == Z_OK; r0 += 64) {
+        const int n = std::min(64, p->rows - r0);
+        for (int r = 0; r < n; ++r) {
+            in[static_cast<std::size_t>(r) * row] = 0;  // filter: none
+            std::memcpy(&in[static_cast<std::size_t>(r) * row + 1],
+                        p->index + static_cast<std::size_t>(r0 + r) * static_cast<std::size_t>(p->width),
+                        static_cast<std::size_t>(p->width));
+        }
+        const uInt len = static_cast<uInt>(row * static_cast<std::size_t>(n));
+        p->adler = adler32(p->adler, in.data(), len);
+        p->length += len;
+        z.next_in = in.data();
+        z.avail_in = len;
+        const bool end = r0 + n >= p->rows;
+        rc = deflate(&z, end ? (p->last ? Z_FINISH : Z_SYNC_FLUSH) : Z_NO_FLUSH);
+        if (rc == Z_STREAM_END || (rc == Z_BUF_ERROR && z.avail_in == 0)) rc = Z_OK;
+    }
+    p->out.resize(p->out.size() - z.avail_out);
+    p->ok = rc == Z_OK && z.avail_in == 0;
+    deflateEnd(&z);
+}
+
+bool deflate_rows(const Indexed& ix, int width, int height, std::vector<png_byte>* stream) {
+    std::array<DeflatePart, 2> part;
+    const int half = height / 2;
+    part[0] = {ix.index.data(), width, half, false, {}, 1, 0, false};
+    part[1] = {ix.index.data() + static_cast<std::size_t>(half) * static_cast<std::size_t>(width), width,
+               height - half, true, {}, 1, 0, false};
+    std::thread helper;
+    try {
+        helper = std::thread(deflate_part, &part[1]);
+    } catch (const std::system_error&) {
+        deflate_part(&part[1]);
+    }
+    deflate_part(&part[0]);
+    if (helper.joinable()) helper.join();
+    if (!part[0].ok || !part[1].ok) return false;
+    const uLong adler = adler32_combine(part[0].adler, part[1].adler, static_cast<z_off_t>(part[1].length));
+    stream->clear();
+    stream->push_back(0x78);  // deflate, 32 KB window
+    stream->push_back(0x01);  // fastest level; header check bits
+    for (const DeflatePart& p : part) stream->insert(stream->end(), p.out.begin(), p.out.end());
+    for (int s = 24; s >= 0; s -= 8) stream->push_back(static_cast<png_byte>(adler >> s));
+    return true;
+}
+
 bool safe_write(png_structp png, png_infop info, FILE* f, png_uint_32 width, png_uint_32 height,
-                png_colorp palette, png_textp text, int num_text, png_bytepp rows) {
+                png_colorp palette, png_textp text, int num_text, const std::vector<png_byte>& idat) {
     if (setjmp(png_jmpbuf(png))) return false;
     png_init_io(png, f);
     png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE,
@@ -343,8 +460,9 @@ bool safe_write(png_structp png, png_infop info, FILE* f, png_uint_32 width, png
     png_set_PLTE(png, info, palette, kPaletteSize);
     png_set_text(png, info, text, num_text);
     png_write_info(png, info);
-    png_write_image(png, rows);
-    png_write_end(png, info);
+    static const png_byte kIdat[5] = "IDAT", kIend[5] = "IEND";
+    png_write_chunk(png, kIdat, idat.data(), idat.size());
+    png_write_chunk(png, kIend, nullptr, 0);
     return true;
 }
 
@@ -383,8 +501,11 @@ int write_png(const char* filename, const IMG_report* image) {
         tc.text[i].text_length = std::strlen(vals[i]);
     }
 
-    std::vector<png_bytep> rows(static_cast<std::size_t>(image->height));
-    for (std::size_t y = 0; y < rows.size(); ++y) rows[y] = ix.index.data() + y * static_cast<std::size_t>(image->width);
+    std::vector<png_byte> idat;
+    if (!deflate_rows(ix, image->width, image->height, &idat)) {
+        MESS_print(M_warn, "PNG_write: Unable to compress %s\n", filename);
+        return 0;
+    }
 
     WriteHandles wh;
     wh.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, on_error, on_warning);
@@ -392,7 +513,7 @@ int write_png(const char* filename, const IMG_report* image) {
     wh.info = png_create_info_struct(wh.png);
     if (!wh.info) return 0;
     if (!safe_write(wh.png, wh.info, f.get(), static_cast<png_uint_32>(image->width),
-                    static_cast<png_uint_32>(image->height), ix.palette.data(), tc.text, 3, rows.data()))
+                    static_cast<png_uint_32>(image->height), ix.palette.data(), tc.text, 3, idat))
         return 0;
     if (std::fclose(f.release()) != 0) {
         MESS_print(M_warn, "PNG_write: Unable to write %s\n", filename);
