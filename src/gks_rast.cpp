@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -478,13 +479,17 @@ int gks_rast_get_image(IMG_report* image) {
         return 0;
     }
     // Least significant byte first, as a little-endian server sends it.
-    unsigned char* d = image->data;
-    for (const std::uint32_t v : g_rast.pix) {
-        d[0] = static_cast<unsigned char>(v);
-        d[1] = static_cast<unsigned char>(v >> 8);
-        d[2] = static_cast<unsigned char>(v >> 16);
-        d[3] = 0;
-        d += 4;
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(image->data, g_rast.pix.data(), size);
+    } else {
+        unsigned char* d = image->data;
+        for (const std::uint32_t v : g_rast.pix) {
+            d[0] = static_cast<unsigned char>(v);
+            d[1] = static_cast<unsigned char>(v >> 8);
+            d[2] = static_cast<unsigned char>(v >> 16);
+            d[3] = 0;
+            d += 4;
+        }
     }
     image->width = g_rast.w;
     image->height = g_rast.h;
