@@ -27,9 +27,10 @@
 #include "mess.h"
 #include "region.h"
 
+#include "bench_disk.h"
+
 namespace {
 
-constexpr int kDisk = 5424;
 constexpr int kFrames = 10;
 // Satellite height above the equator (m) and the scan step (radians) of the
 // full disk; the grid of the ZEMIMG files has the same spacing in map units.
@@ -55,23 +56,12 @@ IMG_report disk_record(int shift)
     img.bytes_line = kDisk;
     std::snprintf(img.datim, sizeof img.datim, "1200 UTC 01 JAN 2020");
     std::snprintf(img.info, sizeof img.info, "Synthetic full disk %d", shift);
-    Domain& d = img.domain;
-    DOM_init(&d);
-    d.proj = 9;
-    d.plat = 0.0f;
-    d.plon = -75.0f;
-    d.param[0] = 421.64f;  // satellite distance, hundreds of km
-    d.param[1] = 1.0f;     // map units are scan angles x distance
-    d.ellipse = 1;
-    d.clat = 0.0f;
-    d.clon = -75.0f;
-    d.nx = d.ny = kDisk;
-    d.dx = d.dy = 421.64f * 56e-6f;
+    img.domain = disk_domain();
     img.data = static_cast<unsigned char*>(std::malloc(static_cast<std::size_t>(kDisk) * kDisk));
     for (int i = 0; i < kDisk; ++i)
         for (int j = 0; j < kDisk; ++j)
             img.data[static_cast<std::size_t>(i) * kDisk + j] =
-                static_cast<unsigned char>((i * 3 + j * 5 + shift) & 255);
+                disk_count(i, j, shift);
     return img;
 }
 
