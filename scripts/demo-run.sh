@@ -27,7 +27,7 @@ set -- -fp "$ROOT/etc" -ip "$OUT" -pd us -cof ir.enh -ti "orlo demo" -de d "$SAM
 
 if [ -n "$DISPLAY" ] && xdpyinfo >/dev/null 2>&1; then
     echo "== orlo in a window on $DISPLAY (Return or Alt+q ends it)"
-    "$ORLO" "$@" </dev/null
+    "$ORLO" "$@" -pp irbar,lalo=10 </dev/null
 else
     if ! command -v xvfb-run >/dev/null 2>&1; then
         echo "demo-run: no X display and no xvfb-run; cannot show the picture" >&2
@@ -35,7 +35,7 @@ else
     fi
     rm -f "$OUT/orlo_demo.png"
     echo "== no X display: orlo under xvfb-run, writing a PNG"
-    xvfb-run -a -s "-screen 0 1280x1024x24" "$ORLO" "$@" -pp png:orlo_demo.png </dev/null
+    xvfb-run -a -s "-screen 0 1280x1024x24" "$ORLO" "$@" -pp irbar,lalo=10,png:orlo_demo.png </dev/null
     if [ -f "$OUT/orlo_demo.png" ]; then
         echo "demo-run: picture written to $OUT/orlo_demo.png"
     else

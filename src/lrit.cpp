@@ -73,6 +73,7 @@ struct LritState {
     long long bytes = 0;   // header bytes consumed
     Header h;
     bool assemble = false;
+    bool sibling = false;  // reading the other segments of a joined image
 };
 LritState g_lrit;
 
@@ -136,7 +137,7 @@ void decode_record(int type, const std::vector<std::uint8_t>& b) {
             DATE_days_date(days - kDaysTo1970, &h.date.year, &h.date.month, &h.date.day);
             DATE_time_date(static_cast<int>((static_cast<std::uint32_t>(ms) / 1000) % 86400), &h.date.hour,
                            &h.date.min, &h.date.sec);
-            DATE_print(M_out2, &h.date);
+            DATE_print(g_lrit.sibling ? kDbg : M_out2, &h.date);
             break;
         }
         case 128:
@@ -378,7 +379,10 @@ void assemble(const std::string& name, const Header& h0, IMG_report* r, Pixels* 
         IMG_report seg;
         IMG_init(&seg);
         Piece p;
-        if (file.empty() || read_one(file.c_str(), &seg, &p.h, &p.px) != 0) {
+        g_lrit.sibling = true;
+        const int rc = file.empty() ? -1 : read_one(file.c_str(), &seg, &p.h, &p.px);
+        g_lrit.sibling = false;
+        if (rc != 0) {
             MESS_print(M_warn, "SAT_read_LRIT: Segment %d of %d not read: %s\n", k, h0.nseg,
                        file.empty() ? name.c_str() : file.c_str());
             continue;

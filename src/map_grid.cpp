@@ -74,11 +74,11 @@ void grid_line(mapbg::Pen& pen, const Glim& w, int proj, bool circle, int n, Alo
             pen.draw(x, y);
         } else {
             pen.draw(x, y);
-            if (circle && (px < w.x_min) != (x < w.x_min)) {
+            if (circle && (px <= w.x_min) != (x <= w.x_min)) {
                 const float yl = py + (w.x_min - px) * (y - py) / (x - px);
                 if (yl > w.y_min && yl < w.y_max) label(w.x_min + off, yl, GLEFT_HOR, GHALF_VERT, text);
             }
-            if (!circle && (py < w.y_min) != (y < w.y_min)) {
+            if (!circle && (py <= w.y_min) != (y <= w.y_min)) {
                 const float xl = px + (w.y_min - py) * (x - px) / (y - py);
                 if (xl > w.x_min && xl < w.x_max) label(xl, w.y_min + off, GCENTER_HOR, GBASE_VERT, text);
             }

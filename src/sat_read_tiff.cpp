@@ -27,6 +27,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
 #include <map>
 #include <new>
 #include <string>
@@ -196,6 +197,8 @@ std::map<int, double> geo_keys(const Directory& dir) {
     const auto k = dir.numbers(34735);
     const auto doubles = dir.numbers(34736);
     if (k.size() < 4) return keys;
+    for (double v : k)  // shorts only; another type is damage
+        if (!(v >= 0.0 && v <= 65535.0)) return keys;
     const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(k[3]), (k.size() - 4) / 4);
     for (std::size_t i = 0; i < n; ++i) {
         const int id = static_cast<int>(k[4 + 4 * i]);
@@ -211,6 +214,13 @@ std::map<int, double> geo_keys(const Directory& dir) {
 double key(const std::map<int, double>& keys, int id, double fallback) {
     const auto it = keys.find(id);
     return it == keys.end() ? fallback : it->second;
+}
+
+// A key holding a code; a value that is no code (a double out of range,
+// from a key pointing into the wrong table) counts as absent.
+int code(const std::map<int, double>& keys, int id, int fallback) {
+    const double v = key(keys, id, fallback);
+    return v >= 0.0 && v <= 65535.0 * 65536.0 ? static_cast<int>(v) : fallback;
 }
 
 // Raster to model: x = a*u + b*v + c, y = d*u + e*v + f, with (u, v) the
@@ -275,7 +285,7 @@ double prime_meridian(const std::map<int, double>& keys) {
         {4814, 18.05827778}, {4815, 23.7163375}, {4816, kParis}, {4817, 10.72291667}, {4818, kFerro},
         {4820, kJakarta}, {4821, kParis}, {4902, kParis}, {4903, -3.68793889}, {4904, -9.13190611},
     }};
-    const int gcs = static_cast<int>(key(keys, 2048, 0));
+    const int gcs = code(keys, 2048, 0);
     for (const Meridian& m : kMeridians)
         if (m.gcs == gcs) return m.lon;
     return 0.0;
@@ -284,14 +294,14 @@ double prime_meridian(const std::map<int, double>& keys) {
 // The Mercator parameters of the keys, or nullopt for another projection.
 std::optional<Mercator> mercator(const std::map<int, double>& keys) {
     Mercator m;
-    const int pcs = static_cast<int>(key(keys, 3072, 0));
+    const int pcs = code(keys, 3072, 0);
     if (pcs == 3857 || pcs == 3785 || pcs == 900913) return m;  // web Mercator: a sphere
     const bool world = pcs == 3395;
-    if (!world && static_cast<int>(key(keys, 3075, 0)) != 7) return std::nullopt;
+    if (!world && code(keys, 3075, 0) != 7) return std::nullopt;
     // Ellipsoid: its own keys, else by the geographic type, else WGS 84.
     double a = key(keys, 2057, 0), b = key(keys, 2058, 0), rf = key(keys, 2059, 0);
     if (a <= 0) {
-        const int gcs = static_cast<int>(key(keys, 2048, 4326));
+        const int gcs = code(keys, 2048, 4326);
         a = gcs == 4267 ? 6378206.4 : 6378137.0;
         rf = gcs == 4267 ? 294.9786982 : gcs == 4269 ? 298.257222101 : 298.257223563;
     }
@@ -306,15 +316,21 @@ std::optional<Mercator> mercator(const std::map<int, double>& keys) {
         const double s = std::sin(key(keys, 3078, 0) * DTR);
         m.k0 = std::cos(key(keys, 3078, 0) * DTR) / std::sqrt(1 - m.e * m.e * s * s);
     }
-    if (static_cast<int>(key(keys, 3076, 9001)) == 9002) m.unit = 0.3048;
+    if (code(keys, 3076, 9001) == 9002) m.unit = 0.3048;
     if (m.a <= 0 || m.k0 <= 0) return std::nullopt;
     return m;
 }
 
 // Geographic grid: latitude/longitude (projection 2) straight from the
 // pixel centres.
+// True when every value is a plausible coordinate for a float field.
+bool plausible(std::initializer_list<double> v) {
+    return std::all_of(v.begin(), v.end(), [](double x) { return std::fabs(x) < 1e7; });
+}
+
 bool geographic_domain(const Affine& t, Domain* d) {
     const double um = (d->nx - 1) / 2.0, vm = (d->ny - 1) / 2.0;
+    if (!plausible({t.y(um, vm), t.x(um, vm), t.a, t.e})) return false;
     d->proj = DOM_LATLON;
     d->plat = d->plon = 0.0f;
     d->clat = static_cast<float>(t.y(um, vm));
@@ -336,6 +352,7 @@ bool mercator_domain(const Affine& t, const Mercator& m, Domain* d) {
     MAP_domain(d);
     const double lat_top = m.lat(t.y(um, -0.5)), lat_bot = m.lat(t.y(um, d->ny - 0.5));
     const double lon_left = m.lon(t.x(-0.5, vm)), lon_right = m.lon(t.x(d->nx - 0.5, vm));
+    if (!plausible({lat_top, lat_bot, lon_left, lon_right, m.lon(t.x(um, vm)), m.lon0})) return false;
     float x = 0, yt = 0, yb = 0;
     if (!MAP_tran(static_cast<float>(lat_top), d->plon, &x, &yt) ||
         !MAP_tran(static_cast<float>(lat_bot), d->plon, &x, &yb))
@@ -357,12 +374,12 @@ bool mercator_domain(const Affine& t, const Mercator& m, Domain* d) {
 void georeference(const Directory& dir, IMG_report* r) {
     if (!dir.has(34735)) return;
     const auto keys = geo_keys(dir);
-    const auto t = raster_to_model(dir, static_cast<int>(key(keys, 1025, 1)) == 2);
+    const auto t = raster_to_model(dir, code(keys, 1025, 1) == 2);
     Domain d = r->domain;
     d.nx = r->width;
     d.ny = r->height;
-    const int model = static_cast<int>(key(keys, 1024, 0));
-    const int proj = model == 2 ? 2 : static_cast<int>(key(keys, 3075, 0));
+    const int model = code(keys, 1024, 0);
+    const int proj = model == 2 ? 2 : code(keys, 3075, 0);
     MESS_print(kDbg, "Proj: %d\n", proj);
     if (!t || t->b != 0.0 || t->d != 0.0) {
         MESS_print(M_warn, "SAT_read_TIFF: No usable georeferencing (tie point and scale, or transformation without rotation)\n");

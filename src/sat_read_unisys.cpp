@@ -60,6 +60,11 @@ void set_date(Target t, const char* v) {
     // "f" alone or spelt out ("fld") before the number.
     while (*v && !std::isdigit(static_cast<unsigned char>(*v)) && *v != '-') ++v;
     const long secs = std::strtol(v, nullptr, 10);
+    // Years 1902 to 2106: beyond them the number is no time stamp.
+    if (secs < -(1L << 31) || secs > (1L << 32)) {
+        MESS_print(M_warn, "SAT_read_Unisys: Time stamp %s out of range\n", v);
+        return;
+    }
     DATE_get_gmdate(&secs, &t.r->date);
     DATE_make_label(&t.r->date, t.r->datim);
 }

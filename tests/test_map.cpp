@@ -53,6 +53,32 @@ TEST(MapReference, GoesEightOnUsFollowsTheCoast) {
     }
 }
 
+// The coast drawn on a real infrared GINI image (GOES, 28 Sep 2015 17:45,
+// Baja California by day: warm land, cooler sea) lies on the image's own
+// land/sea edge: the brightness range around coast pixels is well above
+// that around the same pixels moved 10 pixels (32 km) any way (about 1.6 times).
+TEST(MapReference, CoastLiesOnTheLandSeaEdgeOfTheImage) {
+    const std::string gini = zt::testdata("gini/TIGN02");
+    ZT_NEED_DATA(gini);
+    const std::string args = "-if awip -pd ps:-112,28,-112,25,17,0.8,0.8 ";
+    if (zt::run_orlo("-de d -pp png:/dev/null " + args + gini).out.find("not built yet") != std::string::npos)
+        GTEST_SKIP() << "no GINI reader";
+    const Drawn img = draw(gini, args + "-dr data", 600, 400), map = draw(gini, args + "-dr map -mf cont.map:yellow", 600, 400);
+    auto range = [&img](int x, int y) {  // of the image's brightness in a 5 x 5 square
+        int lo = 255, hi = 0;
+        for (int j = y - 2; j <= y + 2; ++j)
+            for (int i = x - 2; i <= x + 2; ++i) lo = std::min<int>(lo, img.pic.at(i, j) >> 16), hi = std::max<int>(hi, img.pic.at(i, j) >> 16);
+        return hi - lo;
+    };
+    for (const auto& [dx, dy] : std::vector<std::pair<int, int>>{{10, 0}, {-10, 0}, {0, 10}, {0, -10}}) {
+        double on = 0, off = 0;
+        for (int y = 12; y < map.pic.h - 12; ++y)
+            for (int x = 12; x < map.pic.w - 12; ++x)
+                if (map.pic.at(x, y) == kYellow) on += range(x, y), off += range(x + dx, y + dy);
+        EXPECT_GT(on, 1.4 * off) << dx << "," << dy;
+    }
+}
+
 // Which files a map list draws, and in which pass: files report themselves
 // ("Map: path", "-" before a name: not reported); files under the image
 // are hidden by it (colours: B blue, G green, Y yellow; "!" not seen).
@@ -137,13 +163,21 @@ TEST(MapFiles, TextAndBinaryDrawAlikeAndTheGridLies) {
     ASSERT_TRUE(bin.pic.has(kRed));
     EXPECT_TRUE(bin.pic.rgb == draw(demo_area(), "-dr map -pd us", 640, 427, dir.path()).pic.rgb);
 
-    // One pixel per degree, row 0 at 90 N: circles every 10 degrees.
-    const Drawn grid = draw(demo_area(), "-dr map -mf lalo:10:30:green:s1 -pd ll:0,0,0,361,181,1,1", 361, 181);
-    for (int lat = -80; lat <= 80; lat += 10) {
+    // Half a degree a pixel, row 0 at 90 N: circles every 30 degrees with
+    // their labels at the left edge (glyphs above the line), meridians with
+    // theirs at the bottom (glyphs beside the line).
+    const Drawn grid = draw(demo_area(), "-dr map -mf lalo:30:30:green:s1 -pd ll:0,0,0,721,361,0.5,0.5", 721, 361);
+    auto green = [&grid](int x0, int x1, int y0, int y1) {
         int n = 0;
-        for (int x = 0; x < 361; ++x) n += grid.pic.at(x, 90 - lat) == kGreen;
-        EXPECT_GT(n, 300) << "circle at " << lat;
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x) n += grid.pic.at(x, y) == kGreen;
+        return n;
+    };
+    for (int lat = -60; lat <= 60; lat += 30) {
+        EXPECT_GT(green(0, 721, 180 - 2 * lat, 181 - 2 * lat), 700) << "circle at " << lat;
+        EXPECT_GT(green(2, 30, 176 - 2 * lat, 179 - 2 * lat), 0) << "label of " << lat;
     }
+    for (int lon = -150; lon <= 150; lon += 30) EXPECT_GT(green(362 + 2 * lon, 372 + 2 * lon, 345, 358), 0) << lon;
 }
 
 // Broken map files draw what they can and say what went wrong.

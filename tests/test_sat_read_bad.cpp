@@ -31,6 +31,8 @@ Bytes made(const std::string& rel, const std::string& tool, const std::string& a
     return zt::slurp_bytes(out);
 }
 
+Bytes bad_file(const std::string& name) { return zt::slurp_bytes(std::string(ZEM_TEST_DATA) + "/bad/" + name); }
+
 const std::string kFd5 = "lrit/IMG_FD_01_IR1_20120101_024020_05.lrit";
 constexpr std::size_t kFdStruct = 16;  // image structure record of the COMS segments
 constexpr std::size_t kGiniPdb = 21;   // product definition block after the WMO heading
@@ -84,6 +86,11 @@ const BadCase kBad[] = {
     // The next directory is this one again: only the first is ever read.
     {"tiff_directory_loop", 59, [] { return poke(real("tiff/pixel_is_point_wgs84.tif"), 12 + 2 + 14 * 12, {12, 0, 0, 0}); },
      1, ""},
+    // Found by the fuzz targets.
+    {"tiff_geokey_code_out_of_range", 59, [] { return bad_file("tiff_geokey_code_out_of_range.tif"); }, 1,
+     "SAT_read_TIFF: GeoTIFF projection 0 not supported: no map domain"},
+    {"unisys_time_stamp_out_of_range", 55, [] { return bad_file("unisys_time_stamp_out_of_range.uni"); }, 1,
+     "SAT_read_Unisys: Time stamp"},
     {"unisys_two_keys_no_end", 55, [] { return text("idTest x640"); }, 0,
      "SAT_read_Unisys: Unable to determine image parameters"},
     {"unisys_zero_size", 55, [] { return text("idTest x0 y0 end\n"); }, 0, "SAT_read_Unisys: Invalid image size 0 x 0"},
