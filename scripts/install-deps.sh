@@ -7,7 +7,7 @@ PKGS="build-essential cmake pkg-config
 libx11-dev zlib1g-dev libpng-dev libjpeg-dev
 libgtest-dev libgmock-dev libbenchmark-dev
 xvfb xauth x11-apps x11-utils xdotool
-imagemagick netpbm pngcheck ghostscript proj-bin qpdf python3
+imagemagick netpbm giflib-tools pngcheck ghostscript proj-bin qpdf python3
 hp2xx hershey-fonts-data
 gmt gmt-gshhg-low weather-util-data iso-codes
 libtiff-dev gdal-bin libjpeg-turbo-progs"

@@ -59,6 +59,7 @@ struct PlotState {
     std::string dump_file;
     int bar = 0;
     int full_lab = 0;
+    int anim = 0;  // GIF dumps of a loop go into one animated file
     PLT_callback_func callback = nullptr;
     PLT_domain_func zoom_func = nullptr;
     PLT_domain_func resize_func = nullptr;
@@ -122,12 +123,48 @@ void redraw_with(PLT_domain_func func, Domain* domain)
     gset_cursor(old_cursor);
 }
 
+// The dump file name for frame key `key` (key "i"): the dump convention
+// with the file module's date and the window title (key "p"), joined to
+// "image_path". The file module's naming state is left as it was.
+std::string dump_path(const char* key)
+{
+    Date date;
+    FILE_get_date(&date);
+    FILE_save_name_conv();
+    FILE_set_name(const_cast<char*>(g_plt.dump_file.c_str()));
+    FILE_set_key('i', key);
+    const char* title = gget_win_title();
+    FILE_set_key('p', title ? title : "");
+    char name[512] = "";
+    FILE_set_date(&date, name);
+    char path[1024] = "";
+    FILE_add_path(RES_get("image_path"), name, path);
+    FILE_restore_name_conv();
+    return path;
+}
+
+bool animated_dump()
+{
+    return g_plt.dump == kDumpGif && g_plt.anim != 0 && gget_num_images() > 0;
+}
+
+// The whole loop as one animated GIF; frame key "all".
+void dump_loop()
+{
+    const std::string path = dump_path("all");
+    if (GIF_dump_loop(path.c_str()))
+        MESS_print(M_mess, "Wrote GIF file: %s (%d frames)\n", path.c_str(), gget_num_images());
+    else
+        MESS_print(M_warn, "PLT_dump: Unable to write GIF file: %s\n", path.c_str());
+}
+
 }  // namespace
 
 int PLT_param_decode()
 {
     // Labels inside the view only while "fullab" is asked for.
     g_plt.full_lab = 0;
+    g_plt.anim = 0;
     int count = 0;
     char** list = nullptr;
     if (RES_getvals("plot_param", &count, &list) > 0) {
@@ -188,6 +225,8 @@ int PLT_param_decode()
                 GIF_interlace(0);
             } else if (stricmp(v, "gif_trans") == 0) {
                 GIF_transparent(1);
+            } else if (stricmp(v, "gif_anim") == 0) {
+                g_plt.anim = 1;
             } else if (stricmp(v, "inv") == 0) {
                 gset_inverse(1);
             } else if (stricmp(v, "lcmap") == 0) {
@@ -300,6 +339,8 @@ int PLT_close()
     gsel_norm_tran(2);
     if (g_plt.dump == kDumpNone)
         GPH_hold(g_plt.work_id);
+    if (animated_dump())
+        dump_loop();
     gclear_ws(g_plt.work_id, GALWAYS);
     GPH_end(g_plt.work_id);
     PLT_init_labels();
@@ -561,41 +602,32 @@ int PLT_dump(int frame)
 {
     if (g_plt.dump == kDumpNone)
         return -1;
-
-    Date date;
-    FILE_get_date(&date);
-    FILE_save_name_conv();
-    FILE_set_name(const_cast<char*>(g_plt.dump_file.c_str()));
-    bool frames = gget_num_images() > 0;
+    // The frames of an animated GIF are written together when the plot
+    // closes, with their final delays.
+    if (animated_dump())
+        return 0;
+    const bool frames = gget_num_images() > 0;
     char key[16];
     if (frames)
         std::snprintf(key, sizeof key, "%2.2d", frame);
     else
         std::snprintf(key, sizeof key, "win");
-    FILE_set_key('i', key);
-    const char* title = gget_win_title();
-    FILE_set_key('p', title ? title : "");
-
-    char name[512] = "";
-    FILE_set_date(&date, name);
-    char path[1024] = "";
-    FILE_add_path(RES_get("image_path"), name, path);
+    const std::string path = dump_path(key);
     if (frames)
         gselect_frame(frame);
 
     int ok = 0;
     const char* kind = "xdump";
     switch (g_plt.dump) {
-    case kDumpGif: kind = "GIF"; ok = GIF_dump(path); break;
-    case kDumpImg: kind = "IMG"; ok = IMG_dump(path); break;
-    case kDumpPng: kind = "PNG"; ok = PNG_dump(path); break;
-    default: kind = "xdump"; ok = XWD_dump(path); break;
+    case kDumpGif: kind = "GIF"; ok = GIF_dump(path.c_str()); break;
+    case kDumpImg: kind = "IMG"; ok = IMG_dump(path.c_str()); break;
+    case kDumpPng: kind = "PNG"; ok = PNG_dump(path.c_str()); break;
+    default: kind = "xdump"; ok = XWD_dump(path.c_str()); break;
     }
     if (ok)
-        MESS_print(M_mess, "Wrote %s file: %s\n", kind, path);
+        MESS_print(M_mess, "Wrote %s file: %s\n", kind, path.c_str());
     else
-        MESS_print(M_warn, "PLT_dump: Unable to write %s file: %s\n", kind, path);
-    FILE_restore_name_conv();
+        MESS_print(M_warn, "PLT_dump: Unable to write %s file: %s\n", kind, path.c_str());
     return ok ? 0 : -1;
 }
 

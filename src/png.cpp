@@ -5,6 +5,8 @@
 // C++ object; everything owning memory stays outside them.
 #include "png.h"
 
+#define ZEM_IMG_INTERNAL
+
 #include <png.h>
 #include <zlib.h>
 
@@ -23,6 +25,7 @@
 
 #include "gks_img.h"
 #include "gks_x11.h"
+#include "img_priv.h"
 #include "img_tool.h"
 #include "mess.h"
 #include "system.h"
@@ -206,154 +209,6 @@ int read_png(const char* filename, IMG_report* image, int type) {
     return 1;
 }
 
-// ---- Palette of a written image ------------------------------------------
-
-struct Mask {
-    int shift = 0;
-    int width = 0;
-};
-
-Mask mask_of(unsigned int m, int depth) {
-    Mask r;
-    if (m == 0) return r;
-    while (r.shift < depth && r.shift < 32 && !((m >> r.shift) & 1u)) ++r.shift;
-    for (unsigned int v = m >> r.shift; v & 1u; v >>= 1) ++r.width;
-    return r;
-}
-
-// Component 0..1 to 0..255, truncated. The small allowance keeps values
-// such as 128/255 or 32896/65535, which float arithmetic lands just below
-// the integer, from losing one step.
-png_byte to_byte(float c) { return static_cast<png_byte>(std::clamp(c, 0.0f, 1.0f) * 255.0f + 0.001f); }
-
-int channel(std::uint32_t v, unsigned int mask, Mask m) {
-    std::uint32_t c = (v & mask) >> m.shift;
-    if (m.width == 0) return 0;
-    c = m.width <= 8 ? c << (8 - m.width) : c >> (m.width - 8);
-    return static_cast<int>(std::min<std::uint32_t>(c, 255));
-}
-
-// The image's pixels as palette indices (width*height bytes) and the
-// palette (256 entries, unused ones black). Values are taken in raster
-// order; the first 256 distinct values get their own index, later new ones
-// index 0.
-struct Indexed {
-    std::vector<png_byte> index;
-    std::array<png_color, kPaletteSize> palette{};
-    int num = 0;
-};
-
-// Pixel values to palette indices: open addressing over a table sixteen
-// times the palette, so a look-up (hit or miss) is a probe or two.
-class ColourIndex {
-public:
-    int find(std::uint32_t v) const {
-        for (std::size_t k = slot(v);; k = (k + 1) & kMask) {
-            if (ind_[k] < 0) return -1;
-            if (val_[k] == v) return ind_[k];
-        }
-    }
-    void add(std::uint32_t v, int ind) {
-        std::size_t k = slot(v);
-        while (ind_[k] >= 0) k = (k + 1) & kMask;
-        val_[k] = v;
-        ind_[k] = static_cast<short>(ind);
-    }
-
-private:
-    static constexpr std::size_t kSlots = 4096, kMask = kSlots - 1;
-    static std::size_t slot(std::uint32_t v) { return (v * 2654435761u) >> 20 & kMask; }
-    std::array<std::uint32_t, kSlots> val_{};
-    std::array<short, kSlots> ind_ = [] {
-        std::array<short, kSlots> a{};
-        a.fill(-1);
-        return a;
-    }();
-};
-
-bool build_palette(const IMG_report* im, Indexed* out) {
-    const int bpp = im->bits_pixel;
-    const int depth = im->depth;
-    // A 15-bit screen (5-5-5) keeps each pixel in 16 bits like a 16-bit one.
-    const int bytes_px = bpp == 32 ? 4 : depth == 24 ? 3 : (depth == 16 || depth == 15) ? 2 : depth == 8 ? 1 : 0;
-    if (bytes_px == 0 && depth != 4 && depth != 1) {
-        MESS_print(M_warn, "PNG_write: unsupported pixel depth %d\n", depth);
-        return false;
-    }
-    // Pixels per row including padding; the row must hold the width.
-    const long long per_row = bytes_px > 0 ? im->bytes_line / bytes_px : static_cast<long long>(im->bytes_line) * 8 / depth;
-    if (per_row < im->width) {
-        MESS_print(M_warn, "PNG_write: %d bytes per line cannot hold %d pixels\n", im->bytes_line, im->width);
-        return false;
-    }
-    const bool msb = im->byte_order != 0;
-    const bool indexed = im->color_type == 1;
-    // An 8-bit or smaller direct image has no channels to speak of: it is
-    // taken as grey levels.
-    const bool grey = !indexed && depth <= 8;
-    Mask mr = mask_of(im->red, depth), mg = mask_of(im->grn, depth), mb = mask_of(im->blu, depth);
-    if (!indexed && !grey)
-        MESS_print(M_debug, "mask: %d-%d %d-%d %d-%d\n", mr.shift, mr.width, mg.shift, mg.width, mb.shift, mb.width);
-
-    out->index.assign(static_cast<std::size_t>(im->width) * static_cast<std::size_t>(im->height), 0);
-    ColourIndex known;
-    std::uint32_t last_v = 0;
-    png_byte last_ind = 0;
-    bool have_last = false;
-    std::size_t o = 0;
-    for (int y = 0; y < im->height; ++y) {
-        const unsigned char* row = im->data + static_cast<std::size_t>(y) * static_cast<std::size_t>(im->bytes_line);
-        for (int x = 0; x < im->width; ++x) {
-            std::uint32_t v = 0;
-            const unsigned char* p = row + static_cast<std::size_t>(x) * static_cast<std::size_t>(bytes_px);
-            switch (bytes_px) {
-            case 4: v = msb ? (p[1] << 16 | p[2] << 8 | p[3]) : (p[2] << 16 | p[1] << 8 | p[0]); break;
-            case 3: v = msb ? (p[0] << 16 | p[1] << 8 | p[2]) : (p[2] << 16 | p[1] << 8 | p[0]); break;
-            case 2: v = msb ? (p[0] << 8 | p[1]) : (p[1] << 8 | p[0]); break;
-            case 1: v = p[0]; break;
-            default:
-                if (depth == 4) v = (x & 1) ? (row[x / 2] & 0x0F) : (row[x / 2] >> 4);
-                else v = (row[x / 8] >> (x % 8)) & 1u;
-                break;
-            }
-            // Neighbours mostly share their colour: the last answer first.
-            if (have_last && v == last_v) {
-                out->index[o++] = last_ind;
-                continue;
-            }
-            int found = known.find(v);
-            png_byte ind = 0;
-            if (found >= 0) {
-                ind = static_cast<png_byte>(found);
-            } else if (out->num < kPaletteSize) {
-                ind = static_cast<png_byte>(out->num);
-                png_color& c = out->palette[static_cast<std::size_t>(out->num++)];
-                if (indexed) {
-                    if (im->colors && v < static_cast<std::uint32_t>(im->num_colors)) {
-                        c.red = to_byte(im->colors[v].r);
-                        c.green = to_byte(im->colors[v].g);
-                        c.blue = to_byte(im->colors[v].b);
-                    }
-                } else if (grey) {
-                    const int g = depth == 8 ? static_cast<int>(v) : static_cast<int>(v * 255 / ((1u << depth) - 1));
-                    c.red = c.green = c.blue = static_cast<png_byte>(g);
-                } else {
-                    c.red = static_cast<png_byte>(channel(v, im->red, mr));
-                    c.green = static_cast<png_byte>(channel(v, im->grn, mg));
-                    c.blue = static_cast<png_byte>(channel(v, im->blu, mb));
-                }
-                known.add(v, ind);
-            }
-            out->index[o++] = ind;
-            last_v = v;
-            last_ind = ind;
-            have_last = true;
-        }
-    }
-    MESS_print(M_debug, "num_color: %d\n", out->num);
-    return true;
-}
-
 // ---- Writing -------------------------------------------------------------
 
 struct WriteHandles {
@@ -427,7 +282,7 @@ void deflate_part(DeflatePart* p) {
     deflateEnd(&z);
 }
 
-bool deflate_rows(const Indexed& ix, int width, int height, std::vector<png_byte>* stream) {
+bool deflate_rows(const img::Indexed& ix, int width, int height, std::vector<png_byte>* stream) {
     std::array<DeflatePart, 2> part;
     const int half = height / 2;
     part[0] = {ix.index.data(), width, half, false, {}, 1, 0, false};
@@ -466,6 +321,7 @@ bool safe_write(png_structp png, png_infop info, FILE* f, png_uint_32 width, png
     return true;
 }
 
+
 int write_png(const char* filename, const IMG_report* image) {
     MESS_print(M_debug, "width: %d\n", image->width);
     MESS_print(M_debug, "height: %d\n", image->height);
@@ -481,8 +337,11 @@ int write_png(const char* filename, const IMG_report* image) {
         MESS_print(M_warn, "Unable to open PNG file\n");
         return 0;
     }
-    Indexed ix;
-    if (!build_palette(image, &ix)) return 0;
+    img::Indexed ix;
+    if (!img::index_image(image, 0, "PNG_write", &ix)) return 0;
+    std::array<png_color, kPaletteSize> palette{};
+    for (std::size_t i = 0; i < palette.size(); ++i)
+        palette[i] = png_color{ix.palette[i].r, ix.palette[i].g, ix.palette[i].b};
 
     TextChunks tc;
     const char* title = gget_win_title();
@@ -513,7 +372,7 @@ int write_png(const char* filename, const IMG_report* image) {
     wh.info = png_create_info_struct(wh.png);
     if (!wh.info) return 0;
     if (!safe_write(wh.png, wh.info, f.get(), static_cast<png_uint_32>(image->width),
-                    static_cast<png_uint_32>(image->height), ix.palette.data(), tc.text, 3, idat))
+                    static_cast<png_uint_32>(image->height), palette.data(), tc.text, 3, idat))
         return 0;
     if (std::fclose(f.release()) != 0) {
         MESS_print(M_warn, "PNG_write: Unable to write %s\n", filename);

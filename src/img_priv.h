@@ -1,0 +1,47 @@
+// Image-file internals shared by the writers of the image-file modules
+// (img_tool, gif, png, xdump): the palette pass that turns any IMG_report
+// into palette indices. Nothing outside those modules may include it.
+#ifndef ZEM_IMG_PRIV_H
+#define ZEM_IMG_PRIV_H
+
+#ifndef ZEM_IMG_INTERNAL
+#error "img_priv.h is private to the image-file modules; use gif.h, png.h, xdump.h or img_tool.h"
+#endif
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "sat_read.h"
+
+namespace img {
+
+struct Rgb {
+    std::uint8_t r = 0, g = 0, b = 0;
+    bool operator==(const Rgb&) const = default;
+};
+
+inline constexpr int kMaxPalette = 256;
+
+// A picture as palette indices: width*height bytes, rows from the top, and
+// its palette (entries past `num` are black).
+struct Indexed {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> index;
+    std::array<Rgb, kMaxPalette> palette{};
+    int num = 0;            // palette entries in use
+    int trans_index = 0;    // index of the pixel value asked for as transparent
+};
+
+// Palette pass over `im` (1 to 32 bits per pixel, indexed or true colour):
+// pixel values in raster order, the first 256 distinct ones get their own
+// index (colours from the colour table or the channel masks), later new
+// ones index 0. `trans_value` is the pixel value whose index is reported in
+// trans_index (0 when it never occurs). `who` prefixes the warnings. False,
+// with a warning, for a layout that cannot be read; may throw bad_alloc.
+bool index_image(const IMG_report* im, std::uint32_t trans_value, const char* who, Indexed* out);
+
+}  // namespace img
+
+#endif
