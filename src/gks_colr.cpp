@@ -295,6 +295,18 @@ Gint ginit_background() {
         g_clr.red[256] = g_clr.grn[256] = g_clr.blu[256] = 1.0f;
         return 0;
     }
+    if (gtype_is_RAST()) {
+        // The picture's background: a colour-table name, else black (white
+        // when inverse), as the server's pixel reads back.
+        float r = g_clr.inverse ? 1.0f : 0.0f, g = r, b = r;
+        const int ci = name.empty() || name_means_none(name) ? -1 : CLR_get_ind(name.c_str());
+        if (ci >= 0 && ci < 256) CLR_get_rgb(ci, &r, &g, &b);
+        g_clr.red[256] = static_cast<float>(comp16(r) >> 8) / 255.0f;
+        g_clr.grn[256] = static_cast<float>(comp16(g) >> 8) / 255.0f;
+        g_clr.blu[256] = static_cast<float>(comp16(b) >> 8) / 255.0f;
+        gks_rast_clear();
+        return 0;
+    }
     if (!x11_ready()) return 0;
     if (name_means_none(name)) return 0;
     Display* dpy = gget_display();

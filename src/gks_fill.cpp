@@ -3,6 +3,7 @@
 #define ZEM_GKS_INTERNAL
 #include "gks_fill.h"
 
+#include <algorithm>
 #include <array>
 #include <new>
 #include <vector>
@@ -65,6 +66,10 @@ void apply_style() {
 }
 
 }  // namespace
+
+std::array<unsigned char, 8> gks_fill_pattern(int index) {
+    return kPatterns[static_cast<std::size_t>(std::clamp(index, 0, GKS_NUM_FILL_PAT - 1))];
+}
 
 Gint gfill_area(Gint n, const Gpt* pts) {
     if (!gks_opened("gfill_area")) return -1;

@@ -576,6 +576,8 @@ int goverlay_image(IMG_report* image, const char* background, int x, int y)
 {
     if (!image || !gchk_graphics())
         return 0;
+    if (gtype_is_RAST())
+        return gks_rast_overlay(image, background, x, y);
     // Print devices have no transparent pixels: the image goes in whole.
     if (!gtype_is_WIN_PIX()) {
         if (const GksDevice* d = gks_device(); d && d->image)
@@ -638,6 +640,11 @@ int gget_image(IMG_report* image)
     if (!image)
         return 0;
     IMG_init(image);
+    if (gtype_is_RAST()) {
+        std::snprintf(image->info, sizeof image->info, "%s", gget_win_title());
+        std::replace(image->info, image->info + std::strlen(image->info), '_', ' ');
+        return gks_rast_get_image(image);
+    }
     if (!have_drawable())
         return 0;
     Display* dpy = gget_display();

@@ -53,6 +53,12 @@ void apply_type(int type) {
 
 }  // namespace
 
+std::vector<int> gks_line_dashes(int type) {
+    if (type < 2 || type > 5) return {4, 4};
+    const Dash& d = kDashes[static_cast<std::size_t>(type - 2)];
+    return std::vector<int>(d.list.begin(), d.list.begin() + d.n);
+}
+
 Gint gpolyline(Gint n, const Gpt* pts) {
     if (!gks_opened("gpolyline")) return -1;
     if (n < 2 || !pts) {

@@ -58,6 +58,12 @@ bool have_x11()
            (gtype_is_WIN() || gtype_is_PIX());
 }
 
+// The in-memory picture of a window without a server: one picture that
+// each new frame clears. Frames are numbered and timed as on a window, but
+// a frame is only there until the next one is drawn (enough to dump each
+// frame as it is finished).
+bool raster() { return gtype_is_RAST() != 0; }
+
 void window_area(int* x, int* y, unsigned* w, unsigned* h)
 {
     int ww = 0, wh = 0;
@@ -137,7 +143,7 @@ void ginit_loop()
 
 int gcreate_frame(int n)
 {
-    if (!have_x11())
+    if (!have_x11() && !raster())
         return 0;
     if (n < 0 && n != kCurrent)
         n = g_loop.num_images;
@@ -153,7 +159,9 @@ int gcreate_frame(int n)
         n = g_loop.num_images;
     Frame& f = g_loop.frames[n];
     Display* dpy = gget_display();
-    if (f.pixmap == 0) {
+    if (raster())
+        gks_rast_clear();
+    else if (f.pixmap == 0) {
         int ww = 0, wh = 0;
         gget_root_size(&ww, &wh);
         int x, y;
@@ -164,12 +172,14 @@ int gcreate_frame(int n)
         f.pixmap = XCreatePixmap(dpy, gget_root_window(), pw, ph,
                                  static_cast<unsigned>(gget_win_depth()));
     }
-    fill_background(f.pixmap);
+    if (!raster())
+        fill_background(f.pixmap);
     int count = appended ? g_loop.num_images + 1 : g_loop.num_images;
     if (n > 0)
         g_loop.frames[n - 1].delay = g_loop.loop_delay;
     g_loop.frames[count - 1].delay = g_loop.loop_pause;
-    XSync(dpy, False);
+    if (dpy)
+        XSync(dpy, False);
     MESS_print(M_out4, "Created frame: %d-%ld\n", count, static_cast<long>(f.pixmap));
     if (appended)
         g_loop.num_images++;
@@ -196,6 +206,8 @@ int gselect_frame(int n)
 
 int gclear_frame(int n)
 {
+    if (raster())
+        gks_rast_clear();
     if (!have_x11())
         return 0;
     int i = resolve(n);
@@ -251,12 +263,16 @@ int gswitch_frame(int a, int b)
 
 int gdisplay_frame(int n)
 {
-    if (!have_x11())
+    if (!have_x11() && !raster())
         return 0;
     if (n < 0)
         n = std::max(g_loop.cur_image, 0);
     if (n >= GKS_MAX_FRAMES)
         return 0;
+    if (raster()) {
+        g_loop.cur_image = n;
+        return 0;
+    }
     MESS_print(kTrace, "Display frame: %d\n", n);
     if (gget_zoom() > 1) {
         gzoom(n, -1, -1, -1, 1);
@@ -279,7 +295,7 @@ int gdisplay_frame(int n)
 
 int gdelete_frame(int n)
 {
-    if (!have_x11())
+    if (!have_x11() && !raster())
         return 0;
     if (n == kCurrent)
         n = g_loop.cur_image;

@@ -11,6 +11,7 @@
 
 #include <X11/Xlib.h>
 
+#include <array>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -115,6 +116,7 @@ extern const GksDevice kGksX11Device;   // types 1 and 6, gks_x11.cpp
 extern const GksDevice kGksMetaDevice;  // type 3, gks_meta.cpp
 extern const GksDevice kGksPsDevice;    // type 4, gks_ps.cpp
 extern const GksDevice kGksHpglDevice;  // type 5, gks_hpgl.cpp
+extern const GksDevice kGksRastDevice;  // GKS_RASTER, gks_rast.cpp
 // X11 drawing of each primitive, kept beside its graphics context.
 Gint gks_x11_polyline(Gint n, const Gpt* pts);
 Gint gks_x11_polymarker(Gint n, const Gpt* pts);
@@ -137,6 +139,23 @@ void gks_set_device_size(int w, int h, int x, int y);
 // size and transforms. Returns 0, or -1 when the file cannot be opened.
 Gint gks_print_begin(Gws_type type, const char* conn_id, int w, int h);
 void gks_print_end();
+
+// Off-screen raster workstation (gks_rast.cpp). Drawing contexts back to
+// their start (thin solid lines, the viewport as clip), as ginit_plot does
+// for the X11 contexts.
+void gks_rast_defaults();
+// Fill the whole picture with the background colour.
+void gks_rast_clear();
+// goverlay_image on the raster: pixels of the colour `background` names
+// (the background colour when it names none) leave the picture as it was.
+int gks_rast_overlay(const IMG_report* image, const char* background, int x, int y);
+// gget_image on the raster: the picture as a 32-bit TrueColor window
+// read-back (least significant byte first). 1, or 0 without a picture.
+int gks_rast_get_image(IMG_report* image);
+// The 8 x 8 stipple of fill pattern index (row bytes, bit 0 leftmost) and
+// the on/off dash lengths of line types 2-5, as the X11 contexts use them.
+std::array<unsigned char, 8> gks_fill_pattern(int index);
+std::vector<int> gks_line_dashes(int type);
 
 // ---- Attribute setters ------------------------------------------------------------
 // The steps every setter shares. gks_opened prints "GKS not opened" under

@@ -275,7 +275,7 @@ Gint gget_xviewport(XRectangle* rect) {
 
 Gint gget_gviewport(Grectangle* rect) {
     if (!rect) return -1;
-    if (gtype_is_WIN_PIX()) {
+    if (gtype_is_WIN_PIX() || gtype_is_RAST()) {
         XRectangle xr{};
         gget_xviewport(&xr);
         *rect = Grectangle{xr.x, xr.y, xr.width, xr.height};

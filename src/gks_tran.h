@@ -69,6 +69,9 @@ inline constexpr Gws_type GWS_META = 3;     // text metafile or binary CGM
 inline constexpr Gws_type GWS_PS = 4;       // PostScript file
 inline constexpr Gws_type GWS_HPGL = 5;     // HP-GL/2 file
 inline constexpr Gws_type GWS_PIX = 6;      // an existing X11 window named by the environment
+// The picture of a new window drawn in memory, taken instead of GWS_X11
+// when no X server can be opened and frames are only written to files.
+inline constexpr Gws_type GKS_RASTER = 7;
 
 // Number of normalisation transforms (0 unit square, 1 whole drawing area,
 // 2 map and image panel, 3 contour and vector panel, 4-5 spare).

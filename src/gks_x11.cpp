@@ -90,6 +90,7 @@ struct WsState {
         int w, h, x, y;
     } saved{};
     bool printing = false;
+    bool offscreen = false;  // a window may fall back to the raster picture
 
     // Errors.
     FILE* err_file = nullptr;
@@ -132,7 +133,8 @@ constexpr GksFrameOps kNoFrames = {
     nf_zero,      nf_minus_one, nf_frame_id, nf_sleep,     nf_minus_one_i};
 
 // ---- Devices ------------------------------------------------------------------------
-const GksDevice* const kDevices[] = {&kGksX11Device, &kGksMetaDevice, &kGksPsDevice, &kGksHpglDevice};
+const GksDevice* const kDevices[] = {&kGksX11Device, &kGksMetaDevice, &kGksPsDevice, &kGksHpglDevice,
+                                     &kGksRastDevice};
 
 bool is_x11_type(Gws_type t) { return t == 1 || t == 6; }
 
@@ -267,16 +269,20 @@ void create_cursors() {
     for (int i = 0; i < kNumCursors; ++i) g_ws.cursors[static_cast<std::size_t>(i)] = XCreateFontCursor(g_ws.display, kCursorShapes[static_cast<std::size_t>(i)]);
 }
 
+// The program's geometry, else the resource "geometry" ("" when neither).
+std::string requested_geometry() {
+    if (!g_ws.geometry.empty()) return g_ws.geometry;
+    const char* r = RES_get("geometry");
+    return r && *r ? r : "";
+}
+
 // Type 1: a new top-level window with a backing pixmap of its size.
 int open_new_window() {
     Display* dpy = g_ws.display;
     const int sw = DisplayWidth(dpy, g_ws.screen), sh = DisplayHeight(dpy, g_ws.screen);
     int x = 100, y = 100;
     unsigned w = static_cast<unsigned>(g_ws.win_width), h = static_cast<unsigned>(g_ws.win_height);
-    std::string geom = g_ws.geometry;
-    if (geom.empty()) {
-        if (const char* r = RES_get("geometry"); r && *r) geom = r;
-    }
+    std::string geom = requested_geometry();
     if (geom.empty()) {
         if (const char* d = XGetDefault(dpy, g_ws.prog_name.c_str(), "geometry"); d && *d) geom = d;
     }
@@ -660,6 +666,35 @@ Gint gclose_gks() {
 
 Gint gemergency_close_gks() { return 0; }
 
+namespace {
+
+// Opens a device row that has its own output (a file, or the in-memory
+// picture): its size stands in for the window size until it closes.
+Gint open_device(const GksDevice* dev, Gws_type ws_type, const Gchar* conn_id) {
+    g_ws.saved = {nullptr, 0, g_ws.win_width, g_ws.win_height, g_ws.win_x, g_ws.win_y};
+    g_ws.win_x = g_ws.win_y = 0;
+    if (ws_type == GKS_RASTER) {
+        g_ws.root_width = g_ws.win_width;
+        g_ws.root_height = g_ws.win_height;
+    }
+    if (dev->open(ws_type, conn_id ? conn_id : "") < 0) {
+        restore_print_state();
+        return -1;
+    }
+    g_ws.dev = dev;
+    g_ws.win_type = ws_type;
+    g_ws.open_graphics = true;
+    ginit_objs();
+    gset_redraw(0);
+    gset_cache(0);
+    ginit_plot(dev->init_code);
+    gsetup_fonts();
+    ginit_background();
+    return 0;
+}
+
+}  // namespace
+
 Gint gopen_ws(Gint /*ws_id*/, const Gchar* conn_id, Gws_type ws_type) {
     if (g_ws.open_graphics) {
         gerr_printf("gopen_ws", "workstation already open");
@@ -671,25 +706,7 @@ Gint gopen_ws(Gint /*ws_id*/, const Gchar* conn_id, Gws_type ws_type) {
     }
     g_ws.dev = nullptr;
     const GksDevice* dev = gks_device_of(ws_type);
-    if (dev && dev->open) {
-        // The page size stands in for the window size until the file closes.
-        g_ws.saved = {nullptr, 0, g_ws.win_width, g_ws.win_height, g_ws.win_x, g_ws.win_y};
-        g_ws.win_x = g_ws.win_y = 0;
-        if (dev->open(ws_type, conn_id ? conn_id : "") < 0) {
-            restore_print_state();
-            return -1;
-        }
-        g_ws.dev = dev;
-        g_ws.win_type = ws_type;
-        g_ws.open_graphics = true;
-        ginit_objs();
-        gset_redraw(0);
-        gset_cache(0);
-        ginit_plot(dev->init_code);
-        gsetup_fonts();
-        ginit_background();
-        return 0;
-    }
+    if (dev && dev->open) return open_device(dev, ws_type, conn_id);
     if (!is_x11_type(ws_type)) {
         gerr_printf("gopen_ws", "invalid workstation type: %d", ws_type);
         return -1;
@@ -698,10 +715,27 @@ Gint gopen_ws(Gint /*ws_id*/, const Gchar* conn_id, Gws_type ws_type) {
     const char* dname = items[0].empty() ? nullptr : items[0].c_str();
     // A server whose last client has just gone regenerates for a moment and
     // refuses connections meanwhile, so try a few times before giving up.
+    // Without any display name there is nothing to wait for.
+    const char* env_display = std::getenv("DISPLAY");
+    const int attempts = dname || (env_display && *env_display) ? 4 : 1;
     Display* dpy = nullptr;
-    for (int attempt = 0; attempt < 4 && !dpy; ++attempt) {
+    for (int attempt = 0; attempt < attempts && !dpy; ++attempt) {
         if (attempt > 0) usleep(100000);
         dpy = XOpenDisplay(dname);
+    }
+    if (!dpy && ws_type == GWS_X11 && g_ws.offscreen) {
+        // Frames go to files only: draw the window's picture in memory.
+        MESS_print(M_mess, "gopen_ws: no display, drawing off-screen\n");
+        std::string geom = requested_geometry();
+        int gx = 0, gy = 0;
+        unsigned gw = 0, gh = 0;
+        const int mask = geom.empty() ? 0 : XParseGeometry(geom.c_str(), &gx, &gy, &gw, &gh);
+        if ((mask & WidthValue) && (mask & HeightValue) && gw > 0 && gh > 0) {
+            g_ws.win_width = static_cast<int>(gw);
+            g_ws.win_height = static_cast<int>(gh);
+        }
+        if (std::getenv("zeminverse")) gset_inverse(1);
+        return open_device(&kGksRastDevice, GKS_RASTER, conn_id);
     }
     if (!dpy) {
         gerr_printf("gopen_ws", "unable to connect to display");
@@ -829,6 +863,7 @@ Gint ginit_plot(int code) {
         g_ws.Xerror_print = true;
         if (g_ws.win_type == 6) gset_rw_colors(0);
     }
+    if (g_ws.win_type == GKS_RASTER) gks_rast_defaults();
     if ((code == 0 || code == 1) && g_ws.display) {
         ginit_event(code);
         for (GC gc : {gget_line_gc(), gget_marker_gc(), gget_text_gc(), gget_fill_gc()}) gks_gc_defaults(gc);
@@ -1057,6 +1092,12 @@ int gtype_is_WIN_PIX() { return is_x11_type(g_ws.win_type) ? 1 : 0; }
 int gtype_is_PS() { return g_ws.win_type == 4; }
 int gtype_is_HPGL() { return g_ws.win_type == 5; }
 int gtype_is_META() { return g_ws.win_type == 3; }
+int gtype_is_RAST() { return g_ws.win_type == GKS_RASTER; }
+
+Gint gset_offscreen(int on) {
+    g_ws.offscreen = on != 0;
+    return 0;
+}
 
 // ---- Cursors --------------------------------------------------------------------------
 

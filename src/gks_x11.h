@@ -91,6 +91,12 @@ int gtype_is_WIN_PIX();
 int gtype_is_PS();
 int gtype_is_HPGL();
 int gtype_is_META();
+// The workstation is the in-memory picture that stands in for a window.
+int gtype_is_RAST();
+// With on set, a new window (type 1) that finds no X server becomes the
+// in-memory picture instead of failing: for runs whose frames are only
+// written to image files. Returns 0.
+Gint gset_offscreen(int on);
 // The current viewport as an X11 rectangle (rounded as the clip region).
 Gint gget_xviewport(XRectangle* rect);
 

@@ -5,7 +5,6 @@
 #include "img_priv.h"
 
 #include <algorithm>
-#include <unordered_map>
 
 #include "mess.h"
 
@@ -36,6 +35,34 @@ std::uint8_t channel(std::uint32_t v, unsigned int mask, Mask m) {
     c = m.width <= 8 ? c << (8 - m.width) : c >> (m.width - 8);
     return static_cast<std::uint8_t>(std::min<std::uint32_t>(c, 255));
 }
+
+// Pixel values to palette indices: open addressing over a table sixteen
+// times the palette, so that a look-up (hit or miss) is a probe or two.
+class ColourIndex {
+public:
+    int find(std::uint32_t v) const {
+        for (std::size_t k = slot(v);; k = (k + 1) & kMask) {
+            if (ind_[k] < 0) return -1;
+            if (val_[k] == v) return ind_[k];
+        }
+    }
+    void add(std::uint32_t v, int ind) {
+        std::size_t k = slot(v);
+        while (ind_[k] >= 0) k = (k + 1) & kMask;
+        val_[k] = v;
+        ind_[k] = static_cast<short>(ind);
+    }
+
+private:
+    static constexpr std::size_t kSlots = 4096, kMask = kSlots - 1;
+    static std::size_t slot(std::uint32_t v) { return (v * 2654435761u) >> 20 & kMask; }
+    std::array<std::uint32_t, kSlots> val_{};
+    std::array<short, kSlots> ind_ = [] {
+        std::array<short, kSlots> a{};
+        a.fill(-1);
+        return a;
+    }();
+};
 
 }  // namespace
 
@@ -69,7 +96,7 @@ bool index_image(const IMG_report* im, std::uint32_t trans_value, const char* wh
     out->trans_index = 0;
     out->palette.fill(Rgb{});
     out->index.assign(static_cast<std::size_t>(im->width) * static_cast<std::size_t>(im->height), 0);
-    std::unordered_map<std::uint32_t, std::uint8_t> known;
+    ColourIndex known;
     // Neighbouring pixels mostly repeat: the last value found skips the map.
     std::uint32_t last_v = 0;
     std::uint8_t last_ind = 0;
@@ -94,10 +121,10 @@ bool index_image(const IMG_report* im, std::uint32_t trans_value, const char* wh
                 out->index[o++] = last_ind;
                 continue;
             }
-            auto it = known.find(v);
+            const int found = known.find(v);
             std::uint8_t ind = 0;
-            if (it != known.end()) {
-                ind = it->second;
+            if (found >= 0) {
+                ind = static_cast<std::uint8_t>(found);
             } else if (out->num < kMaxPalette) {
                 ind = static_cast<std::uint8_t>(out->num);
                 Rgb& c = out->palette[static_cast<std::size_t>(out->num++)];
@@ -115,7 +142,7 @@ bool index_image(const IMG_report* im, std::uint32_t trans_value, const char* wh
                     c.g = channel(v, im->grn, mg);
                     c.b = channel(v, im->blu, mb);
                 }
-                known.emplace(v, ind);
+                known.add(v, ind);
                 if (v == trans_value) out->trans_index = ind;
             }
             last_v = v;

@@ -1,6 +1,8 @@
 // orlo: the satellite image display program. Declares the resources the
 // program accepts, fixes the input format and the requested domain, finds
 // the input file and its date, and hands over to the plot loop.
+#include <malloc.h>
+
 #include <cstdio>
 
 #include "date.h"
@@ -45,6 +47,12 @@ bool known_format(int code)
 
 int main(int argc, char** argv)
 {
+    // Every frame of a loop allocates and frees buffers of the same large
+    // sizes (image, remapped image, picture): keep them in the heap instead
+    // of returning them to the system, so that later frames reuse pages that
+    // are already mapped.
+    mallopt(M_MMAP_THRESHOLD, 512 * 1024 * 1024);
+    mallopt(M_TRIM_THRESHOLD, 1024 * 1024 * 1024);
     RES_init(argc, argv, res_key, res_pos);
     if (FLAG_help()) {
         char prog[RES_PROG_LEN] = {};

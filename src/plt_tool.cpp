@@ -299,6 +299,8 @@ int PLT_open(float aspect)
     g_plt.dis_view = g_plt.view_off;
     if (nothing_to_draw())
         return -1;
+    // Frames that only go to files can be drawn without an X server.
+    gset_offscreen(g_plt.dump != kDumpNone ? 1 : 0);
     GPH_setup(&g_plt.work_id, &g_plt.wk_type, aspect, &g_plt.dis_view);
     return 0;
 }

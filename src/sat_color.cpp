@@ -365,6 +365,11 @@ int SAT_color_image(IMG_report* image) {
     const unsigned char black = static_cast<unsigned char>(fill ? CLR_get_ind("black") : 0);
     const int mode = g_enh.dither;
     const std::size_t total = static_cast<std::size_t>(image->bytes_line) * static_cast<std::size_t>(image->height);
+    if (!fill && mode != kDither3 && mode != kDither5) {
+        // No half-tones and no fill pattern: each value has one colour.
+        for (std::size_t i = 0; i < total; ++i) image->data[i] = g_enh.sat_ind[image->data[i]];
+        return 0;
+    }
     int x = 0;
     int y = 0;
     for (std::size_t i = 0; i < total; ++i) {

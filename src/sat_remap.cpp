@@ -5,10 +5,14 @@
 #include "sat_tool_priv.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <new>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "gks_tran.h"
@@ -475,6 +479,176 @@ int SAT_remap_source(const IMG_report* image, Domain* domain, int row, float* li
     return 0;
 }
 
+namespace {
+
+// ---- Positions of the last frame ----------------------------------------------
+// Successive files of a loop nearly always share their navigation and are
+// remapped onto the same domain: the source position of every output pixel
+// is then the same, and only the sampling is left to do. The positions of
+// the last remap are kept with everything they depend on; any difference
+// computes them afresh.
+
+// Largest output whose positions are kept (two floats per pixel).
+constexpr std::size_t kMaxCachedPixels = std::size_t{1} << 24;
+
+bool same_domain(const Domain& a, const Domain& b)
+{
+    bool same = a.proj == b.proj && a.plat == b.plat && a.plon == b.plon && a.clat == b.clat &&
+                a.clon == b.clon && a.dx == b.dx && a.dy == b.dy && a.nx == b.nx && a.ny == b.ny &&
+                a.ellipse == b.ellipse;
+    for (int k = 0; k < 5; ++k) same = same && a.param[k] == b.param[k];
+    return same;
+}
+
+struct PositionKey {
+    Domain image_domain{};
+    Domain out_domain{};
+    int width = 0, height = 0;
+    int remap_inc = 0;
+    int tran_sat = 0;
+    float min_lon = 0.0f, max_lon = 0.0f;
+    std::vector<unsigned char> nav;  // satellite navigation, when it is used
+
+    bool operator==(const PositionKey& o) const
+    {
+        return same_domain(image_domain, o.image_domain) && same_domain(out_domain, o.out_domain) &&
+               width == o.width && height == o.height && remap_inc == o.remap_inc &&
+               tran_sat == o.tran_sat && min_lon == o.min_lon && max_lon == o.max_lon && nav == o.nav;
+    }
+};
+
+struct PositionCache {
+    bool valid = false;
+    PositionKey key;
+    std::vector<float> lines, elems;  // nx * ny each, -1 for no source
+    long hits = 0;
+};
+PositionCache g_cache;
+bool g_cache_on = true;
+
+PositionKey key_of(const IMG_report& image, const Domain& out)
+{
+    PositionKey k;
+    k.image_domain = image.domain;
+    k.out_domain = out;
+    k.width = image.width;
+    k.height = image.height;
+    k.remap_inc = sat_params().remap_inc;
+    k.tran_sat = SAT_get_tran_sat();
+    k.min_lon = sat_params().min_lon;
+    k.max_lon = sat_params().max_lon;
+    if (k.tran_sat != 0) k.nav = AREA_nav_key();
+    return k;
+}
+
+// Runs `helper` on a second thread while `work` runs on this one; both in
+// turn here when no thread can be started.
+template <typename H, typename W>
+void with_helper(H&& helper, W&& work)
+{
+    std::thread t;
+    try {
+        t = std::thread(helper);
+    } catch (const std::system_error&) {
+        work();
+        helper();
+        return;
+    }
+    work();
+    t.join();
+}
+
+// Samples output rows [j0, j1) from the positions.
+void sample_rows(const Sampler& s, const float* lines, const float* elems, unsigned char* pixels, int nx, int j0,
+                 int j1)
+{
+    const auto w = static_cast<std::size_t>(nx);
+    for (int j = j0; j < j1; ++j) {
+        const std::size_t o = static_cast<std::size_t>(j) * w;
+        s.row(lines + o, elems + o, pixels + o, w);
+    }
+}
+
+// Remaps into `pixels` (nx * ny of `out`). The source positions come from
+// the cache when its key matches; otherwise this thread works them out row
+// by row (the navigation and projections are single-instance state) while a
+// second thread samples every row already located, and the first joins the
+// sampling when it is done.
+void remap_pixels(const IMG_report& image, const Domain& out, unsigned char* pixels)
+{
+    const int nx = out.nx, ny = out.ny;
+    const std::size_t n = static_cast<std::size_t>(nx) * static_cast<std::size_t>(ny);
+    const Sampler sampler = make_sampler(image, true);
+    const bool cacheable = g_cache_on && n <= kMaxCachedPixels;
+    PositionKey key = key_of(image, out);
+    if (cacheable && g_cache.valid && g_cache.key == key) {
+        ++g_cache.hits;
+        MESS_print(M_out4, "Remapping with the source positions of the last frame\n");
+        const float* l = g_cache.lines.data();
+        const float* e = g_cache.elems.data();
+        with_helper([&] { sample_rows(sampler, l, e, pixels, nx, ny / 2, ny); },
+                    [&] { sample_rows(sampler, l, e, pixels, nx, 0, ny / 2); });
+        return;
+    }
+    g_cache.valid = false;
+    RemapLocator loc(image, out, sat_params().remap_inc);
+    if (!cacheable) {
+        std::vector<float> r(static_cast<std::size_t>(nx)), c(static_cast<std::size_t>(nx));
+        for (int j = 0; j < ny; ++j) {
+            loc.row(j, r.data(), c.data());
+            sampler.row(r.data(), c.data(), pixels + static_cast<std::size_t>(j) * static_cast<std::size_t>(nx),
+                        static_cast<std::size_t>(nx));
+        }
+        return;
+    }
+    g_cache.lines.resize(n);
+    g_cache.elems.resize(n);
+    float* lines = g_cache.lines.data();
+    float* elems = g_cache.elems.data();
+    std::atomic<int> located{0};
+    std::atomic<int> next{0};
+    auto sample_located = [&] {
+        for (int j = next++; j < ny; j = next++) {
+            for (int have = located.load(); have <= j; have = located.load()) located.wait(have);
+            sample_rows(sampler, lines, elems, pixels, nx, j, j + 1);
+        }
+    };
+    std::exception_ptr failed;
+    with_helper(sample_located, [&] {
+        try {
+            for (int j = 0; j < ny; ++j) {
+                const std::size_t o = static_cast<std::size_t>(j) * static_cast<std::size_t>(nx);
+                loc.row(j, lines + o, elems + o);
+                located.store(j + 1);
+                located.notify_all();
+            }
+        } catch (...) {
+            // Let the sampling thread run out before the error goes on.
+            failed = std::current_exception();
+            next.store(ny);
+            located.store(ny);
+            located.notify_all();
+        }
+        sample_located();
+    });
+    if (failed) std::rethrow_exception(failed);
+    g_cache.key = std::move(key);
+    g_cache.valid = true;
+}
+
+}  // namespace
+
+int SAT_remap_cache(int on)
+{
+    g_cache_on = on != 0;
+    if (!g_cache_on) {
+        g_cache.valid = false;
+        g_cache.lines = {};
+        g_cache.elems = {};
+    }
+    return static_cast<int>(g_cache.hits);
+}
+
 int SAT_domain_image(Domain* domain)
 {
     if (domain == nullptr || is_missing(domain->proj)) return 0;
@@ -505,14 +679,7 @@ int SAT_remap_image(IMG_report* image, Domain* domain)
     if (pixels == nullptr) return 0;
 
     try {
-        const Sampler sampler = make_sampler(*image, true);
-        RemapLocator loc(*image, out, sat_params().remap_inc);
-        std::vector<float> r(static_cast<std::size_t>(nx)), c(static_cast<std::size_t>(nx));
-        for (int j = 0; j < ny; ++j) {
-            loc.row(j, r.data(), c.data());
-            sampler.row(r.data(), c.data(), pixels + static_cast<std::size_t>(j) * static_cast<std::size_t>(nx),
-                        static_cast<std::size_t>(nx));
-        }
+        remap_pixels(*image, out, pixels);
     } catch (const std::bad_alloc&) {
         std::free(pixels);
         MESS_print(M_warn, "SAT_remap_image: out of memory\n");

@@ -414,7 +414,10 @@ int SAT_plot(Domain* domain)
 int SAT_plot_frame()
 {
     IMG_report& image = driver_image();
-    Domain& dom = g_drv.tmp_domain;
+    // Each frame sizes its own copy of the requested domain: sizing the
+    // result of the last frame again could move the spacing by a rounding
+    // step, and the frames of a loop must share one geometry.
+    Domain dom = g_drv.tmp_domain;
     SAT_color_setup();
 
     if (dom.proj >= DOM_PSTEREO && dom.proj <= DOM_SAT) {

@@ -95,6 +95,10 @@ int SAT_sample_pixel(const IMG_report* image, float r, float c);
 // Returns 0, -1 for bad arguments.
 int SAT_remap_source(const IMG_report* image, Domain* domain, int row, float* lines,
                      float* elems);
+// Keeping the source positions of the last remap for the next frame (on by
+// default): on = 0 drops them and stops keeping them. Returns how many
+// remaps have reused kept positions so far.
+int SAT_remap_cache(int on);
 
 // ===== Colour enhancement =====
 // Turns 8-bit image counts into colour-table indices through an ordered

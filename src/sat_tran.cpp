@@ -132,6 +132,7 @@ struct MapGrid {
 };
 
 struct NavState {
+    std::vector<unsigned char> block;  // the navigation block given to AREA_init
     int kind = AREA_NAV_NONE;
     float lcor = 0, ecor = 0, lres = 1, eres = 1;
     SpinScan spin;
@@ -935,6 +936,19 @@ int with_map_domain(Fn fn) {
 
 // ===== Entry points ======================================================
 
+namespace {
+void keep_bytes(std::vector<unsigned char>& v, const void* p, std::size_t n) {
+    v.insert(v.end(), static_cast<const unsigned char*>(p), static_cast<const unsigned char*>(p) + n);
+}
+}  // namespace
+
+std::vector<unsigned char> AREA_nav_key() {
+    std::vector<unsigned char> key = g_nav.block;
+    keep_bytes(key, &g_nav.kind, sizeof g_nav.kind);
+    for (const float f : {g_nav.lcor, g_nav.ecor, g_nav.lres, g_nav.eres}) keep_bytes(key, &f, sizeof f);
+    return key;
+}
+
 int AREA_init(MC_area* area) {
     g_nav.kind = AREA_NAV_NONE;
     g_nav.spin.scan.ready = false;
@@ -956,6 +970,22 @@ int AREA_init(MC_area* area) {
     g_nav.eres = eres;
     g_nav.ecor = static_cast<float>(d->ecor);
     g_nav.lcor = static_cast<float>(d->lcor);
+    g_nav.block.clear();
+    const auto keep = [](const void* b, std::size_t n) {
+        if (b) g_nav.block.assign(static_cast<const unsigned char*>(b), static_cast<const unsigned char*>(b) + n);
+    };
+    if (area->navgv)
+        keep(area->navgv, sizeof(MC_nav_gvar));
+    else if (area->navg)
+        keep(area->navg, sizeof(MC_nav_goes));
+    else if (area->navps)
+        keep(area->navps, sizeof(MC_nav_ps));
+    else if (area->navtanc)
+        keep(area->navtanc, sizeof(MC_nav_tanc));
+    else if (area->nav)
+        keep(area->nav, sizeof(MC_nav));
+    const std::int32_t scan = static_cast<std::int32_t>(d->startscan);
+    keep_bytes(g_nav.block, &scan, sizeof scan);
 
     if (std::strncmp(area->type, "GOES", 4) == 0) {
         g_nav.lcor = static_cast<float>(static_cast<double>(d->lcor) - d->startscan);

@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "region.h"
 
@@ -314,6 +315,10 @@ int AREA_image_row(const float* lat, const float* lon, int n, float* line, float
 // Sets the image-to-satellite mapping (first line, first element, lines and
 // elements per image pixel). A zero resolution is taken as 1. Returns 0.
 int AREA_set_res(float ilcor, float iecor, float ilres, float ieres);
+// The active navigation as bytes: the block given to AREA_init, its kind
+// and the current image grid (AREA_set_res). Equal keys navigate every
+// point alike, so results computed under one may be reused under the other.
+std::vector<unsigned char> AREA_nav_key();
 
 // Satellite position (km) at `sattim`: coord 0 earth-fixed, else inertial.
 // Uses the orbit of the last "GOES" AREA_init. Returns 0, -1 when no
