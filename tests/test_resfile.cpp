@@ -276,22 +276,6 @@ TEST_F(ResFile, LoopWindowEntryWithoutAWindow)
         << messages();
 }
 
-TEST_F(ResFile, LoopWindowThatExistsCannotBeConnectedYet)
-{
-    // A private queue under a key of our own stands in for a window.
-    const int num = 0x5e7000 + (getpid() & 0xFFF);
-    int id = msgget(num, IPC_CREAT | IPC_EXCL | 0600);
-    if (id < 0)
-        GTEST_SKIP() << "cannot create a message queue here";
-    setenv("zemdefault", ("#" + std::to_string(num)).c_str(), 1);
-    run({});
-    msgctl(id, IPC_RMID, nullptr);
-    const std::string m = messages();
-    EXPECT_NE(m.find("ZEMloop window: " + std::to_string(num) + " unable to connect\n"),
-              std::string::npos) << m;
-    EXPECT_EQ(m.find("not running"), std::string::npos) << m;
-}
-
 // Window 0 would be the key IPC_PRIVATE, for which msgget makes a fresh
 // queue every time: the look-up must report "not running" and leave the
 // system's queue list as it was.
