@@ -15,6 +15,11 @@
 #include <thread>
 #include <vector>
 
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#define ZEM_REMAP_AVX2 1
+#endif
+
 #include "gks_tran.h"
 #include "gks_x11.h"
 #include "maptran.h"
@@ -59,10 +64,18 @@ struct Sampler {
         } else if (!average) {
             nearest_row(r, c, dst, n);
         } else {
-            for (std::size_t k0 = 0; k0 < n; k0 += kBlock)
+            std::size_t k0 = 0;
+#ifdef ZEM_REMAP_AVX2
+            if (wide) k0 = bilinear_avx2(r, c, dst, n);
+#endif
+            for (; k0 < n; k0 += kBlock)
                 bilinear_block(r + k0, c + k0, dst + k0, std::min(kBlock, n - k0));
         }
     }
+
+    // Set by make_sampler when the processor has AVX2 and every byte offset
+    // of the image fits the 32-bit lanes of its gathers.
+    bool wide = false;
 
 private:
     static constexpr std::size_t kBlock = 256;
@@ -142,6 +155,76 @@ private:
         for (std::size_t k = 0; k < n; ++k) dst[k] = static_cast<unsigned char>(out[k]);
     }
 
+#ifdef ZEM_REMAP_AVX2
+    // The bilinear average of eight pixels at a time: the same operations in
+    // the same order as bilinear_block, lane by lane (no fused multiply-add,
+    // which would round differently), so that the bytes are identical. Each
+    // pixel's four neighbours come from two 32-bit gathers, at its own row
+    // and at the row below: the low two bytes of each are the left and right
+    // neighbours. A group with a pixel on the last row or column (whose
+    // neighbours are replicated) or whose loads could pass the end of the
+    // buffer goes through bilinear_block. Returns the number of pixels done,
+    // a multiple of eight.
+    __attribute__((target("avx2"))) std::size_t bilinear_avx2(const float* r, const float* c,
+                                                               unsigned char* dst, std::size_t n) const
+    {
+        const __m256 zero = _mm256_setzero_ps(), one = _mm256_set1_ps(1.0f);
+        const __m256 rmax = _mm256_set1_ps(static_cast<float>(height - 1));
+        const __m256 cmax = _mm256_set1_ps(static_cast<float>(width - 1));
+        const __m256i last_i = _mm256_set1_epi32(height - 2), last_j = _mm256_set1_epi32(width - 2);
+        const auto row_bytes = static_cast<int>(stride);
+        const __m256i vstride = _mm256_set1_epi32(row_bytes);
+        // Largest first offset whose lower-row load (4 bytes) stays inside.
+        const __m256i last_off =
+            _mm256_set1_epi32(static_cast<int>(static_cast<std::size_t>(height) * stride) - row_bytes - 4);
+        const __m256i byte = _mm256_set1_epi32(0xFF), top = _mm256_set1_epi32(255);
+        // Low byte of each 32-bit lane to the first four bytes of each half.
+        const __m256i pick = _mm256_setr_epi8(0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0, 4, 8,
+                                              12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+        const auto* base = reinterpret_cast<const int*>(data);
+        std::size_t k = 0;
+        for (; k + 8 <= n; k += 8) {
+            __m256 rk = _mm256_loadu_ps(r + k), ck = _mm256_loadu_ps(c + k);
+            // Ordered comparisons: NaN positions are outside too.
+            const __m256 in = _mm256_and_ps(
+                _mm256_and_ps(_mm256_cmp_ps(rk, zero, _CMP_GE_OQ), _mm256_cmp_ps(ck, zero, _CMP_GE_OQ)),
+                _mm256_and_ps(_mm256_cmp_ps(rk, rmax, _CMP_LE_OQ), _mm256_cmp_ps(ck, cmax, _CMP_LE_OQ)));
+            rk = _mm256_and_ps(rk, in);  // outside: pixel (0, 0), masked below
+            ck = _mm256_and_ps(ck, in);
+            const __m256i i = _mm256_cvttps_epi32(rk), j = _mm256_cvttps_epi32(ck);
+            const __m256i off = _mm256_add_epi32(_mm256_mullo_epi32(i, vstride), j);
+            const __m256i odd = _mm256_or_si256(
+                _mm256_or_si256(_mm256_cmpgt_epi32(i, last_i), _mm256_cmpgt_epi32(j, last_j)),
+                _mm256_cmpgt_epi32(off, last_off));
+            if (!_mm256_testz_si256(odd, odd)) {
+                bilinear_block(r + k, c + k, dst + k, 8);
+                continue;
+            }
+            const __m256i w0 = _mm256_i32gather_epi32(base, off, 1);
+            const __m256i w1 = _mm256_i32gather_epi32(base, _mm256_add_epi32(off, vstride), 1);
+            const __m256i p00 = _mm256_and_si256(w0, byte), p01 = _mm256_and_si256(_mm256_srli_epi32(w0, 8), byte);
+            const __m256i p10 = _mm256_and_si256(w1, byte), p11 = _mm256_and_si256(_mm256_srli_epi32(w1, 8), byte);
+            const __m256 fy = _mm256_sub_ps(rk, _mm256_cvtepi32_ps(i));
+            const __m256 fx = _mm256_sub_ps(ck, _mm256_cvtepi32_ps(j));
+            const __m256 gy = _mm256_sub_ps(one, fy), gx = _mm256_sub_ps(one, fx);
+            __m256 v = _mm256_mul_ps(_mm256_mul_ps(gy, gx), _mm256_cvtepi32_ps(p00));
+            v = _mm256_add_ps(v, _mm256_mul_ps(_mm256_mul_ps(gy, fx), _mm256_cvtepi32_ps(p01)));
+            v = _mm256_add_ps(v, _mm256_mul_ps(_mm256_mul_ps(fy, gx), _mm256_cvtepi32_ps(p10)));
+            v = _mm256_add_ps(v, _mm256_mul_ps(_mm256_mul_ps(fy, fx), _mm256_cvtepi32_ps(p11)));
+            const __m256i same = _mm256_and_si256(_mm256_cmpeq_epi32(p00, p01),
+                                                  _mm256_and_si256(_mm256_cmpeq_epi32(p00, p10),
+                                                                   _mm256_cmpeq_epi32(p00, p11)));
+            __m256i o = _mm256_blendv_epi8(_mm256_cvttps_epi32(v), p00, same);
+            o = _mm256_min_epi32(_mm256_max_epi32(o, _mm256_setzero_si256()), top);
+            o = _mm256_and_si256(o, _mm256_castps_si256(in));
+            o = _mm256_shuffle_epi8(o, pick);
+            const __m128i lo = _mm256_castsi256_si128(o), hi = _mm256_extracti128_si256(o, 1);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + k), _mm_unpacklo_epi32(lo, hi));
+        }
+        return k;
+    }
+#endif
+
     // One pixel with class cut-offs.
     int at_classes(float r, float c) const
     {
@@ -201,6 +284,12 @@ Sampler make_sampler(const IMG_report& image, bool use_classes)
     s.height = image.height;
     s.stride = static_cast<std::size_t>(image.bytes_line > 0 ? image.bytes_line : image.width);
     s.average = sat_params().pix_ave != 0;
+#ifdef ZEM_REMAP_AVX2
+    // Offsets up to one row and a word past the buffer must fit 32 bits.
+    const std::size_t bytes = static_cast<std::size_t>(std::max(image.height, 0)) * s.stride;
+    s.wide = s.stride <= (std::size_t{1} << 30) && bytes < (std::size_t{1} << 30) &&
+             __builtin_cpu_supports("avx2");
+#endif
     if (use_classes) {
         s.numcut = std::clamp(sat_params().numcut, 0, 255);
         s.cutbase = sat_params().cutbase;
