@@ -25,6 +25,7 @@
 #include "gks_x11.h"
 #include "img_tool.h"
 #include "mess.h"
+#include "tools.h"
 
 namespace {
 
@@ -425,7 +426,10 @@ Gint rast_open(Gws_type, const char*) {
     int w = 0, h = 0;
     gget_win_size(&w, &h);
     try {
-        g_rast.pix.assign(static_cast<std::size_t>(std::max(w, 1)) * static_cast<std::size_t>(std::max(h, 1)), 0);
+        const std::size_t n = static_cast<std::size_t>(std::max(w, 1)) * static_cast<std::size_t>(std::max(h, 1));
+        g_rast.pix.reserve(n);
+        advise_huge_pages(g_rast.pix.data(), n * sizeof(std::uint32_t));
+        g_rast.pix.assign(n, 0);
     } catch (const std::bad_alloc&) {
         gerr_printf("gopen_ws", "no memory for a %dx%d picture", w, h);
         return -1;

@@ -465,6 +465,7 @@ int read_zem(const char* filename, IMG_report* image, bool& inited) {
         return 0;
     }
     image->data = pixels;
+    if (!zipped) advise_huge_pages(pixels, *bytes);
     if (zipped) {
         inflate_data(src, pixels, *bytes);
         return 1;
