@@ -37,6 +37,10 @@ struct Context {
     std::vector<int> dashes{4, 4};
 };
 
+// Pictures from these sizes on are filled and drawn into by two threads.
+constexpr std::size_t kSplitPixels = std::size_t{1} << 20;
+constexpr std::size_t kSplitRows = 256;
+
 struct RastState {
     int w = 0, h = 0;
     std::vector<std::uint32_t> pix;  // 0x00RRGGBB, rows from the top
@@ -377,14 +381,18 @@ int put_image(const IMG_report* img, int x, int y, const std::uint32_t* trans) {
     const long x1 = std::min({ix + img->width, vx1, static_cast<long>(g_rast.w)});
     const long y0 = std::max({iy, static_cast<long>(vp.y), 0L});
     const long y1 = std::min({iy + img->height, vy1, static_cast<long>(g_rast.h)});
-    for (long r = y0; r < y1; ++r) {
-        const unsigned char* src = img->data + static_cast<std::size_t>(r - iy) * static_cast<std::size_t>(img->bytes_line);
-        std::uint32_t* dst = g_rast.pix.data() + static_cast<std::size_t>(r) * static_cast<std::size_t>(g_rast.w);
-        for (long c = x0; c < x1; ++c) {
-            const std::uint32_t v = lut[src[c - ix]];
-            if (!trans || v != *trans) dst[c] = v;
+    if (y1 <= y0) return 1;
+    run_halves(static_cast<std::size_t>(y1 - y0), kSplitRows, [&](std::size_t a, std::size_t b) {
+        for (long r = y0 + static_cast<long>(a); r < y0 + static_cast<long>(b); ++r) {
+            const unsigned char* src =
+                img->data + static_cast<std::size_t>(r - iy) * static_cast<std::size_t>(img->bytes_line);
+            std::uint32_t* dst = g_rast.pix.data() + static_cast<std::size_t>(r) * static_cast<std::size_t>(g_rast.w);
+            for (long c = x0; c < x1; ++c) {
+                const std::uint32_t v = lut[src[c - ix]];
+                if (!trans || v != *trans) dst[c] = v;
+            }
         }
-    }
+    });
     return 1;
 }
 
@@ -461,7 +469,10 @@ void gks_rast_defaults() {
 }
 
 void gks_rast_clear() {
-    std::fill(g_rast.pix.begin(), g_rast.pix.end(), pixel_of(-1));
+    const std::uint32_t back = pixel_of(-1);
+    std::uint32_t* pix = g_rast.pix.data();
+    run_halves(g_rast.pix.size(), kSplitPixels,
+               [&](std::size_t a, std::size_t b) { std::fill(pix + a, pix + b, back); });
 }
 
 int gks_rast_overlay(const IMG_report* image, const char* background, int x, int y) {

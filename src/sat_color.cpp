@@ -367,7 +367,11 @@ int SAT_color_image(IMG_report* image) {
     const std::size_t total = static_cast<std::size_t>(image->bytes_line) * static_cast<std::size_t>(image->height);
     if (!fill && mode != kDither3 && mode != kDither5) {
         // No half-tones and no fill pattern: each value has one colour.
-        for (std::size_t i = 0; i < total; ++i) image->data[i] = g_enh.sat_ind[image->data[i]];
+        unsigned char* px = image->data;
+        const auto& ind = g_enh.sat_ind;
+        run_halves(total, std::size_t{1} << 20, [&](std::size_t a, std::size_t b) {
+            for (std::size_t i = a; i < b; ++i) px[i] = ind[px[i]];
+        });
         return 0;
     }
     int x = 0;

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <system_error>
+#include <thread>
 #include <cstring>
 
 namespace {
@@ -125,4 +127,20 @@ void advise_huge_pages(void* p, std::size_t n) {
     (void)p;
     (void)n;
 #endif
+}
+
+void run_halves(std::size_t n, std::size_t min_split, const std::function<void(std::size_t, std::size_t)>& work) {
+    if (n < min_split || n < 2) {
+        work(0, n);
+        return;
+    }
+    const std::size_t half = n / 2;
+    std::thread helper;
+    try {
+        helper = std::thread(work, half, n);
+    } catch (const std::system_error&) {
+        work(half, n);
+    }
+    work(0, half);
+    if (helper.joinable()) helper.join();
 }

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <cmath>
 #include <optional>
 #include <span>
@@ -76,5 +77,11 @@ std::optional<std::size_t> checked_volume(long long a, long long b, long long c,
 // it then costs a few dozen page faults instead of thousands. A hint only;
 // nothing happens where the system does not take it.
 void advise_huge_pages(void* p, std::size_t n);
+
+// Runs work(first, last) over [0, n) in two halves, the second on another
+// thread, when n reaches `min_split` (else, or when no thread can be
+// started, all on this one). For passes over large buffers whose parts are
+// independent: memory-bound loops run nearly twice as fast on two cores.
+void run_halves(std::size_t n, std::size_t min_split, const std::function<void(std::size_t, std::size_t)>& work);
 
 #endif
