@@ -7,6 +7,9 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 #include "mess.h"
 
@@ -37,6 +40,9 @@ std::uint8_t channel(std::uint32_t v, unsigned int mask, Mask m) {
     c = m.width <= 8 ? c << (8 - m.width) : c >> (m.width - 8);
     return static_cast<std::uint8_t>(std::min<std::uint32_t>(c, 255));
 }
+
+// Pictures from this size on are indexed by two threads.
+constexpr std::size_t kSplitPixels = std::size_t{1} << 20;
 
 // Pixel values to palette indices: open addressing over a table sixteen
 // times the palette, so that a look-up (hit or miss) is a probe or two.
@@ -121,30 +127,90 @@ private:
     ColourIndex known_;
 };
 
-// Every pixel's index, rows in order; `value(row, x)` reads pixel x of a
-// row. Pictures change colour from pixel to pixel too often for a "same as
-// the last one" test to pay: a direct-mapped memo of recent values answers
-// most pixels with one compare that rarely fails. One instance per pixel
-// layout keeps the reading out of the loop.
-template <class Value>
-void index_rows(const IMG_report* im, PaletteBuilder& palette, std::uint8_t* out, Value value) {
+// Indices of the pixels of rows [y0, y1) into `out`; `value(row, x)` reads
+// pixel x of a row and `find(v)` gives a value's index (or -1 to give up,
+// which returns false). Pictures change colour from pixel to pixel too
+// often for a "same as the last one" test to pay: a direct-mapped memo of
+// recent values answers most pixels with one compare that rarely fails.
+// One instance per pixel layout keeps the reading out of the loop.
+template <class Value, class Find>
+bool walk_rows(const IMG_report* im, int y0, int y1, std::uint8_t* out, Value value, Find find) {
     constexpr std::size_t kMemo = 1024;
     // No pixel value has all 32 bits set (at most 24 are read).
     std::array<std::uint32_t, kMemo> memo_v;
     memo_v.fill(0xFFFFFFFFu);
     std::array<std::uint8_t, kMemo> memo_ind{};
-    for (int y = 0; y < im->height; ++y) {
+    for (int y = y0; y < y1; ++y) {
         const unsigned char* row = im->data + static_cast<std::size_t>(y) * static_cast<std::size_t>(im->bytes_line);
         for (int x = 0; x < im->width; ++x) {
             const std::uint32_t v = value(row, x);
             const std::size_t k = (v * 2654435761u) >> 22 & (kMemo - 1);
             if (memo_v[k] != v) {
+                const int ind = find(v);
+                if (ind < 0) return false;
                 memo_v[k] = v;
-                memo_ind[k] = palette.index_of(v);
+                memo_ind[k] = static_cast<std::uint8_t>(ind);
             }
             *out++ = memo_ind[k];
         }
     }
+    return true;
+}
+
+// Distinct values of a run of pixels in order of first appearance, up to a
+// palette's worth.
+class LocalPalette {
+public:
+    int index_of(std::uint32_t v) {
+        const int found = known_.find(v);
+        if (found >= 0) return found;
+        if (values.size() >= static_cast<std::size_t>(kMaxPalette)) return -1;
+        known_.add(v, static_cast<int>(values.size()));
+        values.push_back(v);
+        return static_cast<int>(values.size()) - 1;
+    }
+    std::vector<std::uint32_t> values;
+
+private:
+    ColourIndex known_;
+};
+
+// Every pixel's index, rows in order. Large pictures are read in two
+// halves at once: the second half's distinct values are listed on another
+// thread, then join the palette in their order of first appearance there,
+// which is what reading on from the first half would have given. A second
+// half of more than a palette's worth of values is read again in turn.
+template <class Value>
+void index_rows(const IMG_report* im, PaletteBuilder& palette, std::uint8_t* out, Value value) {
+    auto global = [&](std::uint32_t v) { return static_cast<int>(palette.index_of(v)); };
+    const int h = im->height;
+    const std::size_t w = static_cast<std::size_t>(im->width);
+    if (w * static_cast<std::size_t>(h) < kSplitPixels || h < 2) {
+        walk_rows(im, 0, h, out, value, global);
+        return;
+    }
+    const int mid = h / 2;
+    std::uint8_t* second = out + static_cast<std::size_t>(mid) * w;
+    LocalPalette local;
+    local.values.reserve(kMaxPalette);
+    bool listed = false;
+    auto list_second = [&] { listed = walk_rows(im, mid, h, second, value, [&](std::uint32_t v) { return local.index_of(v); }); };
+    std::thread helper;
+    try {
+        helper = std::thread(list_second);
+    } catch (const std::system_error&) {
+        list_second();
+    }
+    walk_rows(im, 0, mid, out, value, global);
+    if (helper.joinable()) helper.join();
+    if (!listed) {
+        walk_rows(im, mid, h, second, value, global);
+        return;
+    }
+    std::array<std::uint8_t, kMaxPalette> to_global{};
+    for (std::size_t i = 0; i < local.values.size(); ++i) to_global[i] = palette.index_of(local.values[i]);
+    const std::size_t n = static_cast<std::size_t>(h - mid) * w;
+    for (std::size_t i = 0; i < n; ++i) second[i] = to_global[second[i]];
 }
 
 std::uint32_t load32(const unsigned char* p) {

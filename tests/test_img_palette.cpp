@@ -1,0 +1,95 @@
+// The palette of a written PNG frame: the first 256 distinct colours in
+// raster order keep their colour, later new ones take the colour of index
+// 0 (the first pixel's). Pictures of a million pixels and more are indexed
+// in two halves at once, so each case is that big and places its colours
+// across the halves: the first half (rows 0-511) holds colours 0 .. A-1,
+// all within its first row; the second half alternates old colours 0 .. O-1
+// with N new ones (A, A+1, ... in order of appearance).
+#include "zem_test.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "img_tool.h"
+#include "png.h"
+
+namespace {
+
+constexpr int kSide = 1024;
+
+struct PaletteCase {
+    const char* name;
+    int old_colours;   // A
+    int old_reused;    // O
+    int new_colours;   // N
+};
+
+const PaletteCase kCases[] = {
+    {"new_colours_fill_the_palette", 200, 40, 100},  // 56 of the new ones fit
+    {"second_half_beyond_a_palette", 200, 200, 100}, // the same, 300 values in the second half
+    {"first_half_beyond_a_palette", 300, 30, 20},    // none fit
+    {"everything_fits", 100, 100, 50},
+};
+
+unsigned rgb_of(int k) { return static_cast<unsigned>((k % 256) << 16 | (k / 256) << 8 | 7); }
+
+class PaletteSplit : public ::testing::TestWithParam<PaletteCase> {};
+
+TEST_P(PaletteSplit, FirstColoursKeptLaterOnesTakeIndexZero) {
+    MESS_set_str("none");
+    const int a = GetParam().old_colours, o = GetParam().old_reused, n = GetParam().new_colours;
+    IMG_report im;
+    IMG_init(&im);
+    im.width = im.height = kSide;
+    im.depth = 24;
+    im.bits_pixel = 32;
+    im.bytes_line = 4 * kSide;
+    im.byte_order = 0;  // as the off-screen picture is read back
+    im.red = 0xFF0000;
+    im.grn = 0xFF00;
+    im.blu = 0xFF;
+    std::vector<int> colour(static_cast<std::size_t>(kSide) * kSide);
+    for (int y = 0; y < kSide; ++y)
+        for (int x = 0; x < kSide; ++x) {
+            const int k = y < kSide / 2 ? (y * kSide + x) % a
+                          : x % 2 == 0  ? (x / 2) % o
+                                        : a + ((y - kSide / 2) * (kSide / 2) + x / 2) % n;
+            colour[static_cast<std::size_t>(y) * kSide + x] = k;
+        }
+    im.data = static_cast<unsigned char*>(std::malloc(colour.size() * 4));
+    for (std::size_t i = 0; i < colour.size(); ++i) {
+        const unsigned v = rgb_of(colour[i]);  // bytes B G R 0, least significant first
+        const unsigned char px[4] = {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8),
+                                     static_cast<unsigned char>(v >> 16), 0};
+        std::memcpy(im.data + 4 * i, px, 4);
+    }
+    zt::TempDir dir;
+    const std::string path = dir.file("frame.png");
+    ASSERT_EQ(PNG_write(path.c_str(), &im), 1);
+    IMG_free(&im);
+
+    IMG_report back;
+    IMG_init(&back);
+    ASSERT_EQ(PNG_read(path.c_str(), &back, 0), 1);
+    ASSERT_EQ(back.depth, 8);
+    const int room = 256 - std::min(a, 256);  // palette entries left for the new colours
+    int wrong = 0, kept = 0;
+    for (std::size_t i = 0; i < colour.size(); ++i) {
+        const int k = colour[i];
+        const bool fits = k < a ? k < 256 : k - a < room;
+        const IMG_color c = back.colors[back.data[i]];
+        const unsigned got = static_cast<unsigned>(c.r * 255.0f + 0.5f) << 16 |
+                             static_cast<unsigned>(c.g * 255.0f + 0.5f) << 8 | static_cast<unsigned>(c.b * 255.0f + 0.5f);
+        wrong += got != (fits ? rgb_of(k) : rgb_of(0));
+        kept += fits;
+    }
+    EXPECT_EQ(wrong, 0);
+    EXPECT_GT(kept, kSide);
+    IMG_free(&back);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, PaletteSplit, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
