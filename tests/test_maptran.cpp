@@ -41,12 +41,12 @@ struct ProjCase {
     const char* label;
     const char* domain;
     std::string proj_args;
-    double scale;  // PROJ metres per unit, or with `tangent` the satellite's
-    bool tangent;  // height: units are sat_rad tan(scan angle)
     double lat0, lon0, arc;  // points within `arc` degrees of (lat0, lon0)
-    double horizon;  // arc where visibility ends (0: none): points within 0.5
-                     // degrees of it are left out, and within 10 degrees the
-                     // grazing view leaves the float inverse tens of metres
+    double scale = kUnit;    // PROJ metres per unit, or with `tangent` the
+    bool tangent = false;    // satellite's height: units are sat_rad tan(scan angle)
+    double horizon = 0;      // arc where visibility ends (0: none): points within 0.5
+                             // degrees of it are left out, and within 10 degrees the
+                             // grazing view leaves the float inverse tens of metres
 };
 
 double to_metres(const ProjCase& c, double v) { return c.tangent ? c.scale * std::atan(v / kSatRad) : v * c.scale; }
@@ -62,8 +62,8 @@ double arc_deg(double la1, double lo1, double la2, double lo2) {
 // The row forms the remapper uses give, point for point, the very floats of
 // the point-wise calls: the grid row (MAP_tran, MAP_grid_untran) over the
 // points (lon, lat), hidden ones too (a -9999 latitude has no grid point),
-// and the inverse row over lines of
-// x and y from -150 to 150 units, off the earth in part.
+// and the inverse row over lines of x and y from -150 to 150 units, off
+// the earth in part.
 void expect_rows_match(const std::vector<std::pair<double, double>>& lonlat) {
     const std::size_t n = lonlat.size();
     std::vector<float> la(n), lo(n), gx(n), gy(n), xs(301), rlat(301), rlon(301);
@@ -97,34 +97,25 @@ std::vector<ProjCase> proj_cases() {
     // The satellite's limb lies acos(63.7122 / 421.61) = 81.3 degrees of arc
     // from the sub-point; the module's Mollweide is PROJ's on R / sqrt(2).
     const double limb = std::acos(63.7122 / kSatRad) / kDtr;
+    const std::string st = "+proj=stere +lat_0=", lcc = "+proj=lcc +lat_1=", la = "+proj=laea +lat_0=";
     return {
-        {"polar_stereographic_north", "ps:60:-105,40,-100", "+proj=stere +lat_0=90 +lat_ts=60 +lon_0=-105" + R,
-         kUnit, false, 90, 0, 100, 0},
-        {"polar_stereographic_south", "ps:-70:20,-70,20", "+proj=stere +lat_0=-90 +lat_ts=-60 +lon_0=20" + R,
-         kUnit, false, -90, 0, 100, 0},
-        {"polar_stereographic_true_at_45N", "ps:60:-105:45,40,-100",
-         "+proj=stere +lat_0=90 +lat_ts=45 +lon_0=-105" + R, kUnit, false, 90, 0, 90, 0},
-        {"latitude_longitude", "ll:0:-100,0,-100", "+proj=eqc +lon_0=-100" + R, kR * kDtr, false, 0, 0, 180, 0},
-        {"Mercator", "merc:0:-90,20,-90", "+proj=merc +lon_0=-90" + R, kUnit, false, 0, 0, 180, 0},
-        {"Lambert_30_60_defaults", "lamb:40:-100,40,-100", "+proj=lcc +lat_1=30 +lat_2=60 +lat_0=90 +lon_0=-100" + R,
-         kUnit, false, 90, 0, 120, 0},
-        {"Lambert_tangent_25N", "lamb:40:-100:25:25,40,-100",
-         "+proj=lcc +lat_1=25 +lat_2=25 +lat_0=90 +lon_0=-100" + R, kUnit, false, 90, 0, 120, 0},
-        {"Lambert_south", "lamb:-40:140:-30:-60,-30,135", "+proj=lcc +lat_1=-30 +lat_2=-60 +lat_0=-90 +lon_0=140" + R,
-         kUnit, false, -90, 0, 120, 0},
-        {"orthographic", "ortho:40:-100,40,-100", "+proj=ortho +lat_0=40 +lon_0=-100" + R, kUnit, false, 40,
-         -100, 180, 90},
-        {"Mollweide", "mo:0:10,0,10", "+proj=moll +lon_0=10 +R=4505132.866", kUnit, false, 0, 10, 180, 0},
-        {"Lambert_azimuthal", "la:45:10,45,10", "+proj=laea +lat_0=45 +lon_0=10" + R, kUnit, false, 45, 10,
-         150, 0},
-        {"Lambert_azimuthal_north_pole", "la:90:-100,90,-100", "+proj=laea +lat_0=90 +lon_0=-100" + R, kUnit,
-         false, 90, -100, 130, 0},
-        {"satellite_sphere_tangents", "sat:0:-75,0,-75", geos_s, hs, true, 0, -75, 180, limb},
-        {"satellite_sphere_angles", "sat:0:-75:421.61:1,0,-75", geos_s, hs / kSatRad, false, 0, -75, 180, limb},
-        {"satellite_ellipsoid_angles", "sat:e:0:-137.2:421.61:1,0,-137.2", geos_e + "-137.2", he / kSatRad, false, 0,
-         -137.2, 180, limb},
-        {"satellite_ellipsoid_tangents", "sat:e:0:140.7,0,140.7", geos_e + "140.7", he, true, 0, 140.7, 180,
-         limb},
+        {"ps_north", "ps:60:-105,40,-100", st + "90 +lat_ts=60 +lon_0=-105" + R, 90, 0, 100},
+        {"ps_south", "ps:-70:20,-70,20", st + "-90 +lat_ts=-60 +lon_0=20" + R, -90, 0, 100},
+        {"ps_true_at_45N", "ps:60:-105:45,40,-100", st + "90 +lat_ts=45 +lon_0=-105" + R, 90, 0, 90},
+        {"latlon", "ll:0:-100,0,-100", "+proj=eqc +lon_0=-100" + R, 0, 0, 180, kR * kDtr},
+        {"Mercator", "merc:0:-90,20,-90", "+proj=merc +lon_0=-90" + R, 0, 0, 180},
+        {"lcc_30_60_defaults", "lamb:40:-100,40,-100", lcc + "30 +lat_2=60 +lat_0=90 +lon_0=-100" + R, 90, 0, 120},
+        {"lcc_tangent_25N", "lamb:40:-100:25:25,40,-100", lcc + "25 +lat_2=25 +lat_0=90 +lon_0=-100" + R, 90, 0, 120},
+        {"lcc_south", "lamb:-40:140:-30:-60,-30,135", lcc + "-30 +lat_2=-60 +lat_0=-90 +lon_0=140" + R, -90, 0, 120},
+        {"ortho", "ortho:40:-100,40,-100", "+proj=ortho +lat_0=40 +lon_0=-100" + R, 40, -100, 180, kUnit, false, 90},
+        {"Mollweide", "mo:0:10,0,10", "+proj=moll +lon_0=10 +R=4505132.866", 0, 10, 180},
+        {"laea", "la:45:10,45,10", la + "45 +lon_0=10" + R, 45, 10, 150},
+        {"laea_north_pole", "la:90:-100,90,-100", la + "90 +lon_0=-100" + R, 90, -100, 130},
+        {"sat_sphere_tangents", "sat:0:-75,0,-75", geos_s, 0, -75, 180, hs, true, limb},
+        {"sat_sphere_angles", "sat:0:-75:421.61:1,0,-75", geos_s, 0, -75, 180, hs / kSatRad, false, limb},
+        {"sat_ellipsoid_angles", "sat:e:0:-137.2:421.61:1,0,-137.2", geos_e + "-137.2", 0, -137.2, 180, he / kSatRad,
+         false, limb},
+        {"sat_ellipsoid_tangents", "sat:e:0:140.7,0,140.7", geos_e + "140.7", 0, 140.7, 180, he, true, limb},
     };
 }
 
@@ -181,7 +172,7 @@ TEST_P(ProjVsProj, AgreesWithProj) {
         float lat = 0, lon = 0;
         ASSERT_EQ(MAP_untran(static_cast<float>(from_metres(c, ref_pts[k].first)),
                              static_cast<float>(from_metres(c, ref_pts[k].second)), &lat, &lon), 1);
-        EXPECT_LT(ground_m(inv[k].second, inv[k].first, lat, lon), 50.0) << "PROJ " << inv[k].second << "," << inv[k].first;
+        EXPECT_LT(ground_m(inv[k].second, inv[k].first, lat, lon), 50.0) << inv[k].second << "," << inv[k].first;
     }
 }
 
@@ -266,12 +257,16 @@ TEST(MapEdges, ClampsWrapsNaNAndLimbs) {
 // Wind directions: grid north against true north. Polar stereographic 30
 // degrees east of plon turns by 30 (north) or -30 (south); at the origin the
 // rotation is plon itself. Lambert tangent at 25N turns by n dlon with the
-// cone constant n = cos 65. The satellite view keeps east at the sub-point.
+// cone constant n = cos 65 (10 n = 4.226183). The satellite view keeps east
+// at the sub-point and has no direction off the disk. A segment one degree
+// poleward along the meridian points true north (north pole domain) or
+// true south; the symbol factor is 1.866 / (1 + sin 30) on either.
 TEST(MapEdges, Directions) {
-    enum Kind { adj, undir, uv };
+    enum Kind { adj, undir, uv, poleward, factor };
+    constexpr float kOff = 12345;
     const struct {
         const char* domain;
-        float lat, lon;  // the point (a kMiss latitude: the origin)
+        float lat, lon;  // the point (a kMiss latitude: the origin, kOff: x 300, off the disk)
         Kind kind;
         float dir, want;
     } rows[] = {
@@ -279,35 +274,26 @@ TEST(MapEdges, Directions) {
         {"ps:90:-100,60,-100", 50, -70, uv, 0, -30},      {"ps:90:-100,60,-100", kMiss, 0, adj, 10, 110},
         {"ps:-90:20,-60,20", -50, 50, adj, 90, 120},      {"ps:-90:20,-60,20", -50, 50, undir, 120, 90},
         {"ps:-90:20,-60,20", kMiss, 0, adj, 10, 30},      {"ps:-90:20,-60,20", kMiss, 0, undir, 30, 10},
-        {"lamb:25:-95:25:25,38,-97", 40, -85, adj, 90, 90 - 4.226183f},
-        {"lamb:25:-95:25:25,38,-97", 40, -85, undir, 90 - 4.226183f, 90},
+        {"ps:90:-100,60,-100", 50, -70, poleward, 0, 0},  {"ps:-90:20,-60,20", -50, 50, poleward, 0, 180},
+        {"ps:90:-100,60,-100", 30, 0, factor, 0, 1.244f}, {"ps:-90:20,-60,20", 30, 0, factor, 0, 1.244f},
+        {"lamb:25:-95:25:25,38,-97", 40, -85, adj, 90, 85.773817f},
+        {"lamb:25:-95:25:25,38,-97", 40, -85, undir, 85.773817f, 90},
         {"sat:0:-75,0,-75", 0, -75, adj, 90, 90},         {"sat:e:0:-137.2::1,0,-137.2", 0, -137.2f, adj, 0, 0},
-        {"sat:0:-75,0,-75", 0, -75, uv, 0, 0},            {"ll,0,0", 40, 10, adj, 33, 33},
+        {"sat:0:-75,0,-75", 0, -75, uv, 0, 0},            {"sat:0:-75,0,-75", kOff, 0, adj, 0, kMiss},
+        {"ll,0,0", 40, 10, adj, 33, 33},
     };
     for (const auto& r : rows) {
         const Domain d = dom(r.domain);
         MAP_domain(&d);
-        float x = 0, y = 0;
-        if (r.lat != kMiss) MAP_tran(r.lat, r.lon, &x, &y);
-        const float got = r.kind == adj ? MAP_dir_adj(r.dir, x, y) : r.kind == undir ? MAP_undir_adj(r.dir, x, y)
-                                                                                      : MAP_uvdir_adj(1, 1, x, y);
+        float x = r.lat == kOff ? 300 : 0, y = 0, x2 = 0, y2 = 0;
+        if (r.lat != kMiss && r.lat != kOff) MAP_tran(r.lat, r.lon, &x, &y);
+        MAP_tran(r.lat + (r.lat > 0 ? 1 : -1), r.lon, &x2, &y2);
+        const float got = r.kind == adj      ? MAP_dir_adj(r.dir, x, y)
+                          : r.kind == undir  ? MAP_undir_adj(r.dir, x, y)
+                          : r.kind == uv     ? MAP_uvdir_adj(1, 1, x, y)
+                          : r.kind == factor ? MAP_factor(r.lat, r.lon)
+                                             : std::fabs(MAP_dir(x, y, x2, y2));
         EXPECT_NEAR(got, r.want, 1e-2) << r.domain << " " << r.kind << " at " << r.lat << "," << r.lon;
-    }
-    const Domain sat = dom("sat:0:-75,0,-75");
-    MAP_domain(&sat);
-    EXPECT_EQ(MAP_dir_adj(0, 300, 0), kMiss);  // off the disk
-    // A segment along the local meridian points true north (north pole
-    // domain) or true south (south pole domain); the symbol factor is
-    // 1.866 / (1 + sin lat) on either.
-    for (const char* text : {"ps:90:-100,60,-100", "ps:-90:20,-60,20"}) {
-        const Domain d = dom(text);
-        MAP_domain(&d);
-        const float s = d.plat > 0 ? 1 : -1;
-        float x = 0, y = 0, x2 = 0, y2 = 0;
-        MAP_tran(50 * s, d.plon + 30, &x, &y);
-        MAP_tran(51 * s, d.plon + 30, &x2, &y2);
-        EXPECT_NEAR(std::fabs(MAP_dir(x, y, x2, y2)), s > 0 ? 0 : 180, 1e-2) << text;
-        EXPECT_NEAR(MAP_factor(30, 0), 1.866 / 1.5, 1e-6) << text;
     }
 }
 
@@ -363,35 +349,26 @@ TEST(MapEdges, LimitsGridAndDomainConversion) {
 // active domain gives what a whole domain with those values gives; a lone
 // first standard latitude is a tangent cone.
 TEST(MapEdges, PartialChangesEqualWholeDomains) {
-    const auto same_at = [](const Domain& whole, float lat, float lon, float x, float y) {
+    const struct {
+        const char* start;
+        int change;  // 0: MAP_proj_coord(25, p), 1: MAP_coord(90, -80), 2: MAP_proj(Mercator)
+        float p;
+        const char* whole;
+    } rows[] = {{"lamb:40:-95,38,-97", 0, 25, "lamb:40:-95:25:25,38,-97"},
+                {"lamb:40:-95,38,-97", 0, kMiss, "lamb:40:-95:25:25,38,-97"},
+                {"ps:90:-100,40,-100", 1, 0, "ps:90:-80,40,-100"}, {"ll:0:0,0,0", 2, 0, "merc:0:0,0,0"}};
+    for (const auto& r : rows) {
+        const Domain d = dom(r.start), whole = dom(r.whole);
+        MAP_domain(&d);
+        r.change == 0 ? MAP_proj_coord(25, r.p) : r.change == 1 ? MAP_coord(90, -80) : MAP_proj(DOM_MERC);
+        const Domain* active = MAP_get_domain(nullptr);
+        EXPECT_TRUE(active->proj == whole.proj && active->param[0] == whole.param[0]) << r.whole;
+        float x = 0, y = 0, wx = 0, wy = 0;
+        MAP_tran(45, -85, &x, &y);
         MAP_domain(&whole);
-        float wx = 0, wy = 0;
-        MAP_tran(lat, lon, &wx, &wy);
-        EXPECT_NEAR(x, wx, 1e-4) << lat << "," << lon;
-        EXPECT_NEAR(y, wy, 1e-4) << lat << "," << lon;
-    };
-    float x = 0, y = 0;
-    for (float p2 : {25.0f, kMiss}) {
-        const Domain lc = dom("lamb:40:-95,38,-97");
-        MAP_domain(&lc);
-        MAP_proj_coord(25, p2);
-        MAP_tran(40, -85, &x, &y);
-        Domain active;
-        MAP_get_domain(&active);
-        EXPECT_EQ(active.param[0], 25.0f);
-        same_at(dom("lamb:40:-95:25:25,38,-97"), 40, -85, x, y);
+        MAP_tran(45, -85, &wx, &wy);
+        EXPECT_TRUE(std::fabs(x - wx) < 1e-4 && std::fabs(y - wy) < 1e-4) << r.whole << ": " << x << " " << y;
     }
-    const Domain ps = dom("ps:90:-100,40,-100");
-    MAP_domain(&ps);
-    MAP_coord(90, -80);
-    MAP_tran(50, -80, &x, &y);
-    same_at(dom("ps:90:-80,40,-100"), 50, -80, x, y);
-    const Domain ll = dom("ll:0:0,0,0");
-    MAP_domain(&ll);
-    MAP_proj(DOM_MERC);
-    EXPECT_EQ(MAP_get_proj(), DOM_MERC);
-    MAP_tran(45, 10, &x, &y);
-    same_at(dom("merc:0:0,0,0"), 45, 10, x, y);
 }
 
 // Station thinning: steps in order, each limit starting a fresh grid over a
@@ -401,11 +378,7 @@ TEST(MapEdges, StationThinning) {
     MAP_domain(&d);
     MAP_set_plot_limit(0);
     EXPECT_EQ(MAP_plot_grid(0, 0), 1);  // no limit: always yes
-    const struct {
-        int limit;
-        float x, y;
-        int want;
-    } steps[] = {
+    const struct { int limit; float x, y; int want; } steps[] = {
         {1, 0.1f, 0.1f, 1},  {1, 0.2f, 0.2f, 0},  {1, 1.1f, 0.2f, 1},  {1, 9, 0, 0},  // one per cell, none outside
         {2, 0.1f, 0.1f, 1},  {2, 0.6f, 0.1f, 1},  {2, 0.7f, 0.1f, 0},                 // half cells
         {3, 2, -2, 1},       {3, 0, 0, 1},        {3, 0.1f, 0, 0},     {3, 0.34f, 0, 1},
@@ -437,10 +410,7 @@ TEST(MapEdges, DiagramKinds) {
     const MAP_limits view{0.0f, 2.0f, 0.0f, 1.0f}, unit{0.0f, 1.0f, 0.0f, 1.0f};
     MAP_set_view(&view);
     constexpr float kAny = 12345.0f;
-    const struct {
-        const char* domain;
-        float t, p, x, y, p_back, tol, x_min, x_max, y_min, y_max;
-    } rows[] = {
+    const struct { const char* domain; float t, p, x, y, p_back, tol, x_min, x_max, y_min, y_max; } rows[] = {
         {"xlogp,-40,1000,80,-900", 20, 500, 20, -6.2146081f, 500, 1e-3f, -40, 40, -6.9077553f, -4.6051702f},
         {"ema,-40,1000,80,-900", 5, 250, 5, -5.5214609f, 250, 1e-3f, kAny, 0, 0, 0},
         {"stuve,-40,1000,80,-900", 0, 700, 0, -6.4995657f, 700, 0.05f, kAny, 0, 0, 0},

@@ -55,7 +55,8 @@ TEST_F(RegionTest, DomainStringsDecode) {
         {"40,-100,30,20,1.5,1.6", 1, "pstereo:::::,40.000,-100.000,30,20,1.5000,1.6000\n"},
         {"ortho,10,20,3,4", 1, "ortho:::::,10.000,20.000,25,17,3.0000,4.0000\n"},
         {"40,-100,30,20,1.5", 1, "pstereo:::::,40.000,-100.000,30,20,1.5000,1.5000\n"},
-        {"lamb:e:25:-95:25:25,38,-97,1.5", 1, "lamb:e:25.000:-95.000:25.000:25.000:,38.000,-97.000,25,17,1.5000,1.5000\n"},
+        {"lamb:e:25:-95:25:25,38,-97,1.5", 1,
+         "lamb:e:25.000:-95.000:25.000:25.000:,38.000,-97.000,25,17,1.5000,1.5000\n"},
         {"40,-100,30,20", 1, "pstereo:::::,40.000,-100.000,30,20,1.2000,1.2000\n"},
         {"40,-100,2", 1, "pstereo:::::,40.000,-100.000,25,17,2.0000,2.0000\n"},
         {"ll,10,20", 1, "latlon:::::,10.000,20.000,25,17,1.2000,1.2000\n"},
@@ -125,10 +126,8 @@ TEST_F(RegionTest, DomainStringsDecode) {
 // that "lambaz" is the Lambert cone and "la" the azimuthal projection; "xp"
 // and "miss" must be the whole name.
 TEST_F(RegionTest, ProjectionNamesAndPrinting) {
-    const struct {
-        const char* name;
-        int code;
-    } names[] = {{"LatLon", 2}, {"PSTEREO", 1}, {"polar", 1}, {"satellite", 9}, {"lambaz", 4}, {"lc", 4},
+    const struct { const char* name; int code; } names[] = {
+                 {"LatLon", 2}, {"PSTEREO", 1}, {"polar", 1}, {"satellite", 9}, {"lambaz", 4}, {"lc", 4},
                  {"laea", 8},   {"therm", 40},  {"vert", 22},  {"xp", 25},      {"xpx", -1},    {"MISS", -9999},
                  {"missing", -1}, {"l", -1},    {"", -1},      {"foo", -1}};
     for (const auto& n : names) EXPECT_EQ(DOM_proj_str(n.name), n.code) << n.name;
@@ -222,11 +221,8 @@ TEST_F(RegionTest, MenuSearchAndListing) {
     zt::spit(dir_.file("many.reg"), many);
     EXPECT_TRUE(DOM_read_menu("many.reg") == 1 && DOM_get_num_regions() == 20 && DOM_read_menu("absent.reg") == 0);
     EXPECT_STREQ(DOM_get_menu()[19].abbr, "r18");
-    const struct {
-        const char* abbr;
-        int found;
-        const char* out;
-    } searches[] = {{nullptr, 1, "ll,10,20,5,5,1,1"}, {"HID", 1, "merc,0,0,5,5,1,1"}, {"short", 0, ""}, {"none_such", 0, ""}};
+    const struct { const char* abbr; int found; const char* out; } searches[] = {
+        {nullptr, 1, "ll,10,20,5,5,1,1"}, {"HID", 1, "merc,0,0,5,5,1,1"}, {"short", 0, ""}, {"none_such", 0, ""}};
     for (const auto& s : searches) {
         char out[DOM_FIELD_SIZE] = "";
         EXPECT_EQ(DOM_search_file("zem.reg", s.abbr, out), s.found) << (s.abbr ? s.abbr : "first");
@@ -275,17 +271,11 @@ TEST_F(RegionTest, GarbageRegionFiles) {
 // trailing stars, or a long word), elevations above 9000 as missing, a
 // missing count as 0, lookups by identifier, name or five-digit WMO number.
 TEST_F(RegionTest, PlaceRecords) {
-    const struct {
-        const char* file;
-        const char* id;
-        int prior;
-        char mos, ua;
-        float lat, el;
-        int wmo, num;
-    } rows[] = {
+    const struct { const char* file; const char* id; int prior; char mos, ua; float lat, el; int wmo, num; } rows[] = {
         {nullptr, "KDEN", 2, '*', '*', 39.86f, 1656, 72565, 0},  {nullptr, "KMWN", 5, ' ', ' ', 44.27f, -9999, 74491, 0},
         {nullptr, "NORMAN", 1, '*', ' ', 35.24f, 357, 72357, 0}, {"mine.cty", "LNGF", 3, ' ', ' ', 12.5f, 100, 12345, 0},
-        {"mine.cty", "short", 4, ' ', ' ', -1.5f, -9999, -9999, 0}, {"mine.cty", "12345", 3, ' ', ' ', 12.5f, 100, 12345, 0},
+        {"mine.cty", "short", 4, ' ', ' ', -1.5f, -9999, -9999, 0},
+        {"mine.cty", "12345", 3, ' ', ' ', 12.5f, 100, 12345, 0},
     };
     for (const auto& r : rows) {
         CTY_data c;
@@ -321,11 +311,8 @@ TEST_F(RegionTest, VariableRegionPromptsForCentre) {
 // resource "stat_prior" shifts (+n, -n) or replaces (n) it.
 TEST_F(RegionTest, LabelPriorities) {
     EXPECT_EQ(DOM_get_loc_prior(), 4);
-    const struct {
-        const char* stat_prior;
-        float size;
-        int prior;
-    } steps[] = {{nullptr, 60, 1}, {nullptr, 50, 2}, {nullptr, 26, 2}, {nullptr, 25, 3}, {nullptr, 13, 3},
+    const struct { const char* stat_prior; float size; int prior; } steps[] = {
+                 {nullptr, 60, 1}, {nullptr, 50, 2}, {nullptr, 26, 2}, {nullptr, 25, 3}, {nullptr, 13, 3},
                  {nullptr, 12.5f, 4}, {nullptr, 7, 4}, {nullptr, 6.25f, 5}, {nullptr, 3.1f, 5}, {nullptr, 3, 6},
                  {nullptr, 0, 6}, {"+1", 50, 3}, {"-2", 1, 4}, {"x", 100, 1}, {"7", 100, 7}};
     Domain d;

@@ -68,7 +68,8 @@ struct Image {
 // Plain bilinear or nearest sample (no classes), edge pixels replicated.
 int ref_sample(const Pixels& px, int w, int h, float r, float c, bool ave) {
     if (!(r >= 0.0f) || !(c >= 0.0f) || r > h - 1 || c > w - 1) return 0;
-    const int i = static_cast<int>(r), j = static_cast<int>(c), i1 = std::min(i + 1, h - 1), j1 = std::min(j + 1, w - 1);
+    const int i = static_cast<int>(r), j = static_cast<int>(c);
+    const int i1 = std::min(i + 1, h - 1), j1 = std::min(j + 1, w - 1);
     float fy = r - i, fx = c - j;
     if (!ave) {
         fx = fx > 0.5f ? 1.0f : 0.0f;
@@ -158,12 +159,7 @@ TEST_F(RemapTest, SamplePixels) {
     // zeros read as 100, a result of exactly 100 stored as 0), 50 150 160 170
     // is mixed (nearest neighbour).
     const Pixels a = {0, 100, 9, 200, 40, 9, 9, 9, 9}, one = {0, 0, 150, 160}, mixed = {50, 150, 160, 170};
-    const struct {
-        const Pixels* px;
-        int ave, b1;
-        float r, c;
-        int want;
-    } rows[] = {
+    const struct { const Pixels* px; int ave, b1; float r, c; int want; } rows[] = {
         {&a, 1, 0, 0.5f, 0.25f, 92},  // .5 .75 0 + .5 .25 100 + .5 .75 200 + .5 .25 40 = 92.5
         {&a, 0, 0, 0.5f, 0.25f, 0},   // fractions of 0.5 snap down, above it up
         {&a, 0, 0, 0.6f, 0.75f, 40},       {&a, 0, 0, 0.0f, 0.51f, 100},      {&a, 0, 0, 1.7f, 1.3f, 9},

@@ -40,7 +40,8 @@ struct Sample {
         if (loaded) SAT_free_AREA(&area);
     }
     void load(const std::string& text, bool is_path) {
-        std::unique_ptr<FILE, int (*)(FILE*)> f(is_path ? std::fopen(text.c_str(), "rb") : std::tmpfile(), &std::fclose);
+        std::unique_ptr<FILE, int (*)(FILE*)> f(is_path ? std::fopen(text.c_str(), "rb") : std::tmpfile(),
+                                                &std::fclose);
         ASSERT_TRUE(f) << text;
         AreaDesc d;
         std::string err;
@@ -364,46 +365,26 @@ TEST(SpinScan, OrbitModelsAgreeWithPython) {
     EXPECT_TRUE(AREA_pos(&t, 0, &p) == -1 && p.x == 0);
 }
 
-// Every term of the three-axis model: ground motion compensation with all
-// longitude, radius, latitude and yaw series terms (words 18, 31, 42, 51),
-// attitude series (62, 129, 184) with exponential (starting 300 minutes
-// before the epoch), sinusoid and monomial terms, roll and pitch
-// misalignment (257, 312) and the compensation angles. Word numbers of the
-// block (0 = type text) with their values.
-const std::vector<std::pair<int, std::int64_t>> kFullGvarWords = {
-    {2, 0}, {5, -13089969}, {9, 300}, {10, -200}, {11, 500}, {12, 0x19982601}, {13, 0}, {15, 150}, {16, -120},
-    {17, 80}, {18, 10000}, {19, 3}, {20, 1}, {21, 400}, {22, -300}, {23, 200}, {24, 100}, {25, 50}, {26, -60},
-    {27, 70}, {28, -80}, {29, 2}, {30, -1}, {31, 50000000}, {32, 20000000}, {33, -30000000}, {34, 10000000},
-    {35, 15000000}, {36, -10000000}, {37, 5000000}, {38, 8000000}, {39, -6000000}, {40, 100000}, {41, -80000},
-    {42, 5000}, {43, 300}, {44, -200}, {45, 100}, {46, 50}, {47, 2}, {48, -1}, {49, 40}, {50, 30}, {51, 8000},
-    {52, -300}, {53, 200}, {54, 100}, {55, -50}, {56, 1}, {57, 2}, {58, 30}, {59, -20}, {60, 43747}, {61, -30000},
-    {62, 2000}, {63, 60000}, {64, 1000}, {65, 3}, {66, 500}, {67, 1000000}, {68, 300}, {69, -2000000}, {70, 200},
-    {71, 500000}, {96, 2}, {97, 1}, {98, 1}, {99, 100}, {100, 3000000}, {101, 0}, {102, 2}, {103, 2}, {104, 50},
-    {105, 0}, {106, 1000000}, {129, -1500}, {130, 30000}, {131, -800}, {132, 2}, {133, 400}, {134, 0}, {135, -250},
-    {136, 7000000}, {163, 1}, {164, 1}, {165, 1}, {166, 200}, {167, 0}, {168, 0}, {184, 1000}, {185, 12000},
-    {186, 600}, {187, 1}, {188, 300}, {189, 0}, {259, 20000}, {260, 1}, {261, 400}, {262, 0}, {314, -30000},
-    {315, 2}, {316, 100}, {317, 0}, {318, 200}, {319, 10000000}, {367, 98260}, {368, 74514372}, {379, 4}, {380, 2},
-    {381, 3068}, {382, 3068},
-};
-
-// Against tests/data/nav/gvar_ref.py, for the imager, the sounder and the
+// Every term of the three-axis model (tests/data/nav/gvar_full.words: ground
+// motion compensation with all series terms, attitude series with
+// exponential, sinusoid and monomial terms, roll and pitch misalignment)
+// against tests/data/nav/gvar_ref.py, for the imager, the sounder and the
 // sounder with its default scan bounds (no nadir cycle words): sub-point,
 // instrument to earth over a grid of pixels and the reference's positions
 // back to the pixels (the misalignment terms are first-order, not exact
 // inverses: within a tenth of a pixel), earth to instrument for a grid of
 // points (sounder units are tenths of a pixel).
 TEST(GvarFullModel, AgreesWithPython) {
-    const struct {
-        int instr;
-        bool bounds;
-        double step_e, last_e, tol, tol_back;
-    } models[] = {{1, true, 2500, 27500, 0.01, 0.1}, {2, true, 1500, 16500, 0.1, 1.0}, {2, false, 1500, 16500, 0.1, 1.0}};
+    const struct { int instr; bool bounds; double step_e, last_e, tol, tol_back; } models[] = {
+        {1, true, 2500, 27500, 0.01, 0.1}, {2, true, 1500, 16500, 0.1, 1.0}, {2, false, 1500, 16500, 0.1, 1.0}};
     for (const auto& m : models) {
         SCOPED_TRACE(testing::Message() << "instrument " << m.instr << " bounds " << m.bounds);
         std::ostringstream desc, args;
         desc << "lines 100\nelements 100\nlcor 1\necor 1\nlres 1\neres 1\nnav GVAR\nimgsnd " << m.instr << '\n';
-        for (const auto& [word, value] : kFullGvarWords) {
-            if (word >= 379 && !m.bounds) continue;
+        std::istringstream words(zt::slurp(ZEM_TEST_DATA "/nav/gvar_full.words"));
+        for (std::string line, word, value; std::getline(words, line);) {
+            std::istringstream(line) >> word >> value;
+            if (line[0] == '#' || (std::stoi(word) >= 379 && !m.bounds)) continue;
             desc << 'w' << word << ' ' << value << '\n';
             args << ' ' << word << '=' << value;
         }
@@ -538,7 +519,8 @@ INSTANTIATE_TEST_SUITE_P(Types, MapBlock, ::testing::ValuesIn(map_cases()),
 TEST(MapBlockDomain, ImageDomainAgreesWithNavigation) {
     const std::string head = "lines 60\nelements 80\neres 2\nlres 2\n";
     for (const std::string& desc :
-         {head + "nav RECT\nw1 1\nw2 500000\nw3 11\nw4 1300000\nw5 1000\nw6 1000\n", head + "nav MOLL\nw1 30\nw2 40\nw3 100\n",
+         {head + "nav RECT\nw1 1\nw2 500000\nw3 11\nw4 1300000\nw5 1000\nw6 1000\n",
+          head + "nav MOLL\nw1 30\nw2 40\nw3 100\n",
           head + "nav PS\nnpline 10\nnpelem 20\nstdlat 600000\nspacing 40000\nnrmlon 1050000\nequrad 6371200\n"}) {
         SCOPED_TRACE(desc);
         Sample s(desc);
@@ -554,8 +536,9 @@ TEST(MapBlockDomain, ImageDomainAgreesWithNavigation) {
             ASSERT_EQ(AREA_map_tran(1, &nlat, &nlon, &lin, &ele), 0);
             MAP_domain(&d);
             ASSERT_EQ(MAP_tran(d.clat, d.clon, &xc, &yc), 1);
-            MAP_untran(static_cast<float>(xc + (col - 40) * d.dx), static_cast<float>(yc - (r - 30) * d.dy), &dlat, &dlon);
-            EXPECT_LT(std::hypot(dlat - nlat, std::remainder(dlon - nlon, 360.0)), 0.02) << "row " << r << " col " << col;
+            MAP_untran(static_cast<float>(xc + (col - 40) * d.dx), static_cast<float>(yc - (r - 30) * d.dy), &dlat,
+                       &dlon);
+            EXPECT_LT(std::hypot(dlat - nlat, std::remainder(dlon - nlon, 360.0)), 0.02) << r << " " << col;
         }
     }
 }
@@ -566,11 +549,9 @@ TEST(MapBlockDomain, ImageDomainAgreesWithNavigation) {
 // The caller's active projection survives a map conversion.
 TEST(MapBlockDomain, RectGrid) {
     const char* deg4 = "nav RECT\nw1 1\nw2 500000\nw3 1\nw4 1300000\nw5 1000\nw6 1000\n";
-    const struct {
-        const char* desc;
-        float line, elem, lat, lon;
-    } rows[] = {{deg4, 1, 1, 50, -130}, {deg4, 300, 600, 20.1f, -70.1f},
-                {"nav RECT\nw1 10\nw2 4500\nw3 20\nw4 9000000\nw5 250\nw6 500\nw11 2\nw12 5\nw13 3\nw14 3\n", 12, 24, 44, -89}};
+    const struct { const char* desc; float line, elem, lat, lon; } rows[] = {
+        {deg4, 1, 1, 50, -130}, {deg4, 300, 600, 20.1f, -70.1f},
+        {"nav RECT\nw1 10\nw2 4500\nw3 20\nw4 9000000\nw5 250\nw6 500\nw11 2\nw12 5\nw13 3\nw14 3\n", 12, 24, 44, -89}};
     Domain mine;
     ASSERT_EQ(DOM_decode("merc,0,10,5,5,1,1", &mine), 1);
     for (const auto& r : rows) {
@@ -589,23 +570,15 @@ TEST(MapBlockDomain, RectGrid) {
 
 // Short years below 50 are 20xx, up to 199 1900 + year; day numbers YYDDD.
 TEST(NavHelpers, CalendarAndPackedAngles) {
-    const struct {
-        const char* what;
-        double got, want;
-    } rows[] = {
-        {"numdy 1999-12-31 to 2000-01-01", double(numdy(99365, 100001)), 1},
-        {"numdy backwards", double(numdy(100001, 99365)), -1},
+    const struct { const char* what; double got, want; } rows[] = {
+        {"numdy 1999-12-31 to 2000-01-01", double(numdy(99365, 100001)), 1}, {"back", double(numdy(100001, 99365)), -1},
         {"numdy 1990 day 1 to 1995 day 100: 5 x 365 + 1 + 99", double(numdy(90001, 95100)), 1925},
-        {"numyr 2000 as 100", double(numyr(100)), 366},
-        {"numyr 2048 as 48", double(numyr(48)), 366},
-        {"numyr 1900", double(numyr(1900)), 365},
-        {"mdcon 2004-03-01, a leap year", double(mdcon(1, 40301)), 4061},
+        {"numyr 2000 as 100", double(numyr(100)), 366}, {"numyr 2048 as 48", double(numyr(48)), 366},
+        {"numyr 1900", double(numyr(1900)), 365},       {"mdcon 2004-03-01", double(mdcon(1, 40301)), 4061},
         {"mdcon day 61 of 2004", double(mdcon(2, 4061)), 40301},
         {"mdcon day 400 clamped to 365", double(mdcon(2, 99400)), 991231},
         {"timdif across new year", timdif(99365, 23.0, 100001, 1.0), 120},
-        {"rnd 2.5", double(rnd(2.5)), 3},
-        {"rnd -2.5", double(rnd(-2.5)), -3},
-        {"rnd -0.4", double(rnd(-0.4)), 0},
+        {"rnd 2.5", double(rnd(2.5)), 3}, {"rnd -2.5", double(rnd(-2.5)), -3}, {"rnd -0.4", double(rnd(-0.4)), 0},
         {"int2deg -123:45:30", int2deg(-1234530), -(123 + 45 / 60.0 + 30 / 3600.0)},
         {"deg2int -123.7583333", double(deg2int(-123.7583333)), -1234530},
         {"deg2int 12.5", double(deg2int(12.5)), 123000},
@@ -616,11 +589,7 @@ TEST(NavHelpers, CalendarAndPackedAngles) {
 // Blocks no navigation can use are refused with a message naming the
 // reason, and leave the image un-navigated.
 TEST(NavHelpers, BadBlocksAreRefusedWithAMessage) {
-    const struct {
-        std::string desc;
-        int rc;
-        const char* message;
-    } rows[] = {
+    const struct { std::string desc; int rc; const char* message; } rows[] = {
         {goes_desc(-75, "semima 0\n"), -1, "GOES navigation: orbit inside the earth"},
         {goes_desc(-75, "eccen 1000000\n"), -1, "GOES navigation: eccentricity not below 1"},
         {goes_desc(-75, "lintot 800001\n"), -1, "GOES navigation: too few scan lines or elements"},
@@ -634,16 +603,19 @@ TEST(NavHelpers, BadBlocksAreRefusedWithAMessage) {
         // A pitch misalignment monomial (wa - 0)^2000000000 overflows.
         {gvar_desc(1, "imcact 0\nsolinc 10000000\nw346 1\nw347 1\nw348 2000000000\nw349 10000000\n"), -1,
          "GVAR navigation: orbit or attitude terms not finite"},
-        {"nav PS\nnpline 1\nnpelem 1\nstdlat 600000\nspacing 1000\nequrad 0\n", -1, "PS navigation: zero grid spacing or earth radius"},
+        {"nav PS\nnpline 1\nnpelem 1\nstdlat 600000\nspacing 1000\nequrad 0\n", -1,
+         "PS navigation: zero grid spacing or earth radius"},
         {"nav MERC\nw6 6371200\n", -1, "MERC navigation: zero grid spacing or earth radius"},
         {"nav LAMB\nw3 0\nw4 0\nw5 1000\nw7 6371200\n", -1, "LAMB navigation: standard latitudes out of range"},
-        {"nav LAMB\nw3 300000\nw4 -300000\nw5 1000\nw7 6371200\n", -1, "LAMB navigation: standard latitudes out of range"},
+        {"nav LAMB\nw3 300000\nw4 -300000\nw5 1000\nw7 6371200\n", -1,
+         "LAMB navigation: standard latitudes out of range"},
         {"nav RECT\nw5 0\nw6 100\n", -1, "RECT navigation: zero grid spacing"},
         {"nav RECT\nw5 1\nw6 1\nw13 12\n", -1, "RECT navigation: decimal exponent out of range"},
         {"nav MOLL\nw3 0\n", -1, "MOLL navigation: zero resolution"},
         {"nav TANC\nstdlat 250000\n", -1, "TANC navigation: zero grid spacing"},
         {"nav TANC\nspacing 1000\nstdlat 900000\n", -1, "TANC navigation: standard latitude out of range"},
-        {"nav ABCD\nlres 0\neres 0\n", 0, "image resolution 0x0, taken as 1\nAREA_init: Unknown navigation type, image is not navigated"},
+        {"nav ABCD\nlres 0\neres 0\n", 0,
+         "image resolution 0x0, taken as 1\nAREA_init: Unknown navigation type, image is not navigated"},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.desc);
@@ -679,26 +651,19 @@ TEST(NavHelpers, RandomBlocksNeverGiveNaN) {
         SCOPED_TRACE(t);
         for (int iter = 0; iter < 150; ++iter) {
             MC_area_dir dir{};
-            dir.lres = 1 + rnd32() % 8;
-            dir.eres = 1 + rnd32() % 8;
-            dir.lcor = static_cast<std::int32_t>(rnd32() % 20000);
-            dir.ecor = static_cast<std::int32_t>(rnd32() % 20000);
+            const std::uint32_t r1 = rnd32(), r2 = rnd32(), r3 = rnd32(), r4 = rnd32();  // in this order
+            std::tie(dir.lres, dir.eres, dir.lcor, dir.ecor) =
+                std::make_tuple(1 + r1 % 8, 1 + r2 % 8, r3 % 20000, r4 % 20000);
             alignas(8) std::uint32_t block[640];
             for (auto& w : block) w = (rnd32() & 3) == 0 ? rnd32() : rnd32() % 2000000;  // mostly plausible
             std::memcpy(block, t, std::strlen(t));
-            if (std::strcmp(t, "GOES") == 0) {  // valid dates, so that the maths runs
-                block[1] = 95100;
-                block[4] = 950410;
-                block[6] = 4216541 + rnd32() % 100000;
-                block[7] = rnd32() % 100000;
-            } else if (std::strcmp(t, "GVAR") == 0) {
-                block[12] = 0x19982601;
-                block[13] = 0;
-                block[367] = 98260;
-                block[368] = 74514372;
-                block[369] = 1 + rnd32() % 2;
-                block[2] = iter % 2 ? 0x80 : 0;
-            }
+            const bool goes = std::strcmp(t, "GOES") == 0, gvar = std::strcmp(t, "GVAR") == 0;
+            // Valid dates, a plausible orbit and a known instrument, so that the maths runs.
+            const std::uint32_t r5 = rnd32(), r6 = rnd32();
+            if (goes) std::tie(block[1], block[4], block[6], block[7]) =
+                          std::make_tuple(95100u, 950410u, 4216541 + r5 % 100000, r6 % 100000);
+            if (gvar) std::tie(block[2], block[12], block[13], block[367], block[368], block[369]) =
+                          std::make_tuple(iter % 2 ? 0x80u : 0u, 0x19982601u, 0u, 98260u, 74514372u, 1 + r5 % 2);
             // Every layout over the one block: AREA_init reads the type's own.
             MC_area a{};
             a.dir = &dir;
