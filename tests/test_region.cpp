@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <random>
 #include <sstream>
 #include <string>
 
@@ -238,20 +237,17 @@ TEST_F(RegionTest, MenuSearchAndListing) {
     EXPECT_NE(mess.text().find("Unable to open region file: " + dir_.file("absent.reg")), std::string::npos);
 }
 
-// Binary, over-long and NUL-holding region files and absurd strings: no
-// crash, no overflow of the caller's field.
+// Over-long and NUL-holding region files and absurd strings (the fuzz target
+// for region files tries binary ones): no crash, no overflow of the
+// caller's field.
 TEST_F(RegionTest, GarbageRegionFiles) {
-    std::mt19937 rng(12345);
-    std::string bin(64 * 1024, '\0');
-    for (char& c : bin) c = static_cast<char>(rng() & 0xFF);
-    zt::spit(dir_.file("binary.reg"), bin);
     zt::spit(dir_.file("long.reg"), "us Long 1 " + std::string(100000, 'x') + "\n" + std::string(600, ' ') +
                                         "far Far 1 40,-100\nok Ok 1 30,-90\n");
     zt::spit(dir_.file("nul.reg"), std::string("nu\0l Nul 1 40,-100\n", 19));
     zt::MessCapture quiet;
     Domain d;
     char out[DOM_FIELD_SIZE];
-    for (const char* f : {"binary.reg", "long.reg", "nul.reg"}) {
+    for (const char* f : {"long.reg", "nul.reg"}) {
         DOM_search_file(f, "us", out);
         DOM_read_menu(f);
         DOM_print_file(f);

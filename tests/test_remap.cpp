@@ -29,10 +29,7 @@ using Pixels = std::vector<unsigned char>;
 // remap_inc, pix_ave, the class bound b1 (> 0: classes [0, b1), [b1, 2 b1),
 // [2 b1, 256) with base value 0, as "cutoff=0:b1:2b1" gives them) and the
 // western longitude window.
-struct Mode {
-    int inc, ave, b1;
-    float min_lon;
-};
+struct Mode { int inc, ave, b1; float min_lon; };
 
 void set_params(const Mode& m, int pix_off = 0) {
     SAT_reset_params();

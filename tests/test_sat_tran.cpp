@@ -36,9 +36,7 @@ struct Sample {
     bool loaded = false;
     int init = -100;  // AREA_init's result; -100 when the file was not read
     explicit Sample(const std::string& text, bool is_path = false) { load(text, is_path); }
-    ~Sample() {
-        if (loaded) SAT_free_AREA(&area);
-    }
+    ~Sample() { if (loaded) SAT_free_AREA(&area); }
     void load(const std::string& text, bool is_path) {
         std::unique_ptr<FILE, int (*)(FILE*)> f(is_path ? std::fopen(text.c_str(), "rb") : std::tmpfile(),
                                                 &std::fclose);
@@ -139,9 +137,7 @@ int expect_ref_pixels(const Pairs& pix, const Lines& ref, std::size_t first, int
 
 // A pixel is linear in the view's scan angles: north-south y = (l0 - line) rl,
 // east-west x = (elem - e0) re, radians; PROJ's geos takes them times h.
-struct ScanGrid {
-    double l0, rl, e0, re, h;
-};
+struct ScanGrid { double l0, rl, e0, re, h; };
 
 // The active navigation against PROJ's geos `args` both ways: pixels to
 // earth within tol_km of PROJ's inverse, earth points to pixels within
@@ -424,9 +420,7 @@ TEST(GvarFullModel, AgreesWithPython) {
 // A map block's grid: map metres x = (elem - e0) m_elem, y = (l0 - line)
 // m_line for PROJ's inverse of `proj`; a real file when `file` is set.
 struct MapCase {
-    const char* name;
-    std::string desc;
-    const char* file;
+    const char *name, *desc, *file;
     std::string proj;
     double m_elem, m_line, e0, l0;
     int first, last, step;  // lines and elements sampled
@@ -479,7 +473,7 @@ TEST_P(MapBlock, AgreesWithProj) {
     const MapCase& c = GetParam();
     const std::string path = c.file ? zt::testdata(c.file) : "";
     if (c.file) ZT_NEED_DATA(path);
-    Sample s(c.file ? path : "lines 100\nelements 100\n" + c.desc, c.file != nullptr);
+    Sample s(c.file ? path : std::string("lines 100\nelements 100\n") + c.desc, c.file != nullptr);
     ASSERT_TRUE(s.init == 0 && AREA_get_kind() == AREA_NAV_MAP);
     const Pairs pix = grid(c.first, c.last, c.step, c.first, c.last, c.step);
     Pairs in;
