@@ -379,41 +379,42 @@ TEST_F(PlotSession, PolarAndSkewTZoomKeepPlotMeasures) {
 
 // ---- Labels ---------------------------------------------------------------
 
+std::vector<std::string> rows(int lab) {
+    std::vector<std::string> r;
+    for (int i = 0; i < 6; ++i) r.emplace_back(PLT_get_label(lab, i));
+    return r;
+}
+
 TEST_F(PlotSession, LabelRowsAppendAndOverlay) {
     PLT_label_up_left("GOES-8 WV");
-    EXPECT_STREQ(PLT_get_label(0, 0), "GOES-8 WV");
     // Appending overlays add to row 0 after the first text, replacing what
-    // was appended before, up to 59 characters.
+    // was appended before, up to 59 characters: 9 + 1 + 50 is too long.
     PLT_set_label_type(-1);
     EXPECT_EQ(PLT_next_overlay(), 1);
     EXPECT_EQ(PLT_get_label_type(), -2);
     PLT_label_up_left("and IR");
     EXPECT_STREQ(PLT_get_label(0, 0), "GOES-8 WV and IR");
-    EXPECT_STREQ(PLT_get_label(0, 1), "");
     PLT_label_up_left("then VIS");
-    EXPECT_STREQ(PLT_get_label(0, 0), "GOES-8 WV then VIS");
-    EXPECT_EQ(PLT_label_up_left(std::string(50, 'x').c_str()), -1);  // 9 + 1 + 50 > 59
+    EXPECT_EQ(PLT_label_up_left(std::string(50, 'x').c_str()), -1);
+    EXPECT_EQ(rows(0), (std::vector<std::string>{"GOES-8 WV then VIS", "", "", "", "", ""}));
     EXPECT_EQ(PLT_label_up_left(std::string(49, 'x').c_str()), 0);
     // One row per overlay, at most row 5; texts of at most 68 characters.
     PLT_set_label_type(0);
     PLT_set_overlay(2);
     EXPECT_EQ(PLT_get_num_over(), 2);
     PLT_label_low_right("row two");
-    EXPECT_STREQ(PLT_get_label(5, 2), "row two");
-    EXPECT_STREQ(PLT_get_label(5, 0), "");
     PLT_set_overlay(9);
     PLT_label_low_right("row five");
-    EXPECT_STREQ(PLT_get_label(5, 5), "row five");
+    EXPECT_EQ(rows(5), (std::vector<std::string>{"", "", "row two", "", "", "row five"}));
     EXPECT_EQ(PLT_label_strcpy(1, std::string(69, 'y').c_str()), -1);
     EXPECT_EQ(PLT_label_strcpy(1, std::string(68, 'y').c_str()), 0);
     EXPECT_EQ(PLT_next_overlay(), 6);  // past the last row there is no next one
     EXPECT_EQ(PLT_next_overlay(), -1);
     PLT_set_overlay(-1);  // a negative overlay ignores labels
     PLT_label_up_center("ignored");
-    PLT_set_overlay(0);
-    EXPECT_STREQ(PLT_get_label(1, 0), "");
+    EXPECT_EQ(rows(1)[0], "");
     PLT_init_labels();
-    EXPECT_STREQ(PLT_get_label(5, 2), "");
+    EXPECT_EQ(rows(5), std::vector<std::string>(6));
     EXPECT_EQ(PLT_get_num_over(), 0);
     EXPECT_STREQ(PLT_get_label(7, 0), "") << "unknown positions give an empty text";
 }
