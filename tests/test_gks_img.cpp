@@ -108,12 +108,14 @@ TEST_F(ImageDisplay, LoadPutsTheColoursAtTheViewportCorner) {
     make_indexed(img, 30, 20, {{1, 1, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}},
                  [](int x, int y) { return y == 0 ? 0 : 1 + x / 10; });
     ASSERT_EQ(gload_image(&img.rec, 0, 0), 0);
+    gset_win_title("Read back");
     expect_at({{0, 0, kYellow}, {29, 0, kYellow}, {0, 1, kRed}, {9, 19, kRed}, {10, 5, kGreen},
                {29, 19, kBlue}, {-1, 5, kBlack}, {30, 5, kBlack}, {5, 20, kBlack}});
     EXPECT_EQ(back_.rec.depth, 24);
     EXPECT_EQ(back_.rec.bytes_line, 320 * 4);
     EXPECT_EQ(back_.rec.color_type, 0);
     EXPECT_EQ(back_.rec.red, gget_red_mask());
+    EXPECT_STREQ(back_.rec.info, "Read back") << "the window's title";
 }
 
 // A negative offset aligns the image's right (bottom) edge that far inside
