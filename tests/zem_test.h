@@ -295,6 +295,37 @@ inline void expect_pixels(const IMG_report& img, std::initializer_list<PixelAt> 
     }
 }
 
+// Colour, 0-255 a channel, of pixel (x, y) of a record in any layout the
+// readers give: the colour map of an indexed record, the channel masks of a
+// direct one (a one-byte direct pixel is a grey level); -1s for an index
+// outside the map.
+struct Rgb {
+    int r, g, b;
+    bool operator==(const Rgb&) const = default;
+};
+inline std::ostream& operator<<(std::ostream& os, const Rgb& c) { return os << c.r << "," << c.g << "," << c.b; }
+inline Rgb rgb_at(const IMG_report& im, int x, int y) {
+    const unsigned char* row = im.data + static_cast<std::size_t>(y) * static_cast<std::size_t>(im.bytes_line);
+    if (im.color_type == 1) {
+        if (row[x] >= im.num_colors) return {-1, -1, -1};
+        const IMG_color& c = im.colors[row[x]];
+        return {int(c.r * 255 + 0.5f), int(c.g * 255 + 0.5f), int(c.b * 255 + 0.5f)};
+    }
+    const int n = im.bits_pixel / 8;
+    if (n == 1) return {row[x], row[x], row[x]};
+    unsigned v = 0;
+    for (int i = 0; i < n; ++i) {
+        const unsigned b = row[static_cast<std::size_t>(x * n + i)];
+        v = im.byte_order ? (v << 8 | b) : (v | b << (8 * i));
+    }
+    auto chan = [v](unsigned m) {
+        int s = 0;
+        while (m && !((m >> s) & 1u)) ++s;
+        return int((v & m) >> s);
+    };
+    return {chan(im.red), chan(im.grn), chan(im.blu)};
+}
+
 }  // namespace zt
 
 // Skips the test, saying so, when a real data file is absent.
