@@ -2,12 +2,12 @@
 // synthetic files of tests/data/area (host-order, byte-reversed and
 // sync-framed; raw, two-byte and prefixed data; make_area.py writes them and
 // describes their records), and SAT_read_file's record, labels and output
-// modes. Expected pixels are worked out by hand in the comments. Broken
-// files are rows of test_bad_input.cpp, real files are read in
-// test_area_files.cpp.
+// modes, and real AREA files. Expected pixels are worked out by hand in the
+// comments. Broken files are rows of test_bad_input.cpp.
 #include "zem_test.h"
 
 #include <cstring>
+#include <sstream>
 
 #include "flag.h"
 #include "img_tool.h"
@@ -28,6 +28,13 @@ const bool kLittle = [] {
 
 std::string synth(const std::string& name) { return std::string(ZEM_TEST_DATA) + "/area/" + name; }
 
+int read_area(const std::string& path, MC_area* area) {
+    FILE* f = std::fopen(path.c_str(), "rb");
+    const int rc = f ? SAT_read_AREA(f, area) : -2;
+    if (f) std::fclose(f);
+    return rc;
+}
+
 class ReaderTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -46,55 +53,39 @@ protected:
     // Points the buffered reader at a stream holding `bytes`.
     void feed(const Bytes& bytes) {
         if (stream_) std::fclose(stream_);
-        stream_ = std::tmpfile();
-        ASSERT_NE(stream_, nullptr);
-        std::fwrite(bytes.data(), 1, bytes.size(), stream_);
-        std::rewind(stream_);
-        SAT_reader_open(stream_);
+        fed_ = bytes;
+        SAT_reader_open(stream_ = fmemopen(fed_.data(), fed_.size(), "rb"));
     }
-    static int read(const std::string& file, MC_area* area) {
-        FILE* f = std::fopen(synth(file).c_str(), "rb");
-        const int rc = f ? SAT_read_AREA(f, area) : -2;
-        if (f) std::fclose(f);
-        return rc;
-    }
-    // goes_le.area with little-endian words changed ({byte offset, value};
-    // a value below 0 puts the navigation type text "RECT"), read through
-    // SAT_read_file.
-    int read_file(std::initializer_list<std::pair<std::size_t, std::int64_t>> patch, IMG_report* img) {
+    static int read(const std::string& file, MC_area* area) { return read_area(synth(file), area); }
+    // goes_le.area with another day stamp (word 3) or navigation type text,
+    // read through SAT_read_file.
+    int read_file(IMG_report* img, std::uint32_t ndate = 124065, const char* nav = "GOES") {
         std::string bytes = zt::slurp(synth("goes_le.area"));
-        for (auto [at, v] : patch) {
-            const auto w = static_cast<std::uint32_t>(v);
-            std::memcpy(bytes.data() + at, v < 0 ? "RECT" : reinterpret_cast<const char*>(&w), 4);
-        }
+        std::memcpy(bytes.data() + 12, &ndate, 4);  // a little-endian file
+        std::memcpy(bytes.data() + 256, nav, 4);
         zt::spit(dir_.file("f.area"), bytes);
         IMG_init(img);
         return SAT_read_file(dir_.file("f.area").c_str(), img);
     }
     zt::TempDir dir_;
+    Bytes fed_;
     FILE* stream_ = nullptr;
 };
 
-constexpr std::size_t kNdate = 12, kNavText = 256;  // byte offsets in goes_le.area
-
 // ---- Buffered reader ----------------------------------------------------------
 
-TEST_F(ReaderTest, NibblesHighFirstAndWordsAcrossARefill) {
-    feed({0xAB, 0xCD});
-    for (int want : {0xA, 0xB, 0xC}) EXPECT_EQ(getnib(), want);
-    EXPECT_EQ(SAT_reader_nib_bytes(), 1);
-    EXPECT_EQ(getnib(), 0xD);
-    EXPECT_EQ(SAT_reader_nib_bytes(), 2);
-    EXPECT_EQ(getnib(), -1);
-    Bytes b(20004);
-    for (std::size_t i = 0; i < b.size(); ++i) b[i] = static_cast<std::uint8_t>(i * 7);
-    feed(b);
-    unsigned first = 0;
-    std::memcpy(&first, b.data(), 4);
-    EXPECT_EQ(getword(), first);  // host order
-    for (int i = 4; i < 20001; ++i) ASSERT_EQ(getbyte(), b[std::size_t(i)]) << i;
-    EXPECT_EQ(getword() & 0xFFu, kLittle ? b[20001] : 0u);  // 3 bytes left: a short word
-    EXPECT_EQ(getbyte(), -1);
+// Nibbles come high first and count whole bytes; words are in host order,
+// a short one at the end.
+TEST_F(ReaderTest, NibblesAndWords) {
+    feed({0xAB, 0xCD, 0x12, 0x34, 0x56});
+    std::vector<int> got;
+    for (int k = 0; k < 3; ++k) got.push_back(getnib());
+    got.push_back(SAT_reader_nib_bytes());
+    got.push_back(getnib());
+    got.push_back(SAT_reader_nib_bytes());
+    got.push_back(int(getword()));
+    got.push_back(getbyte());
+    EXPECT_EQ(got, std::vector<int>({0xA, 0xB, 0xC, 1, 0xD, 2, kLittle ? 0x563412 : 0x12345600, -1}));
 }
 
 // getsync: its result and the bytes left after it.
@@ -141,100 +132,85 @@ TEST_F(ReaderTest, DirectoryAndNavigationInBothByteOrders) {
     }
 }
 
-TEST_F(ReaderTest, EachNavigationTypeLandsOnItsPointer) {
-    for (const std::string t : {"GVAR", "PS", "MSAT", "TANC", "MERC", ""}) {
-        std::string file = "nav_" + (t.empty() ? std::string("unknown") : t) + ".area";
-        for (char& ch : file) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-        MC_area a{};
-        ASSERT_EQ(read(file, &a), 0) << file;
-        EXPECT_EQ(t, a.type);
-        EXPECT_EQ(std::vector<bool>({a.navgv != nullptr, a.navps != nullptr, a.navtanc != nullptr, a.nav != nullptr}),
-                  std::vector<bool>({t == "GVAR", t == "PS" || t == "MSAT", t == "TANC", t == "MERC"}))
-            << t;
-        if (a.navgv) {  // all 639 words after the type text are numbers
-            std::uint32_t w;
-            std::memcpy(&w, reinterpret_cast<const std::uint8_t*>(a.navgv) + 4 * 639, 4);
-            EXPECT_EQ(w, 1000u * 639 + 7);
+struct Expected {
+    std::string file, type;
+    int shift = 0;
+    Bytes pixels;
+};
+void PrintTo(const Expected& e, std::ostream* os) { *os << e.file << " shift " << e.shift; }
+
+// The rows of tests/data/area/expect.txt (a line starting with a blank
+// goes on with the row above).
+std::vector<Expected> expectations() {
+    std::vector<Expected> rows;
+    std::istringstream in(zt::slurp(synth("expect.txt")));
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream ls(line);
+        if (line.empty() || line[0] == '#') continue;
+        if (line[0] != ' ') {
+            rows.emplace_back();
+            ls >> rows.back().file >> rows.back().shift >> rows.back().type;
         }
-        EXPECT_EQ(a.image[5], 20) << t;  // pixels from the data offset either way
-        SAT_free_AREA(&a);
+        for (std::string v; ls >> v;) rows.back().pixels.push_back(static_cast<std::uint8_t>(std::stoi(v, nullptr, 0)));
     }
+    return rows;
 }
 
-// Each file with a bit shift, and the picture it gives (lines not listed are
-// black). The records of the sync-framed files are listed in make_area.py.
-TEST_F(ReaderTest, PixelLayoutsAndSyncFramedLines) {
-    const struct {
-        const char* file;
-        int shift;
-        Bytes want;
-    } cases[] = {
-        {"goes_le.area", 0, kPlain},
-        {"goes_be.area", 0, kPlain},
-        {"goes_le.area", 1, kPlain},  // one block without prefix: copied as it is
-        {"far_data.area", 0, kPlain},
-        {"two_byte.area", 0, {0x12, 0xAB}},  // the high byte of each value
-        {"two_byte.area", 4, {0x23, 0xBC}},  // (0x1234 << 4) >> 8 = 0x123, cut to 8 bits
-        {"prefix.area", 1, {0x22, 0x44, 0x66, 0x88, 0xAA, 0xCC}},
-        {"sync_codes.area", 0, {0x64, 0x65, 0x65, 0x65, 0x65}},  // 0,6,4 sets 0x64; 12 adds 1; 15 repeats 3 times
-        // 63; -6, +6, -5, +5; 14 repeats twice. Depth code 6: times 4.
-        {"sync_steps.area", 0, {63, 57, 63, 58, 63, 63, 63, 252, 252}},
-        {"sync_gap.area", 0, {0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0, 0, 0, 0x99}},
-        // 17 is more than 10 past 5: taken as 5, so the line goes to slot 6.
-        {"sync_jump.area", 0, {0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0x77}},
-        {"sync_second_marker.area", 0, {0x22, 0x33}},
-        {"sync_prefix.area", 1, {0x82, 0x84}},
-        // Steps -6..+1 around 0x80; then 2 - 6 = 252, 0xFD + 6 = 3 and
-        // repeats that must not spill into the next line; then 0x42 alone.
-        {"sync_every_code.area", 0, {0x80, 0x7A, 0x80, 0x7B, 0x80, 0x7C, 0x80, 0x7D, 0x80, 0x7E, 0x80, 0x7F, 0x80,
-                                     0x80, 0x02, 252, 0xFD, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 0x42}},
-    };
-    for (const auto& c : cases) {
-        SAT_set_bit_shift(c.shift);
-        MC_area a{};
-        ASSERT_EQ(read(c.file, &a), 0) << c.file;
-        Bytes want = c.want;
-        want.resize(std::size_t{a.dir->lsiz} * a.dir->esiz, 0);
-        EXPECT_EQ(Bytes(a.image, a.image + want.size()), want) << c.file << " shift " << c.shift;
-        SAT_free_AREA(&a);
+class AreaLayouts : public ReaderTest, public ::testing::WithParamInterface<Expected> {};
+
+// The picture, and the navigation block on the pointer of its type.
+TEST_P(AreaLayouts, PixelsAndNavigation) {
+    const Expected& e = GetParam();
+    SAT_set_bit_shift(e.shift);
+    MC_area a{};
+    ASSERT_EQ(read(e.file, &a), 0);
+    const std::string t = e.type == "-" ? "" : e.type;
+    EXPECT_EQ(t, a.type);
+    EXPECT_EQ(std::vector<bool>({a.navg != nullptr, a.navgv != nullptr, a.navps != nullptr, a.navtanc != nullptr,
+                                 a.nav != nullptr}),
+              std::vector<bool>({t == "GOES", t == "GVAR", t == "PS" || t == "MSAT", t == "TANC", t == "MERC"}));
+    if (a.navgv) {  // all 639 words after the type text are numbers
+        std::uint32_t w;
+        std::memcpy(&w, reinterpret_cast<const std::uint8_t*>(a.navgv) + 4 * 639, 4);
+        EXPECT_EQ(w, 1000u * 639 + 7);
     }
+    Bytes want = e.pixels;
+    want.resize(std::size_t{a.dir->lsiz} * a.dir->esiz, 0);
+    EXPECT_EQ(Bytes(a.image, a.image + want.size()), want);
+    SAT_free_AREA(&a);
 }
+
+INSTANTIATE_TEST_SUITE_P(Synthetic, AreaLayouts, ::testing::ValuesIn(expectations()), [](const auto& info) {
+    return std::to_string(info.index) + "_" + info.param.file.substr(0, info.param.file.find('.'));
+});
+
+TEST(AreaLayoutTable, IsThere) { EXPECT_GE(expectations().size(), 20u); }
 
 // ---- SAT_read_file ----------------------------------------------------------------
 
 // Day stamps YYDDD, YYYDDD (years since 1900) and YYYYDDD; day 123 is 3 May
-// outside leap years (31+28+31+30 = 120 days before May).
-TEST_F(ReaderTest, DayStampsOfEveryWidth) {
-    const struct {
-        std::uint32_t ndate;
-        int year, month, day;
-    } cases[] = {{99123, 1999, 5, 3}, {24060, 2024, 2, 29}, {105123, 2005, 5, 3}, {2005123, 2005, 5, 3},
-                 {124060, 2024, 2, 29}};
+// outside leap years (31+28+31+30 = 120 days before May). The answer modes
+// print one line for the image date (2024 day 65 = 5 March, 13:45) and
+// hand back no picture.
+TEST_F(ReaderTest, DayStampsAndAnswerModes) {
     RES_put("output", "date");  // stop before navigation
-    for (const auto& c : cases) {
+    for (auto [ndate, year, month, day] : {std::tuple{99123u, 1999, 5, 3}, {24060u, 2024, 2, 29}, {105123u, 2005, 5, 3},
+                                           {2005123u, 2005, 5, 3}, {124060u, 2024, 2, 29}}) {
         IMG_report img;
-        EXPECT_EQ(read_file({{kNdate, c.ndate}}, &img), 0);
+        EXPECT_EQ(read_file(&img, ndate), 0);
         EXPECT_EQ(std::vector<int>({img.date.year, img.date.month, img.date.day, img.date.hour, img.date.min}),
-                  std::vector<int>({c.year, c.month, c.day, 13, 45}))
-            << c.ndate;
+                  std::vector<int>({year, month, day, 13, 45}))
+            << ndate;
     }
-}
-
-// The answer modes print one line for the image date (2024 day 65 = 5
-// March, 13:45) and hand back no picture.
-TEST_F(ReaderTest, OutputModesAnswerInsteadOfPlotting) {
-    const struct {
-        const char *mode, *out_file, *printed;
-    } cases[] = {{"DATE", "", "1345Z  5 MAR 24\n"}, {"seq", "", "202403051345\n"},
-                 {"file", "img_%y%m%d%h%n.zem", "img_2403051345.zem\n"}};
-    for (const auto& c : cases) {
-        RES_put("output", c.mode);
-        RES_put("out_file", c.out_file);
+    for (auto [mode, out_file, printed] : {std::tuple{"DATE", "", "1345Z  5 MAR 24\n"}, {"seq", "", "202403051345\n"},
+                                           {"file", "img_%y%m%d%h%n.zem", "img_2403051345.zem\n"}}) {
+        RES_put("output", mode);
+        RES_put("out_file", out_file);
         zt::MessCapture cap;
         IMG_report img;
-        EXPECT_EQ(read_file({}, &img), 0);
+        EXPECT_EQ(read_file(&img), 0);
         EXPECT_EQ(img.data, nullptr);
-        EXPECT_NE(cap.text().find(c.printed), std::string::npos) << c.mode << ": " << cap.text();
+        EXPECT_NE(cap.text().find(printed), std::string::npos) << mode << ": " << cap.text();
         EXPECT_STREQ(PLT_get_label(0, 0), "SYNTHETIC TEST AREA             ");
         EXPECT_STREQ(PLT_get_label(2, 0), "1345Z  5 MAR 24");
     }
@@ -242,58 +218,187 @@ TEST_F(ReaderTest, OutputModesAnswerInsteadOfPlotting) {
 
 TEST_F(ReaderTest, RecordOfAFullRead) {
     IMG_report img;
-    ASSERT_EQ(read_file({{kNavText, -1}}, &img), 1);  // a map grid: no satellite maths
-    EXPECT_EQ(std::vector<int>({img.source, img.width, img.height, img.bytes_line, img.depth, img.byte_order}),
-              std::vector<int>({51, 4, 3, 4, 8, 1}));
+    ASSERT_EQ(read_file(&img, 124065, "RECT"), 1);  // a map grid: no satellite maths
+    EXPECT_EQ(std::vector<int>({img.source, img.width, img.height, img.bytes_line, img.depth, img.byte_order,
+                                SAT_get_imager_source()}),
+              std::vector<int>({51, 4, 3, 4, 8, 1, 51}));
     EXPECT_EQ(std::vector<float>({img.xres, img.yres, img.xoff, img.yoff}), std::vector<float>({4, 2, 2001, 1001}));
-    EXPECT_STREQ(img.info, "SYNTHETIC TEST AREA             ");
-    EXPECT_STREQ(img.datim, "1345Z  5 MAR 24");
+    EXPECT_EQ(std::string(img.info) + "|" + img.datim, "SYNTHETIC TEST AREA             |1345Z  5 MAR 24");
     EXPECT_EQ(Bytes(img.data, img.data + 12), kPlain);
-    EXPECT_EQ(SAT_get_imager_source(), 51);
     IMG_free(&img);
-    // GOES navigation counts lines from the start of the scan.
     RES_put("output", "date");
-    read_file({}, &img);
-    EXPECT_EQ(img.yoff, 701.0f);  // lcor 1001 - startscan 300
+    read_file(&img);
+    EXPECT_EQ(img.yoff, 701.0f);  // GOES counts lines from the scan start: lcor 1001 - startscan 300
 }
 
-// Formats not built yet say so and read nothing; any non-AREA read first
-// switches satellite remapping off. A package image file is read as input.
+// Any non-AREA read first switches satellite remapping off; formats not
+// built yet say so. A package image file is read as input.
 TEST_F(ReaderTest, OtherFormats) {
     zt::MessCapture cap;
-    zt::spit(dir_.file("x.gini"), Bytes(100, 0));
+    zt::spit(dir_.file("in.zem"), "ZEMIMG\n1200Z  5 MAR 24\npackage image\n2 2\n\x01\x02\x03\x04");
     IMG_report img;
     IMG_init(&img);
-    for (int code : {53, 54, 55, 59, 60, 52, kMissing}) {
-        SAT_set_tran_sat(1);
-        FLAG_set(14, code);
-        EXPECT_EQ(SAT_read_file(dir_.file("x.gini").c_str(), &img), 0) << code;
-        EXPECT_EQ(SAT_get_tran_sat(), code >= 53 ? 0 : 1) << code;
-    }
-    EXPECT_EQ(zt::count_of(cap.text(), "not built yet"), 5) << cap.text();
-    zt::spit(dir_.file("in.zem"), "ZEMIMG\n1200Z  5 MAR 24\npackage image\n2 2\n\x01\x02\x03\x04");
+    FLAG_set(14, kFormatTiff);
+    EXPECT_EQ(SAT_read_file(dir_.file("in.zem").c_str(), &img), 0);
+    EXPECT_EQ(SAT_get_tran_sat(), 0);
+    EXPECT_NE(cap.text().find("SAT_read_TIFF: TIFF reader not built yet"), std::string::npos);
+    SAT_set_tran_sat(1);
     FLAG_set(14, kFormatImg);
     ASSERT_EQ(SAT_read_file(dir_.file("in.zem").c_str(), &img), 1);
     EXPECT_EQ(std::vector<int>({SAT_get_tran_sat(), img.source, img.data[3]}), std::vector<int>({0, 50, 4}));
-    EXPECT_STREQ(PLT_get_label(0, 0), "package image");
-    EXPECT_STREQ(PLT_get_label(2, 0), "1200Z  5 MAR 24");
+    EXPECT_EQ(std::string(PLT_get_label(0, 0)) + "|" + PLT_get_label(2, 0), "package image|1200Z  5 MAR 24");
     IMG_free(&img);
 }
 
-// ---- Byte order and bounded getters ---------------------------------------------
+// ---- Real AREA files -------------------------------------------------------------
+// Real files published by other projects, and the same files turned by
+// area_variant into the physical variants no public file exists for.
+// Expected values were computed independently with /usr/bin/python3 from
+// the raw bytes (struct unpacking; for pngarea the PNG stream was inflated
+// with Python's zlib and unfiltered by hand):
+//   cmx3g8: big-endian words; pixel (l, e) = byte 2816 + 2*(1800*l + e)
+//           (high byte of the big-endian 16-bit count).
+//   pngarea: little-endian words; PNG 640x350, 8-bit grey, at byte 1088.
+// Checksums: sum of all pixels, and sum of (i % 251 + 1) * pixel[i] over the
+// row-major pixel index i (catches misplaced rows and columns).
 
-TEST(ByteTools, SwapsFollowTheHostOrderAndGettersStopAtTheEnd) {
-    EXPECT_EQ(std::vector<int>({swap_setup(-1), swap_setup(0), swap_setup(1), swap_setup(2)}),
-              std::vector<int>({0, 1, kLittle ? 1 : 0, kLittle ? 0 : 1}));
-    swap_setup(0);
-    std::uint8_t b[8] = {1, 2, 3, 4, 5, 6, 7, 8};
-    swap_long(b);
-    swap_shorts(b + 4, 2);
-    EXPECT_EQ(Bytes(b, b + 8), Bytes({4, 3, 2, 1, 6, 5, 8, 7}));
-    swap_double(b);
-    swap_setup(-1);
-    swap_long(b);  // off: untouched
-    EXPECT_EQ(Bytes(b, b + 8), Bytes({7, 8, 5, 6, 1, 2, 3, 4}));
+struct RealArea {
+    const char* file;
+    // Directory: satid, ndate, ntime, lcor, ecor, lsiz, esiz, lres, eres,
+    // filtmap; then zsiz and navkey (rewritten by area_variant).
+    std::int64_t dir[10], zsiz, navkey;
+    const char *type, *comment, *stype_ctype;
+    int date[5];  // year, month, day, hour, minute
+    std::uint64_t sum, weighted;
+    int samples[3][3];  // line, element, value
+    std::int32_t nav[3][2];  // byte offset in the navigation block, word there
+};
+void PrintTo(const RealArea& area, std::ostream* os) { *os << area.file; }
+
+const RealArea kFiles[] = {
+    // 1998 day 260: 243 days before September, so 17 September. GVAR block
+    // words 2 and 5 (struct.unpack('>640i', ...)): 131, -13089962.
+    {"cmx3g8_wv_1998.260_0745_mcidas.ara", {70, 98260, 74500, 3797, 10881, 400, 1800, 8, 4, 4}, 2, 2816, "GVAR", "",
+     "GVARRAW ", {1998, 9, 17, 7, 45}, 20144520ULL, 2537834647ULL, {{0, 0, 30}, {199, 900, 23}, {123, 456, 32}},
+     {{8, 131}, {20, -13089962}, {8, 131}}},
+    // 2000 (leap) day 137: 121 days before May, so 16 May. PS block words
+    // 1..3: -1530, 830, 600000.
+    {"pngarea", {2, 100137, 85900, 6, -159, 350, 640, 5, 4, 1}, 1, 768, "PS", "MDR                             ",
+     "VISRBRIT", {2000, 5, 16, 8, 59}, 561888ULL, 70753856ULL, {{0, 537, 32}, {151, 73, 32}, {349, 639, 0}},
+     {{4, -1530}, {8, 830}, {12, 600000}}},
+};
+
+class AreaFileTest : public ::testing::TestWithParam<RealArea> {
+protected:
+    void SetUp() override {
+        ZT_NEED_DATA(zt::testdata("area"));
+        MESS_reset();
+        RES_clear();
+        FLAG_reset(kMissing);
+        FLAG_set(14, kFormatArea);
+        SAT_set_bit_shift(0);
+    }
+    std::string path() const { return zt::testdata("area/") + GetParam().file; }
+    // Checks `a` against the row; `rebuilt` skips zsiz and navkey.
+    static void check(const MC_area& a, bool rebuilt) {
+        const RealArea& r = GetParam();
+        ASSERT_NE(a.dir, nullptr);
+        const MC_area_dir& d = *a.dir;
+        EXPECT_EQ(std::vector<std::int64_t>({d.type, d.satid, d.ndate, d.ntime, d.lcor, d.ecor, d.lsiz, d.esiz, d.lres,
+                                             d.eres, d.filtmap, rebuilt ? r.zsiz : d.zsiz, rebuilt ? r.navkey : d.navkey}),
+                  std::vector<std::int64_t>({4, r.dir[0], r.dir[1], r.dir[2], r.dir[3], r.dir[4], r.dir[5], r.dir[6],
+                                             r.dir[7], r.dir[8], r.dir[9], r.zsiz, r.navkey}));
+        EXPECT_EQ(std::string(d.comments, std::strlen(r.comment)) + std::string(d.stype, 8) + a.type,
+                  std::string(r.comment) + r.stype_ctype + r.type);
+        const char* nav = a.navgv ? reinterpret_cast<const char*>(a.navgv) : reinterpret_cast<const char*>(a.navps);
+        ASSERT_NE(nav, nullptr);
+        for (const auto& n : r.nav) {
+            std::int32_t w;
+            std::memcpy(&w, nav + n[0], 4);
+            EXPECT_EQ(w, n[1]) << "navigation byte " << n[0];
+        }
+        std::uint64_t sum = 0, weighted = 0;
+        for (std::size_t i = 0; i < std::size_t(r.dir[5] * r.dir[6]); ++i) {
+            sum += a.image[i];
+            weighted += (i % 251 + 1) * a.image[i];
+        }
+        EXPECT_EQ(std::vector<std::uint64_t>({sum, weighted}), std::vector<std::uint64_t>({r.sum, r.weighted}));
+        for (const auto& s : r.samples) EXPECT_EQ(a.image[s[0] * r.dir[6] + s[1]], s[2]) << s[0] << "," << s[1];
+    }
+};
+
+TEST_P(AreaFileTest, DirectoryNavigationAndPixels) {
+    MC_area a{};
+    ASSERT_EQ(read_area(path(), &a), 0);
+    check(a, false);
+    SAT_free_AREA(&a);
+}
+
+TEST_P(AreaFileTest, RecordDateAndDomainThroughReadFile) {
+    const RealArea& r = GetParam();
+    RES_put("output", "date");  // stops after the record is filled
+    IMG_report img;
+    IMG_init(&img);
+    EXPECT_EQ(SAT_read_file(path().c_str(), &img), 0);
+    EXPECT_EQ(std::vector<int>({img.date.year, img.date.month, img.date.day, img.date.hour, img.date.min}),
+              std::vector<int>(r.date, r.date + 5));
+    EXPECT_EQ(std::vector<float>({img.xoff, img.yoff}), std::vector<float>({float(r.dir[4]), float(r.dir[3])}));
+    EXPECT_STREQ(img.info, r.comment);
+    RES_put("output", "");
+    SAT_set_tran_sat(1);
+    ASSERT_EQ(SAT_read_file(path().c_str(), &img), 1);
+    for (const auto& s : r.samples) EXPECT_EQ(img.data[s[0] * r.dir[6] + s[1]], s[2]);
+    const bool gvar = std::string(r.type) == "GVAR";  // satellite scan, or the polar stereographic grid
+    EXPECT_EQ(std::vector<int>({img.width, img.height, img.domain.proj, SAT_get_tran_sat()}),
+              std::vector<int>({int(r.dir[6]), int(r.dir[5]), gvar ? 9 : 1, gvar ? 1 : 0}));
+    IMG_free(&img);
+}
+
+TEST_P(AreaFileTest, EveryPhysicalVariantReadsTheSame) {
+    zt::TempDir tmp;
+    for (auto [in, mode] : {std::pair{path(), "host"}, {path(), "reversed"}, {path(), "sync"}, {tmp.file("sync"), "big"}}) {
+        ASSERT_EQ(zt::run(std::string(AREA_VARIANT_BIN) + " '" + in + "' '" + tmp.file(mode) + "' " + mode).status, 0);
+        MC_area a{};
+        ASSERT_EQ(read_area(tmp.file(mode), &a), 0) << mode;
+        check(a, std::string(mode) == "sync" || std::string(mode) == "big");
+        SAT_free_AREA(&a);
+    }
+    // The byte-reversed form really has the other word order.
+    std::uint32_t w[2];
+    std::memcpy(&w[0], zt::slurp(tmp.file("host")).data() + 4, 4);
+    std::memcpy(&w[1], zt::slurp(tmp.file("reversed")).data() + 4, 4);
+    EXPECT_EQ(std::vector<std::uint32_t>(w, w + 2), std::vector<std::uint32_t>({4u, 0x04000000u}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Real, AreaFileTest, ::testing::ValuesIn(kFiles), [](const auto& info) {
+    return std::string(info.param.file).rfind("cmx", 0) == 0 ? std::string("goes8_gvar") : std::string("pngarea");
+});
+
+// pngarea with a directory two lines and two elements larger than its PNG
+// block: the picture keeps its place and the margins stay black.
+TEST(AreaPngBlock, SmallerThanTheDirectoryLeavesBlackMargins) {
+    const std::string file = zt::testdata("area/pngarea");
+    ZT_NEED_DATA(file);
+    std::string bytes = zt::slurp(file);
+    const std::uint32_t lsiz = 352, esiz = 642;  // little-endian words 8 and 9
+    std::memcpy(bytes.data() + 32, &lsiz, 4);
+    std::memcpy(bytes.data() + 36, &esiz, 4);
+    zt::TempDir tmp;
+    zt::spit(tmp.file("wide"), bytes);
+    MC_area orig{}, wide{};
+    ASSERT_EQ(read_area(file, &orig) + read_area(tmp.file("wide"), &wide), 0);
+    int wrong = 0;
+    for (std::size_t l = 0; l < lsiz; ++l)
+        for (std::size_t e = 0; e < esiz; ++e)
+            wrong += wide.image[l * esiz + e] != (l < 350 && e < 640 ? orig.image[l * 640 + e] : 0);
+    EXPECT_EQ(wrong, 0);
+    SAT_free_AREA(&orig);
+    SAT_free_AREA(&wide);
+}
+
+// ---- Bounded byte getters ---------------------------------------------------------
+
+TEST(ByteTools, GettersStopAtTheEnd) {
     const std::uint8_t raw[] = {0x12, 0x34, 0x56, 0x78, 0x9A};
     const ByteView v(raw, 5);
     EXPECT_EQ(std::vector<std::int64_t>({*get_u32(v, 0, ByteOrder::big), *get_u32(v, 1, ByteOrder::little),

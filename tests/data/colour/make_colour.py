@@ -9,6 +9,8 @@ Colour files that break the reader's limits:
   huge.clr    an entry number too large for any integer, then "after"
   long.clr    a 400-character name (cut at 19), then "after 0 0 1"
   garbage.clr 20000 bytes of a linear congruential sequence
+  long.enh    an enhancement file of a name, 299 entries and a 10000-character
+              word: more than the 256 words read
 
 packed1.png and packed4.png: 10 x 2 palette PNGs of 1 and 4 bits
 per pixel (palette 0 blue, 1 red, 2 green), built from the PNG
@@ -50,6 +52,7 @@ files = {
     "huge.clr": b"99999999999999999999 big 1 1 1\nafter 0 0 1\n",
     "long.clr": b"q" * 400 + b" 1 0 0\nafter 0 0 1\n",
     "garbage.clr": bytes(garbage),
+    "long.enh": b"@long\n" + b"".join(b"%d:white\n" % i for i in range(299)) + b"x" * 10000 + b"\n",
     "packed1.png": png(1, [bytes([0x80, 0x40]), bytes([0x01, 0x00])]),
     "packed4.png": png(4, [bytes([0x12, 0, 0, 0, 0x01]), bytes([0x20, 0, 0, 0, 0x10])]),
 }
