@@ -20,6 +20,9 @@
 
 namespace {
 
+using Ints = std::vector<std::int64_t>;  // for comparing several fields at once
+using Floats = std::vector<float>;
+
 const auto* const kKeep = ::testing::AddGlobalTestEnvironment(new zt::KeepServer);
 
 using zt::Rgb;
@@ -100,7 +103,7 @@ TEST_F(Window, XwdAndPngDumps) {
     a.depth = 32;
     ASSERT_EQ(XWD_read(xwd.c_str(), &a, 0), 1);
     ASSERT_EQ(PNG_read(png.c_str(), &b, 0), 1);
-    ASSERT_EQ(std::vector<int>({a.width, a.height, b.width, b.height}), std::vector<int>({640, 512, 640, 512}));
+    ASSERT_EQ(Ints({a.width, a.height, b.width, b.height}), Ints({640, 512, 640, 512}));
     int differ = 0;
     for (int y = 0; y < 512; ++y)
         for (int x = 0; x < 640; ++x) differ += !(zt::rgb_at(a, x, y) == zt::rgb_at(b, x, y));
@@ -134,10 +137,9 @@ TEST_F(Window, PackageDumpCarriesLabelsAndDomain) {
         ASSERT_GT(back.width * back.height, 1);
         EXPECT_STREQ(back.info, "GOES-16 band 2 [zem]");
         EXPECT_STREQ(back.datim, "1745Z  5 MAR 24");
-        EXPECT_EQ(std::vector<int>({back.domain.nx, back.domain.ny}), std::vector<int>({back.width, back.height}));
+        EXPECT_EQ(Ints({back.domain.nx, back.domain.ny}), Ints({back.width, back.height}));
         if (offset < 0.7f) {
-            EXPECT_EQ(std::vector<float>({float(back.domain.proj), back.domain.clat, back.domain.clon}),
-                      std::vector<float>({1, 40, -100}));
+            EXPECT_EQ(Floats({float(back.domain.proj), back.domain.clat, back.domain.clon}), Floats({1, 40, -100}));
             EXPECT_NEAR(back.domain.dx, 1.2 * 24 / (back.width - 1), 1e-5);  // the header keeps 6 decimals
             EXPECT_NEAR(back.domain.dy, 1.2 * 16 / (back.height - 1), 1e-5);
         } else {

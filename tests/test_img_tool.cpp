@@ -15,6 +15,9 @@
 
 namespace {
 
+using Ints = std::vector<std::int64_t>;  // for comparing several fields at once
+using Floats = std::vector<float>;
+
 using zt::Bytes;
 
 Bytes pixels(const IMG_report& im) { return Bytes(im.data, im.data + std::size_t(im.width) * im.height); }
@@ -76,9 +79,9 @@ TEST_F(ImgTest, CompressedPiecesAgreeWithPythonZlib) {
     make_image(640, 480);
     IMG_report back = round_trip(1);
     EXPECT_EQ(header(file_), "ZEMIMGZ\n1200Z  5 MAR 24\ntest image\n640 480\n");
-    EXPECT_EQ(std::vector<int>({back.source, back.width, back.height, back.bytes_line, back.depth, back.domain.nx,
+    EXPECT_EQ(Ints({back.source, back.width, back.height, back.bytes_line, back.depth, back.domain.nx,
                                 back.domain.ny, back.domain.proj}),
-              std::vector<int>({50, 640, 480, 640, 8, 640, 480, kMissing}));
+              Ints({50, 640, 480, 640, 8, 640, 480, kMissing}));
     EXPECT_EQ(std::string(back.info) + "|" + back.datim, "test image|1200Z  5 MAR 24");
     EXPECT_EQ(pixels(back), pixels(img_));
     IMG_free(&back);
@@ -141,9 +144,9 @@ TEST_F(ImgTest, ProjectionTokensAndDomainStrings) {
                                      "40.000000 -105.000000 1.500000 2.250000 5 3\n");
         EXPECT_EQ(body(file_), pixels(img_));
         const Domain& b = back.domain;
-        EXPECT_EQ(std::vector<float>({float(b.proj), b.clat, b.clon, b.dx, b.dy, float(back.width), float(back.height),
+        EXPECT_EQ(Floats({float(b.proj), b.clat, b.clon, b.dx, b.dy, float(back.width), float(back.height),
                                       b.plat, b.plon, b.param[0]}),
-                  std::vector<float>({float(c.proj), 40, -105, 1.5f, 2.25f, 5, 3, c.back_plat, c.back_plon, c.back_p0}))
+                  Floats({float(c.proj), 40, -105, 1.5f, 2.25f, 5, 3, c.back_plat, c.back_plon, c.back_p0}))
             << c.token;
         EXPECT_EQ(pixels(back), pixels(img_));
         IMG_free(&back);
@@ -151,8 +154,8 @@ TEST_F(ImgTest, ProjectionTokensAndDomainStrings) {
     img_.domain = Domain{2, M, M, {M, M, M, M, M}, 10, 20, 0.5f, 0.5f, 5, 3, 0};
     IMG_report back = round_trip(2);
     EXPECT_EQ(header(file_).rfind("ZEMIMG4\n", 0), 0u) << header(file_);
-    EXPECT_EQ(std::vector<float>({float(back.version), float(back.domain.proj), back.domain.clon, back.domain.dy}),
-              std::vector<float>({4, 2, 20, 0.5f}));
+    EXPECT_EQ(Floats({float(back.version), float(back.domain.proj), back.domain.clon, back.domain.dy}),
+              Floats({4, 2, 20, 0.5f}));
     EXPECT_EQ(pixels(back), pixels(img_));
     IMG_free(&back);
 }
@@ -181,7 +184,7 @@ TEST_F(ImgTest, HandWrittenHeaders) {
         ASSERT_EQ(IMG_read(file_.c_str(), &img_, 0), 1) << c.head;
         const Domain& d = img_.domain;
         const Date& t = img_.date;
-        EXPECT_EQ(std::vector<float>({float(img_.width), float(img_.height), float(d.nx), float(d.ny), float(d.proj),
+        EXPECT_EQ(Floats({float(img_.width), float(img_.height), float(d.nx), float(d.ny), float(d.proj),
                                       d.clon, float(t.year), float(t.month), float(t.day), float(t.hour)}),
                   c.want);
         EXPECT_EQ(pixels(img_), c.pixels);
@@ -204,9 +207,9 @@ TEST_F(ImgTest, RecognitionByLeadingBytes) {
     }
     EXPECT_EQ(IMG_query(dir_.file("missing").c_str()), kImgUnknown);
     ZT_NEED_DATA(real);
-    EXPECT_EQ(std::vector<int>({IMG_query((real + "hopper.gif").c_str()), IMG_query((real + "hopper.png").c_str()),
+    EXPECT_EQ(Ints({IMG_query((real + "hopper.gif").c_str()), IMG_query((real + "hopper.png").c_str()),
                                 IMG_query((real + "depth8.xwd").c_str())}),
-              std::vector<int>({kImgGif, kImgPng, kImgXwd}));
+              Ints({kImgGif, kImgPng, kImgXwd}));
 }
 
 // Layouts other than packed 8-bit rows go out one byte per pixel, as the
@@ -251,9 +254,9 @@ TEST_F(ImgTest, InitCopyFreeAndWriteFailures) {
     IMG_report fresh;
     std::memset(&fresh, 0x55, sizeof fresh);
     IMG_init(&fresh);
-    EXPECT_EQ(std::vector<int>({fresh.byte_order, fresh.trans_color, fresh.width, fresh.info[0], fresh.date.year,
+    EXPECT_EQ(Ints({fresh.byte_order, fresh.trans_color, fresh.width, fresh.info[0], fresh.date.year,
                                 fresh.domain.proj, !fresh.data && !fresh.colors}),
-              std::vector<int>({1, -1, 0, 0, kMissing, kMissing, 1}));
+              Ints({1, -1, 0, 0, kMissing, kMissing, 1}));
     zt::MessCapture cap;
     EXPECT_EQ(IMG_write("/proc/version/cannot", &img_, 0) + IMG_write(dir_.file("e.zem").c_str(), &fresh, 0), 0);
     EXPECT_NE(cap.text().find("Unable to open: /proc/version/cannot\nIMG_write: No image to write: "), std::string::npos);
