@@ -116,16 +116,10 @@ class BadInput : public ::testing::TestWithParam<BadFile> {};
 
 TEST_P(BadInput, FailsWithItsMessage) {
     const BadFile& c = GetParam();
-    if (c.file.rfind("no_such_file", 0) != 0) {
-        ASSERT_TRUE(std::filesystem::exists(bad(c.file))) << "missing " << c.file;
-    }
+    ASSERT_TRUE(c.file.rfind("no_such_file", 0) == 0 || std::filesystem::exists(bad(c.file))) << "missing";
     std::string said;
     EXPECT_EQ(read_bad(bad(c.file), c.reader, &said), c.status);
-    if (!c.message.empty()) {
-        EXPECT_NE(said.find(c.message), std::string::npos) << said;
-    } else {
-        EXPECT_EQ(said, "");
-    }
+    EXPECT_TRUE(c.message.empty() ? said.empty() : said.find(c.message) != std::string::npos) << said;
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, BadInput, ::testing::ValuesIn(expectations()), [](const auto& info) {
@@ -136,22 +130,5 @@ INSTANTIATE_TEST_SUITE_P(Files, BadInput, ::testing::ValuesIn(expectations()), [
 });
 
 TEST(BadInput, TableIsThere) { EXPECT_GE(expectations().size(), 50u); }
-
-// Real PNG and XWD files cut anywhere never read as an image.
-TEST(BadInput, RealImagesCutShort) {
-    const std::string dir = zt::testdata("images/");
-    ZT_NEED_DATA(dir);
-    zt::TempDir tmp;
-    std::string said;
-    for (const char* f : {"hopper.png", "pal8.png", "depth8.xwd", "depth32.xwd", "class5.xwd"}) {
-        const std::string good = zt::slurp(dir + f);
-        for (std::size_t len : {std::size_t{7}, std::size_t{33}, std::size_t{99}, std::size_t{140}, good.size() / 2,
-                                good.size() - 1}) {
-            zt::spit(tmp.file("cut"), good.substr(0, len));
-            EXPECT_EQ(read_bad(tmp.file("cut"), std::strstr(f, ".png") ? Reader::png : Reader::xwd, &said), 0)
-                << f << " cut at " << len;
-        }
-    }
-}
 
 }  // namespace

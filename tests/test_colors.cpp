@@ -18,6 +18,10 @@
 #include "sat_tool.h"
 #include "tools.h"
 
+// Records are built with designated initializers naming only the layout
+// fields; the rest are zero.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+
 namespace {
 
 using Ints = std::vector<std::int64_t>;  // for comparing several fields at once
@@ -71,9 +75,7 @@ TEST_F(ColourTable, FilesFillTheTable) {
         if (c.resource) CLR_read_table(nullptr);
         if (c.arg) CLR_read_table(c.arg);
         EXPECT_EQ(CLR_get_num(), c.num) << (c.arg ? c.arg : c.resource);
-        if (c.fill >= 0) {
-            EXPECT_EQ(CLR_get_num_fill(), c.fill) << (c.arg ? c.arg : c.resource);
-        }
+        EXPECT_TRUE(c.fill < 0 || CLR_get_num_fill() == c.fill) << (c.arg ? c.arg : c.resource);
         for (auto [name, ind] : c.names) EXPECT_EQ(CLR_get_ind(name), ind) << name;
     }
     // basic.clr's red, huge.clr's "after 0 0 1"; numbered.clr's "six #060606" and "five 0.5 0.5 0.5".
@@ -175,7 +177,7 @@ TEST_F(ColourTable, AttributeStrings) {
             << c.text;
     }
     EXPECT_EQ(ATTRIB_parse("red", nullptr), -1);
-    // Update copies the set fields; get parses the default, then the resource.
+    // Update copies the set fields only.
     Gattribs a, src;
     ATTRIB_init(&a);
     ATTRIB_init(&src);
@@ -183,10 +185,6 @@ TEST_F(ColourTable, AttributeStrings) {
     a.color = 1;
     ATTRIB_update(&a, &src);
     EXPECT_EQ(Floats({float(a.color), a.width, float(a.style)}), Floats({1, 4, float(M)}));
-    EXPECT_EQ(ATTRIB_get("color_map", "white:wi=2", &a), 0);
-    RES_put("color_map", "green:st=dot");
-    EXPECT_EQ(ATTRIB_get("color_map", "red:wi=3", &a), 1);
-    EXPECT_EQ(Floats({float(a.color), a.width, float(a.style)}), Floats({6, 3, 5}));
 }
 
 // ---- Satellite colour enhancement ------------------------------------------------
@@ -219,12 +217,8 @@ protected:
     }
     // A w x h image of `value` (one byte a pixel), coloured.
     static IMG_report coloured(int w, int h, unsigned char value, int depth = 8) {
-        IMG_report im;
-        IMG_init(&im);
-        im.width = im.bytes_line = w;
-        im.height = h;
-        im.depth = depth;
-        im.data = static_cast<unsigned char*>(std::malloc(std::size_t(w) * h));
+        IMG_report im{.width = w, .height = h, .depth = depth, .bytes_line = w,
+                      .data = static_cast<unsigned char*>(std::malloc(std::size_t(w) * h))};
         std::memset(im.data, value, std::size_t(w) * h);
         SAT_color_image(&im);
         return im;

@@ -51,11 +51,13 @@ protected:
     zt::TempDir tmp_;
 };
 
-// The bar lies below the plot viewport: x0 = left + 3% of the width, to the
-// centre, 256 values wide; its strip from bottom - h to bottom - 0.15 h
-// (h = the room below the panel, at most 0.035). Each value's strip has its
-// bin's colour; the outline and ticks are in the text colour.
-TEST_F(Window, ColourBarShowsTheBins) {
+// The colour bar lies below the plot viewport: x0 = left + 3% of the
+// width, to the centre, 256 values wide; its strip from bottom - h to
+// bottom - 0.15 h (h = the room below the panel, at most 0.035). Each
+// value's strip has its bin's colour; the outline and ticks are in the text
+// colour. A red rectangle beside it; the window dumped as XWD and PNG reads
+// back alike, and ImageMagick and pngcheck read the files.
+TEST_F(Window, ColourBarAndDumps) {
     RES_put("color_fill", "0:red,64:green,128:blue,192:white");
     SAT_color_setup();
     Glim vp{}, win{};
@@ -64,14 +66,32 @@ TEST_F(Window, ColourBarShowsTheBins) {
     const float h = std::min(vp.y_min - win.y_min, 0.035f);
     ASSERT_GE(h, 0.01f) << "the default view offsets leave room below the panel";
     ASSERT_EQ(SAT_color_bar(1), 0);
+    GPH_trans(1);
+    Gattribs fill;
+    ATTRIB_init(&fill);
+    ATTRIB_parse("red:fi=sol", &fill);
+    GPH_fill_attr(&fill);
+    GPH_frect(0.2f, 0.2f, 0.4f, 0.3f);
     gupdate_window();
-    IMG_report im;
-    ASSERT_EQ(gget_image(&im), 1);
+    const std::string xwd = tmp_.file("dump.xwd"), png = tmp_.file("dump.png");
+    ASSERT_EQ(XWD_dump(xwd.c_str()) + PNG_dump(png.c_str()), 2);
+    IMG_report im, b;
+    IMG_init(&im);
+    IMG_init(&b);
+    im.depth = 32;
+    ASSERT_EQ(XWD_read(xwd.c_str(), &im, 0) + PNG_read(png.c_str(), &b, 0), 2);
+    ASSERT_EQ(Ints({im.width, im.height, b.width, b.height}), Ints({640, 512, 640, 512}));
+    int differ = 0;
+    for (int y = 0; y < 512; ++y)
+        for (int x = 0; x < 640; ++x) differ += !(zt::rgb_at(im, x, y) == zt::rgb_at(b, x, y));
+    EXPECT_EQ(differ, 0);
+    EXPECT_EQ(zt::run("/usr/bin/pngcheck -q '" + png + "'").status, 0);
+    EXPECT_EQ(zt::run("(/usr/bin/convert '" + xwd + "' -depth 8 rgb:- 2>/dev/null)").out.size(), 640u * 512 * 3);
     const float x0 = vp.x_min + 0.03f * (vp.x_max - vp.x_min), w = ((vp.x_min + vp.x_max) / 2 - x0) / 256.0f;
     const float bottom = vp.y_min - h, top = vp.y_min - 0.15f * h;
-    GPH_trans(1);
     auto px = [&](float v) { return int(std::lround(xW_p(x0 + v * w))); };
     auto py = [&](float y) { return int(std::lround(yW_p(y))); };
+    EXPECT_EQ(zt::rgb_at(im, int(std::lround(xW_p(0.3f))), py(0.25f)), kRed);
     const int ymid = py((top + bottom + 0.01f) / 2);  // above the 0.01 high value ticks
     for (auto [v, colour] : {std::pair{40, kRed}, {104, kGreen}, {168, kBlue}, {232, kWhite}})
         EXPECT_EQ(zt::rgb_at(im, px(v + 0.5f), ymid), colour) << "value " << v;
@@ -82,36 +102,6 @@ TEST_F(Window, ColourBarShowsTheBins) {
     EXPECT_TRUE(tick);
     EXPECT_EQ(zt::rgb_at(im, px(121), py(top - 0.008f)), kGreen);
     IMG_free(&im);
-}
-
-// XWD and PNG dumps of the window read back alike, with a red rectangle
-// where it was drawn; ImageMagick and pngcheck read them.
-TEST_F(Window, XwdAndPngDumps) {
-    GPH_trans(1);
-    Gattribs fill;
-    ATTRIB_init(&fill);
-    ATTRIB_parse("red:fi=sol", &fill);
-    GPH_fill_attr(&fill);
-    GPH_frect(0.2f, 0.2f, 0.4f, 0.3f);
-    gupdate_window();
-    const std::string xwd = tmp_.file("dump.xwd"), png = tmp_.file("dump.png");
-    ASSERT_EQ(XWD_dump(xwd.c_str()), 1);
-    ASSERT_EQ(PNG_dump(png.c_str()), 1);
-    IMG_report a, b;
-    IMG_init(&a);
-    IMG_init(&b);
-    a.depth = 32;
-    ASSERT_EQ(XWD_read(xwd.c_str(), &a, 0), 1);
-    ASSERT_EQ(PNG_read(png.c_str(), &b, 0), 1);
-    ASSERT_EQ(Ints({a.width, a.height, b.width, b.height}), Ints({640, 512, 640, 512}));
-    int differ = 0;
-    for (int y = 0; y < 512; ++y)
-        for (int x = 0; x < 640; ++x) differ += !(zt::rgb_at(a, x, y) == zt::rgb_at(b, x, y));
-    EXPECT_EQ(differ, 0);
-    EXPECT_EQ(zt::rgb_at(a, int(std::lround(xW_p(0.3f))), int(std::lround(yW_p(0.25f)))), kRed);
-    EXPECT_EQ(zt::run("/usr/bin/pngcheck -q '" + png + "'").status, 0);
-    EXPECT_EQ(zt::run("(/usr/bin/convert '" + xwd + "' -depth 8 rgb:- 2>/dev/null)").out.size(), 640u * 512 * 3);
-    IMG_free(&a);
     IMG_free(&b);
 }
 

@@ -108,6 +108,7 @@ def main():
         "png_not_png.png": b"GIF89a" + b"\0" * 40,
         "png_huge_claim.png": png(60000, 60000, 0)[:33] + png(1, 1, 0)[33:],
         "png_cut.png": png(16, 16, 200)[:60],
+        "png_header_cut.png": png(16, 16, 200)[:20],  # inside the IHDR chunk
         "xwd_version6.xwd": xwd(fields={1: 6}),
         "xwd_header_small.xwd": xwd(fields={0: 50}),
         "xwd_depth32.xwd": xwd(depth=32, ncolors=0),
