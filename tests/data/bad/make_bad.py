@@ -8,7 +8,7 @@ writes the older area_*.area files); the files found by the fuzz targets
 (area_sync_huge_claim.area, nav_ps_min_longitude.area,
 zemimgz_huge_claim.img, filereq_latest_reach_huge.txt) are kept as found.
 Layouts: AREA directory words as in the McIDAS AREA format, PNG from the
-PNG specification (chunks with CRC-32), XWD file version 7 (25 big-endian
+PNG format document (chunks with CRC-32), XWD file version 7 (25 big-endian
 header words). Run from anywhere: python3 tests/data/bad/make_bad.py
 """
 import os

@@ -14,7 +14,7 @@ Colour files that break the reader's limits:
 
 packed1.png and packed4.png: 10 x 2 palette PNGs of 1 and 4 bits
 per pixel (palette 0 blue, 1 red, 2 green), built from the PNG
-specification with Python's zlib. PNG packs the leftmost pixel into the
+format document with Python's zlib. PNG packs the leftmost pixel into the
 high bits, so the rows below hold these palette indices:
   packed1: 1 0 0 0 0 0 0 0 0 1 / 0 0 0 0 0 0 0 1 0 0
   packed4: 1 2 0 0 0 0 0 0 0 1 / 2 0 0 0 0 0 0 0 1 0
