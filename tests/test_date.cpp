@@ -131,98 +131,40 @@ TEST_F(DateTest, NormalisedFieldsAndSeconds)
     EXPECT_EQ(m * 100 + day, 101);
 }
 
-// Labels in UTC and in display zones: 12-hour clock with the UTC time in
-// brackets for "-" zones, the shown date moving across midnight.
-TEST_F(DateTest, Labels)
+// Labels in UTC and display zones, valid-time and forecast texts, and
+// labels read back, from the case table.
+TEST_F(DateTest, Texts)
 {
-    struct Case {
-        const char* zone;
-        Date d;
-        const char* text;
-    };
-    const Case cases[] = {
-        {nullptr, make(2024, 3, 5, 17, 45), "1745Z  5 MAR 24"},
-        {nullptr, make(2024, 3, 5, 17, M), "17Z  5 MAR 24"},
-        {nullptr, make(2024, 3, 5, M, M), " 5 MAR 24"},
-        {nullptr, make(2024, 3, M, M, M), "MAR 24"},
-        {nullptr, make(2024, M, M, M, M), "24"},
-        {nullptr, make(2005, 12, 25, 0, 5), "0005Z 25 DEC 05"},
-        {nullptr, make(2024, 0, 40, 30, 75), "0000Z  1 JAN 24"},
-        {"-EST:-5", make(2024, 3, 5, 17, 45), "12:45 PM EST [1745Z]  5 MAR 24"},
-        {"-EST:-5", make(2024, 3, 5, 17, M), "12 PM EST [17Z]  5 MAR 24"},
-        {"-EST:-5", make(2024, 3, 1, 2, 30), "9:30 PM EST [0230Z] 29 FEB 24"},
-        {"-EST:-5", make(2024, 3, 5, 5, 10), "12:10 AM EST [0510Z]  5 MAR 24"},
-        {"-EST:-5", make(2024, 3, 5, M, M), " 5 MAR 24"},
-        {"+CET:1", make(2024, 12, 31, 23, 15), "12:15 AM CET  1 JAN 25"},
-        {"IST:5.5", make(2024, 3, 5, 17, 45), "2315 IST  5 MAR 24"},
-        {"IST:5.5", make(2024, 3, 5, 17, M), "22 IST  5 MAR 24"},
-    };
-    for (const Case& c : cases) {
-        DATE_set_TZ(c.zone);
-        EXPECT_EQ(label(c.d), c.text) << (c.zone ? c.zone : "UTC");
+    char buf[DATE_LABEL_LEN];
+    for (const auto& c : zt::cases("date/texts.txt")) {
+        SCOPED_TRACE(c[0] + " | " + c[1] + " | " + c[2]);
+        std::vector<int> f = zt::ints(c[c[0] == "valid" ? 3 : 2]);
+        f.resize(6, M);
+        Date d = make(f[0], f[1], f[2], f[3], f[4]);
+        const bool zoned = (c[0] == "label" || c[0] == "valid") && c[1] != "-";
+        DATE_set_TZ(zoned ? c[1].c_str() : nullptr);
+        if (c[0] == "label") {
+            EXPECT_EQ(label(d), c[3]);
+        } else if (c[0] == "valid") {
+            DATE_make_label_valid_time(std::stoi(c[2]), &d, buf);
+            EXPECT_EQ(std::string(buf), c[4]);
+        } else if (c[0] == "fhour") {
+            DATE_fhour_label(buf, std::stoi(c[1]), std::stoi(c[2]));
+            EXPECT_EQ(std::string(buf), c[3]);
+        } else {
+            Date back;
+            ASSERT_EQ(DATE_decode_label(c[1].c_str(), &back), 0);
+            const int got[] = {back.year, back.month, back.day, back.hour, back.min, back.sec};
+            EXPECT_EQ(std::vector<int>(got, got + 6), f);
+        }
     }
     DATE_set_TZ("LONGNAME:3");
     EXPECT_STREQ(DATE_get_tz_str(), " LONG");
     EXPECT_EQ(DATE_get_tz_off(), 0) << "no ':' after four characters: no offset read";
 }
 
-TEST_F(DateTest, ValidTimeAndForecastLabels)
-{
-    struct Case {
-        const char* zone;
-        int fhour;
-        Date d;
-        const char* text;
-    };
-    const Case cases[] = {
-        {nullptr, 0, make(2024, 3, 5, 18, 0), "18Z TUE  5 MAR 24"},
-        {nullptr, 6, make(2024, 3, 5, 18, 0), "0Z WED  6 MAR 24"},
-        {nullptr, 1000048, make(2024, 3, 5, 18, 0), "18Z THU  7 MAR 24"},  // model 1, 48 h
-        {nullptr, 800, make(2024, 3, 5, 18, 0), "18Z TUE  5 MAR 24"},      // no hours
-        {nullptr, 24, make(2024, 3, 5, M, M), "WED  6 MAR 24"},
-        {"-EST:-5", 0, make(2024, 3, 6, 2, 0), "9 PM EST [02Z] TUE  5 MAR 24"},
-        {"+EST:-5", 0, make(2024, 3, 5, 17, 0), "12 PM EST TUE  5 MAR 24"},
-    };
-    char buf[DATE_LABEL_LEN];
-    for (Case c : cases) {
-        DATE_set_TZ(c.zone);
-        DATE_make_label_valid_time(c.fhour, &c.d, buf);
-        EXPECT_STREQ(buf, c.text) << c.fhour;
-    }
-    struct Fh {
-        int fhour, flag;
-        const char* text;
-    };
-    for (Fh f : {Fh{0, 0, ""}, Fh{12, 0, "12 hour"}, Fh{12, 1, "0.5 day"}, Fh{36, 1, "1.5 day"},
-                 Fh{90, 1, "90 hour"}, Fh{18, 1, "18 hour"}, Fh{807, 1, "7 day"},
-                 Fh{900, 0, "100 day"}, Fh{903, 1, "3 month"}, Fh{-6, 0, "-6 hour"}}) {
-        DATE_fhour_label(buf, f.fhour, f.flag);
-        EXPECT_STREQ(buf, f.text) << f.fhour << "/" << f.flag;
-    }
-}
-
 TEST_F(DateTest, DecodingTexts)
 {
-    struct Case {
-        const char* text;
-        int year, month, day, hour, min, sec;
-    };
-    const Case cases[] = {
-        {"1745Z  5 MAR 24", 2024, 3, 5, 17, 45, M},
-        {"GOES-16 VIS 1745Z 12 dec 99", 1999, 12, 12, 17, 45, M},
-        {"17:45:30Z  5 MAR 24", 2024, 3, 5, 17, 45, 30},
-        {"IMAGE 06Z 31 JUL 23", 2023, 7, 31, 6, M, M},
-        {"x 945Z  5 MAR 24", 2024, 3, 5, 9, 45, M},
-        {"24 03 05 18", 2024, 3, 5, 18, M, M},
-        {"1745Z  5 Mar 24", 2024, 0, 5, 17, 45, M},  // mixed case is no month
-    };
-    for (const Case& c : cases) {
-        Date d;
-        ASSERT_EQ(DATE_decode_label(c.text, &d), 0) << c.text;
-        const int got[] = {d.year, d.month, d.day, d.hour, d.min, d.sec};
-        const int want[] = {c.year, c.month, c.day, c.hour, c.min, c.sec};
-        for (int k = 0; k < 6; ++k) EXPECT_EQ(got[k], want[k]) << c.text << " field " << k;
-    }
     Date d;
     for (const char* bad : {"no date here", ""}) EXPECT_EQ(DATE_decode_label(bad, &d), -1) << bad;
     EXPECT_EQ(DATE_decode_label(nullptr, &d), -1);

@@ -10,8 +10,6 @@
 #include <set>
 #include <thread>
 
-#include <X11/Xutil.h>
-
 #include "area_writer.h"
 #include "colors.h"
 #include "files.h"
@@ -487,19 +485,16 @@ TEST_F(Window, ShiftDragZoomsAndResizeRelaysOut)
 
 // ---- The driver's flows in this process ---------------------------------------------
 
-// The window-sized drawable as 0xRRGGBB values (Xvfb's 24-bit visual).
+// The window-sized drawable as 0xRRGGBB values, row by row.
 using Pixels = std::vector<unsigned long>;
 Pixels grab(Drawable d)
 {
+    const zt::Shot shot(d);
     int w = 0, h = 0;
     gget_win_size(&w, &h);
-    gsync();
     Pixels px;
-    XImage* im = XGetImage(gget_display(), d, 0, 0, static_cast<unsigned>(w), static_cast<unsigned>(h), AllPlanes, ZPixmap);
-    if (!im) return px;
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) px.push_back(XGetPixel(im, x, y) & 0xFFFFFF);
-    XDestroyImage(im);
+        for (int x = 0; x < w; ++x) px.push_back(shot.rgb(x, y));
     return px;
 }
 std::vector<Pixels> frames()

@@ -9,6 +9,7 @@
 
 #include <map>
 #include <optional>
+#include <cctype>
 #include <cstring>
 #include <random>
 
@@ -178,46 +179,35 @@ TEST_F(Res, NameSwitchChangesTheKeys)
 
 // ---- The command line ---------------------------------------------------------
 
-TEST_F(Res, CommandLineForms)
+// The rows of the command-line table: each line decoded, then every
+// resource, flag, hour setting or draw component it names compared.
+TEST_F(Res, CommandLines)
 {
-    for (const auto& f : std::vector<std::vector<std::string>>{
-             {"-pd", "us"}, {"-pd=us"}, {"-plot_domain", "us"}, {"-plot_d", "us"},
-             {"--pd", "us"}, {"--plot_domain=us"}, {"-PD", "us"}, {"-p", "us"}}) {
-        run(f);
-        EXPECT_EQ(get("plot_domain") + "|" + get("filename"), "us|<absent>") << f[0];
-    }
-    // Each row: the arguments, then resource=value pairs it must give.
-    struct Case {
+    for (const auto& c : zt::cases("resrc/command_lines.txt")) {
         std::vector<std::string> args;
-        std::vector<std::pair<const char*, const char*>> want;
-    };
-    const Case cases[] = {
-        // Switches without a value give the next argument back.
-        {{"-ba", "file.dat"}, {{"batch", ""}, {"filename", "file.dat"}}},
-        {{"-ic", "pic.gif", "-h"}, {{"icon", ""}, {"filename", "pic.gif"}}},
-        // "-" and a digit, "-" alone, "--" and "--x" are values.
-        {{"-ho", "-3"}, {{"hour", "-3"}, {"filename", "<absent>"}}},
-        {{"-ti", "-", "-la", "-pd", "us"}, {{"title", "-"}, {"label", ""}, {"plot_domain", "us"}}},
-        {{"-la", "--pd", "us"}, {{"label", "--pd"}, {"plot_domain", "<absent>"}, {"filename", "us"}}},
-        {{"-ti", "--", "a.dat"}, {{"title", "--"}, {"filename", "a.dat"}}},
-        {{"-ba", "--pd", "us"}, {{"plot_domain", "us"}}},
-        {{"-ic", "--", "b.dat"}, {{"icon", ""}, {"filename", "b.dat"}}},
-        // Positional arguments, "--" skipped; a negative number alone.
-        {{"one,two", "--", "three"}, {{"filename", "one,two\nthree"}}},
-        {{"-5"}, {{"filename", "-5"}}},
-        // "-in" is con_interval's switch, "-inp" input's; an unknown
-        // switch takes the first name it begins, or stands for itself.
-        {{"-in", "5", "-inp", "area", "-if=awip_vis"},
-         {{"con_interval", "5"}, {"input", "area"}, {"in_file", "awip_vis"}}},
-        {{"-col", "x.clr", "-zzz", "5", "-flag"}, {{"color_table", "x.clr"}, {"zzz", "5"}, {"flag", ""}}},
-        {{"-ti=My title=x", "-pp", "zoom=2,bar"}, {{"title", "My title=x"}, {"plot_param", "zoom=2,bar"}}},
-    };
-    for (const Case& c : cases) {
-        run(c.args);
-        for (const auto& [name, value] : c.want) EXPECT_EQ(get(name), value) << c.args[0] << " " << name;
+        std::istringstream words(c[0]);
+        for (std::string w; words >> w;) args.push_back(w);
+        FILE_reset_time();
+        run(args);
+        std::istringstream want(c[1] + ";");
+        for (std::string item; std::getline(want >> std::ws, item, ';');) {
+            const std::string name = item.substr(0, item.find('=')), value = item.substr(item.find('=') + 1);
+            std::string got;
+            if (name == "time") {
+                Date t;
+                FILE_get_time(&t);
+                for (int v : {t.year, t.month, t.day, t.hour, t.min}) got += (got.empty() ? "" : " ") + std::to_string(v);
+            } else if (name == "draw") {
+                for (int i = 0; i < PLOT_COUNT; ++i) got += (i ? "," : "") + std::to_string(FLAG_getplot(i));
+            } else if (name.rfind("flag", 0) == 0 && name.size() > 4 && std::isdigit(static_cast<unsigned char>(name[4]))) {
+                got = std::to_string(FLAG_get(std::stoi(name.substr(4))));
+            } else {
+                got = get(name.c_str());
+                for (std::size_t p; (p = got.find('\n')) != std::string::npos;) got.replace(p, 1, "\\n");
+            }
+            EXPECT_EQ(got, value) << c[0] << " : " << name;
+        }
     }
-    run({"-" + std::string(80, 'q') + "=v"});
-    EXPECT_EQ(get(std::string(49, 'q').c_str()), "v") << "long option names are cut at 49 characters";
     zt::spit("--odd", "orlo.title: from_odd\n");
     run({"-df", "--odd"});
     EXPECT_EQ(get("title"), "from_odd") << "the first pass reads values the same way";
@@ -233,7 +223,7 @@ TEST_F(Res, CommandLineForms)
 
 // ---- Conversions ------------------------------------------------------------
 
-TEST_F(Res, DecodeTimeConversions)
+TEST_F(Res, BatchAndFlags)
 {
     // Batch mode quiets messages to print, error and warn unless a level was chosen.
     run({"-ba"});
@@ -244,68 +234,11 @@ TEST_F(Res, DecodeTimeConversions)
     EXPECT_TRUE(MESS_get() & M_debug);
     MESS_reset();
 
-    // Words are known by their leading characters, without regard to case.
-    struct Word {
-        const char* sw;
-        const char* value;
-        int flag, want;
-    };
-    for (Word w : {Word{"-pf", "CALC", FLAG_FILE_PARAM, 1}, Word{"-pf", "app", FLAG_FILE_PARAM, 2},
-                   Word{"-pf", "reuse", FLAG_FILE_PARAM, 3}, Word{"-pf", "bogus", FLAG_FILE_PARAM, M},
-                   Word{"-pl", "Stream", FLAG_PLOT_TYPE, 23}, Word{"-pl", "ndln", FLAG_PLOT_TYPE, 14},
-                   Word{"-pl", "pie", FLAG_PLOT_TYPE, M}}) {
-        run({w.sw, w.value});
-        EXPECT_EQ(FLAG_get(w.flag), w.want) << w.value;
-    }
+    EXPECT_EQ(FLAG_setplot(13, 1), -1);
     EXPECT_EQ(FLAG_set(30, 1), -1);
     EXPECT_EQ(FLAG_set(29, 7), 0);
     EXPECT_EQ(FLAG_getl(29), 7);
     EXPECT_EQ(FLAG_get(-1), 0);
-
-    // Hour forms: year, month, day, hour, minute.
-    struct Hour {
-        const char* value;
-        int year, month, day, hour, min;
-    };
-    const Hour hours[] = {
-        {"#202403051745", 2024, 3, 5, 17, 45}, {"#202403x5", 2024, 3, M, M, M},
-        {"030518", M, 3, 5, 18, M},            {"0518", M, M, 5, 18, M},
-        {"518", M, M, 5, 18, M},               {"2d3:15", M, M, 2, 3, 15},
-        {":30", M, M, M, M, 30},               {"-:45", M, M, M, M, -45},
-        {"12:30", M, M, M, 12, 30},            {"-3", M, M, M, -3, M},
-        {"-0:30", M, M, M, M, -30},
-    };
-    for (const Hour& h : hours) {
-        run({"-ho", h.value});
-        Date t;
-        FILE_get_time(&t);
-        const int got[] = {t.year, t.month, t.day, t.hour, t.min};
-        const int want[] = {h.year, h.month, h.day, h.hour, h.min};
-        for (int k = 0; k < 5; ++k) EXPECT_EQ(got[k], want[k]) << h.value << " field " << k;
-        FILE_reset_time();
-    }
-}
-
-// The 13 draw components as "0,1,..." entries 0..12: entry 0 sums the
-// corner texts 1..6, entry 12 sums 0..11 (so the texts count twice).
-TEST_F(Res, DrawComponents)
-{
-    const std::pair<const char*, const char*> cases[] = {
-        {"", "1,1,1,1,1,1,1,1,1,1,1,1,1"},
-        {"map,data", "0,0,0,0,0,0,0,1,1,0,0,0,2"},
-        {"-map", "6,1,1,1,1,1,1,1,0,1,1,1,16"},
-        {"text_ul,+grid,-text_ul,text_lr", "1,0,0,0,0,0,1,0,0,1,0,0,3"},
-        {"text", "6,1,1,1,1,1,1,0,0,0,0,1,13"},
-        {"all,-sum,-border", "6,1,1,1,1,1,1,1,1,1,0,0,15"},
-        {"none", "0,0,0,0,0,0,0,0,0,0,0,0,0"},
-    };
-    for (const auto& [value, want] : cases) {
-        run(*value ? std::vector<std::string>{std::string("-dr=") + value} : std::vector<std::string>{});
-        std::string s;
-        for (int i = 0; i < PLOT_COUNT; ++i) s += std::to_string(FLAG_getplot(i)) + (i < 12 ? "," : "");
-        EXPECT_EQ(s, want) << value;
-    }
-    EXPECT_EQ(FLAG_setplot(13, 1), -1);
 }
 
 TEST_F(Res, TypedLookups)

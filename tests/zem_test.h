@@ -67,6 +67,30 @@ inline int count_of(const std::string& text, const std::string& what) {
     return n;
 }
 
+// Rows of a case table under tests/data: fields separated by " | " (kept
+// exactly, so a field may begin with a blank); blank and "#" lines skipped.
+inline std::vector<std::vector<std::string>> cases(const std::string& rel) {
+    std::vector<std::vector<std::string>> rows;
+    std::istringstream in(slurp(std::string(ZEM_TEST_DATA) + "/" + rel));
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        rows.emplace_back();
+        for (std::size_t p = 0, q = 0; q != std::string::npos; p = q + 3) {
+            q = line.find(" | ", p);
+            rows.back().push_back(line.substr(p, q == std::string::npos ? q : q - p));
+        }
+    }
+    EXPECT_FALSE(rows.empty()) << "no cases in " << rel;
+    return rows;
+}
+// Whitespace-separated integers of a field ("2024 3 5 -9999 0").
+inline std::vector<int> ints(const std::string& field) {
+    std::vector<int> v;
+    std::istringstream in(field);
+    for (int x; in >> x;) v.push_back(x);
+    return v;
+}
+
 // A real data file of other people's (ZEM_TESTDATA_DIR/rel), or "" when the
 // collection is absent; callers skip through ZT_NEED_DATA.
 inline std::string testdata(const std::string& rel) { return std::string(ZEM_TESTDATA_DIR) + "/" + rel; }
