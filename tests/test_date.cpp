@@ -16,8 +16,7 @@ namespace {
 constexpr int M = -9999;
 constexpr long kLast2099 = 4102444799L;  // 2099-12-31 23:59:59 UTC (timegm)
 
-Date make(int y, int mo, int d, int h, int mi, int s = 0)
-{
+Date make(int y, int mo, int d, int h, int mi, int s = 0) {
     Date r;
     DATE_init(&r);
     r.year = y;
@@ -29,8 +28,7 @@ Date make(int y, int mo, int d, int h, int mi, int s = 0)
     return r;
 }
 
-std::string label(const Date& d)
-{
+std::string label(const Date& d) {
     char buf[DATE_LABEL_LEN];
     DATE_make_label(&d, buf);
     return buf;
@@ -43,8 +41,7 @@ protected:
 };
 
 // The broken-down date of `secs` against gmtime_r.
-void expect_gmdate(long secs)
-{
+void expect_gmdate(long secs) {
     const time_t t = static_cast<time_t>(secs);
     struct tm tm {};
     ASSERT_NE(gmtime_r(&t, &tm), nullptr);
@@ -58,8 +55,7 @@ void expect_gmdate(long secs)
 
 // Every conversion against gmtime_r/timegm at 200,000 random instants of
 // 1970-2099.
-TEST_F(DateTest, AgreesWithTheCLibraryFrom1970To2099)
-{
+TEST_F(DateTest, AgreesWithTheCLibraryFrom1970To2099) {
     std::mt19937_64 rng(20240305);
     std::uniform_int_distribution<long> pick(0, kLast2099);
     for (int n = 0; n < 200000; ++n) {
@@ -96,8 +92,7 @@ TEST_F(DateTest, AgreesWithTheCLibraryFrom1970To2099)
 // Fields in, seconds out (timegm) and the fields as normalised in place:
 // years below 50 gain 2000, below 200 1900, negative ones become 1980;
 // impossible month, day, hour, minute and second fall back to the first.
-TEST_F(DateTest, NormalisedFieldsAndSeconds)
-{
+TEST_F(DateTest, NormalisedFieldsAndSeconds) {
     struct Case {
         Date in;
         long secs;
@@ -133,8 +128,7 @@ TEST_F(DateTest, NormalisedFieldsAndSeconds)
 
 // Labels in UTC and display zones, valid-time and forecast texts, and
 // labels read back, from the case table.
-TEST_F(DateTest, Texts)
-{
+TEST_F(DateTest, Texts) {
     char buf[DATE_LABEL_LEN];
     for (const auto& c : zt::cases("date/texts.txt")) {
         SCOPED_TRACE(c[0] + " | " + c[1] + " | " + c[2]);
@@ -163,8 +157,7 @@ TEST_F(DateTest, Texts)
     EXPECT_EQ(DATE_get_tz_off(), 0) << "no ':' after four characters: no offset read";
 }
 
-TEST_F(DateTest, DecodingTexts)
-{
+TEST_F(DateTest, DecodingTexts) {
     Date d;
     for (const char* bad : {"no date here", ""}) EXPECT_EQ(DATE_decode_label(bad, &d), -1) << bad;
     EXPECT_EQ(DATE_decode_label(nullptr, &d), -1);
@@ -188,15 +181,14 @@ TEST_F(DateTest, DecodingTexts)
         const char* text;
         int month;
     };
-    for (Mo m : {Mo{"MAR", 3}, Mo{"mar", 3}, Mo{"February", 2}, Mo{"December", 12},
-                 Mo{"March", 0}, Mo{"jAN", 0}, Mo{"JU", 0}, Mo{"", 0}})
+    for (Mo m : {Mo{"MAR", 3}, Mo{"mar", 3}, Mo{"February", 2}, Mo{"December", 12}, Mo{"March", 0}, Mo{"jAN", 0},
+                 Mo{"JU", 0}, Mo{"", 0}})
         EXPECT_EQ(DATE_decode_month(m.text), m.month) << m.text;
     EXPECT_EQ(DATE_decode_month(nullptr), 0);
 }
 
 // Every label made for a random date reads back to the same fields.
-TEST_F(DateTest, LabelRoundTrip)
-{
+TEST_F(DateTest, LabelRoundTrip) {
     std::mt19937_64 rng(99);
     std::uniform_int_distribution<long> pick(0, kLast2099);
     for (int n = 0; n < 20000; ++n) {
@@ -214,8 +206,7 @@ TEST_F(DateTest, LabelRoundTrip)
     }
 }
 
-TEST_F(DateTest, ClockAndMachineZone)
-{
+TEST_F(DateTest, ClockAndMachineZone) {
     char buf[DATE_LABEL_LEN];
     DATE_get_current_str(buf);
     EXPECT_TRUE(std::regex_match(buf, std::regex(R"(\d\d [A-Z]{3} \d\d  \d\d:\d\d:\d\dZ)"))) << buf;
@@ -244,8 +235,7 @@ TEST_F(DateTest, ClockAndMachineZone)
 
 // Fields far out of range from outside data: results stay defined (no
 // signed overflow, which the sanitizer build would report) and sensible.
-TEST_F(DateTest, ExtremeFieldsStayDefined)
-{
+TEST_F(DateTest, ExtremeFieldsStayDefined) {
     int j = 0;
     EXPECT_EQ(DATE_monday_julian(2024, 3, INT_MAX, &j), INT_MAX);
     EXPECT_EQ(j, INT_MAX) << "clamped, not wrapped to a negative day";

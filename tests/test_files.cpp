@@ -21,14 +21,12 @@ namespace {
 
 constexpr int M = -9999;
 
-Date make_date(int y, int mo, int d, int h, int mi)
-{
+Date make_date(int y, int mo, int d, int h, int mi) {
     return Date{y, mo, d, M, M, h, mi, 0};
 }
 
 // Seconds since 1970 from the C library, independent of the date module.
-long utc_secs(int y, int mo, int d, int h, int mi)
-{
+long utc_secs(int y, int mo, int d, int h, int mi) {
     struct tm tm {};
     tm.tm_year = y - 1900;
     tm.tm_mon = mo - 1;
@@ -38,38 +36,33 @@ long utc_secs(int y, int mo, int d, int h, int mi)
     return static_cast<long>(timegm(&tm));
 }
 
-std::string date_text(const Date& d)
-{
+std::string date_text(const Date& d) {
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%d-%d-%d %d:%d", d.year, d.month, d.day, d.hour, d.min);
+    std::snprintf(buf, sizeof buf, "%d %d %d %d %d", d.year, d.month, d.day, d.hour, d.min);
     return buf;
 }
 
 class Files : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         MESS_reset();
         FLAG_reset(M);
         RES_clear();
         FILE_reset();
         unsetenv("zemcurtime");
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         MESS_reset();
         unsetenv("zemcurtime");
     }
     // Expands an inline template for `d`.
-    static std::string expand(const std::string& tmpl, const Date& d)
-    {
+    static std::string expand(const std::string& tmpl, const Date& d) {
         FILE_set_name(("@" + tmpl).c_str());
         char out[FILE_NAME_LEN];
         EXPECT_EQ(FILE_set_date(&d, out), 0) << tmpl;
         return out;
     }
-    static std::string conv()
-    {
+    static std::string conv() {
         char buf[2 * FILE_NAME_LEN + 20];
         FILE_get_name_conv(buf);
         return buf;
@@ -79,31 +72,17 @@ protected:
     zt::TempDir dir_;
 };
 
-// Names worked out by hand for 2024-03-05 13:40 (a Tuesday, day of year
-// 31 + 29 + 5 = 65); the late offset is the template's interval.
-TEST_F(Files, DateCodes)
-{
+// Template codes from the case table, then names without a date and
+// offsets.
+TEST_F(Files, DateCodes) {
     const Date d = make_date(2024, 3, 5, 13, 40);
     RES_put("sat_path", "/data/sat");
     RES_put("title", "ttl");
     FILE_set_key('s', "goes 16");
-    struct Case {
-        const char* tmpl;
-        const char* name;
-        int late_off;
-    };
-    const Case cases[] = {
-        {"%y%m%d%h_vis", "24030513_vis", 3600}, {"%y%m%d%3h_vis", "24030512_vis", 10800},
-        {"%Y%j_%h%n", "2024065_1340", 60},       {"%h%2n", "1340", 120},
-        {"%b%d", "mar05", 86400},                {"%2d", "04", 172800},
-        {"%y%m%d%h%15n", "2403051330", 900},     {"%Y-%m", "2024-03", M},
-        {"100%%", "100%", M},                    {"a b{c}", "a_bc", M},
-        {"%S/%h", "/data/sat/13", 3600},         {"%D/%h", "./13", 3600},
-        {"%{title}_%{nothing}x", "ttl_x", M},    {"%s.%3s.%k", "goes_16.goe.0", M},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(expand(c.tmpl, d), c.name) << c.tmpl;
-        EXPECT_EQ(FILE_get_late_off(), c.late_off) << c.tmpl;
+    for (const auto& c : zt::cases("files/names.txt")) {
+        if (c[0] != "code") continue;
+        EXPECT_EQ(expand(c[1], d), c[2]) << c[1];
+        EXPECT_EQ(FILE_get_late_off(), std::stoi(c[3])) << c[1];
     }
     // The rounded values become the file date; %y keeps the century;
     // without an interval the offset is 100000.
@@ -142,43 +121,32 @@ TEST_F(Files, DateCodes)
     EXPECT_STREQ(out, "24030201");
 }
 
-TEST_F(Files, HourSetting)
-{
+TEST_F(Files, HourSetting) {
     const Date d = make_date(2024, 3, 5, 13, 40);
-    struct Case {
-        Date req;
-        const char* tmpl;
-        const char* name;
-        int late_off;
-    };
-    const Case cases[] = {
-        {make_date(M, M, M, -3, M), "%y%m%d%h", "24030512", 10800},  // every 3 hours
-        {make_date(M, M, M, -306, M), "%h", "15", 21600},            // every 6 from 03
-        {make_date(M, M, M, 6, M), "%h%n", "0640", 3600},            // a fixed hour
-        {make_date(M, M, 1, M, M), "%j", "061", 86400},              // 1 March: day 61
-        {make_date(1999, M, M, M, M), "%Y_%y", "1999_99", M},
-    };
-    for (Case c : cases) {
-        FILE_set_time(&c.req);
-        EXPECT_EQ(expand(c.tmpl, d), c.name) << c.tmpl;
-        if (c.late_off != 3600) {
-            EXPECT_EQ(FILE_get_late_off(), c.late_off) << c.tmpl;
-        }
+    for (const auto& c : zt::cases("files/names.txt")) {
+        if (c[0] != "hour") continue;
+        const std::vector<int> f = zt::ints(c[1]);
+        Date req = make_date(f[0], f[1], f[2], f[3], f[4]);
+        FILE_set_time(&req);
+        EXPECT_EQ(expand(c[2], d), c[3]) << c[1];
+        // A fixed hour keeps the template's own interval.
+        EXPECT_TRUE(c[4] == "3600" || FILE_get_late_off() == std::stoi(c[4])) << c[1];
     }
     FILE_reset_time();
     EXPECT_EQ(expand("%Y", d), "2024");
 }
 
 // A convention table with good, bad and tricky lines.
-TEST_F(Files, ConventionTable)
-{
-    zt::spit(path("nc_test"), "# comment line\n\n"
-                              "sat_vis  %S/vis/%y%m%d%h.area  -  100\n"
-                              "hdr      %S/%y%m%d.dat  %S/%y%m%d.hdr  0\n" +
-                                  std::string(170, 'q') + " long_x  %y  -  0\n"
-                                                          "lonely\n"
-                                                          "badsize  %y  -  12abc\n"
-                                                          "area     %S/%s/%Y%j_%e.area  -  0\n");
+TEST_F(Files, ConventionTable) {
+    zt::spit(path("nc_test"),
+             "# comment line\n\n"
+             "sat_vis  %S/vis/%y%m%d%h.area  -  100\n"
+             "hdr      %S/%y%m%d.dat  %S/%y%m%d.hdr  0\n" +
+                 std::string(170, 'q') +
+                 " long_x  %y  -  0\n"
+                 "lonely\n"
+                 "badsize  %y  -  12abc\n"
+                 "area     %S/%s/%Y%j_%e.area  -  0\n");
     RES_put("file_path", dir_.path().c_str());
     RES_put("name_conv", "nc_test");
     zt::MessCapture mess;
@@ -206,8 +174,9 @@ TEST_F(Files, ConventionTable)
     for (const std::string& m :
          {"Opening name convention file: " + table + "\n", std::string("File name match for: SAT_VIS\n"),
           std::string("File name partial match for: area_ir-area ext: ir\n"), std::string("KEY: s = goes16\n"),
-          std::string("No file name conversion for: unknown\n"), "line 5 of " + table + " is longer than 160 characters",
-          "malformed line 6 of " + table + ": lonely", "malformed line 7 of " + table})
+          std::string("No file name conversion for: unknown\n"),
+          "line 5 of " + table + " is longer than 160 characters", "malformed line 6 of " + table + ": lonely",
+          "malformed line 7 of " + table})
         EXPECT_NE(msgs.find(m), std::string::npos) << m << " in " << msgs;
 
     // No table: the name itself; inline conventions; save and restore.
@@ -235,8 +204,7 @@ TEST_F(Files, ConventionTable)
 // The repository's table reads cleanly; a date text typed for one of its
 // conventions selects that convention's file. Names worked out by hand from
 // etc/name_conv (day 65 of 2024 is 5 March).
-TEST_F(Files, RepositoryTable)
-{
+TEST_F(Files, RepositoryTable) {
     RES_put("file_path", ZEM_ETC_DIR);
     RES_put("sat_path", "/s");
     zt::MessCapture mess;
@@ -248,37 +216,22 @@ TEST_F(Files, RepositoryTable)
         FILE_set_date(&d, out);
         EXPECT_EQ(FILE_get_late_off(), 900) << name;
     }
-    const std::pair<const char*, const char*> names[] = {
-        {"ir39", "/s/gini/IR39_20240305_1330.gini"}, {"sat_vis", "/s/vis/2403051330.area"},
-        {"coms_ir1", "/s/lrit/IMG_FD_20240305_1200_ir1.lrit"}, {"gtiff_vis", "/s/tiff/24030513_vis.tif"},
-        {"area_wv:s=goes16", "/s/goes16/2024065_1340_wv.area"}};
-    for (const auto& [name, want] : names) {
-        EXPECT_EQ(FILE_set_name(name), 1) << name;
-        FILE_set_date(&d, out);
-        EXPECT_STREQ(out, want);
+    for (const auto& c : zt::cases("files/names.txt")) {
+        if (c[0] != "repo" && c[0] != "request") continue;
+        ASSERT_EQ(FILE_set_name(c[1].c_str()), 1) << c[1];
+        if (c[0] == "repo") {
+            FILE_set_date(&d, out);
+            EXPECT_EQ(out, c[2]);
+            continue;
+        }
+        EXPECT_EQ(FILE_set_file(c[2].c_str(), out), 0) << c[2];
+        EXPECT_EQ(out, c[3]) << c[2];
+        Date fd;
+        FILE_get_date(&fd);
+        EXPECT_EQ(date_text(fd), c[4]) << c[2];
     }
     EXPECT_EQ(mess.text().find("malformed"), std::string::npos) << mess.text();
     EXPECT_EQ(mess.text().find("longer than"), std::string::npos) << mess.text();
-
-    struct Case {
-        const char *conv, *request, *name, *date;
-    };
-    const Case cases[] = {
-        {"sat_vis", "2403051330", "/s/vis/2403051330.area", "2024-3-5 13:30"},
-        // No minute in the request: the name shows "00", the date leaves it unset.
-        {"sat_ir", "24030512", "/s/ir/2403051200.area", "2024-3-5 12:-9999"},
-        {"vis", "20240305_1315", "/s/gini/VIS_20240305_1315.gini", "2024-3-5 13:15"},
-        {"area_ir:s=g16", "2024065_1340", "/s/g16/2024065_1340_ir.area", "2024-3-5 13:40"},
-        {"area_ir:s=g16", "g16/2024065_1340", "/s/g16/2024065_1340_ir.area", "2024-3-5 13:40"},
-    };
-    for (const Case& c : cases) {
-        ASSERT_EQ(FILE_set_name(c.conv), 1) << c.conv;
-        EXPECT_EQ(FILE_set_file(c.request, out), 0) << c.request;
-        EXPECT_STREQ(out, c.name) << c.request;
-        Date fd;
-        FILE_get_date(&fd);
-        EXPECT_EQ(date_text(fd), c.date) << c.request;
-    }
     ASSERT_EQ(FILE_set_name("sat_vis"), 1);
     EXPECT_EQ(FILE_set_file("myimage", out), 1) << "a word that is no date text is a literal name";
 }
@@ -287,27 +240,23 @@ TEST_F(Files, RepositoryTable)
 // on 2024-03-05.
 class Sequence : public Files {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         Files::SetUp();
         RES_put("sat_path", dir_.path().c_str());
         FILE_set_name("@%S/%y%m%d%h_ir");
         for (int h = 6; h <= 12; ++h) zt::spit(name_for(h), std::string(500, 'x'));
     }
-    std::string name_for(int hour, int day = 5) const
-    {
+    std::string name_for(int hour, int day = 5) const {
         char buf[32];
         std::snprintf(buf, sizeof buf, "2403%02d%02d_ir", day, hour);
         return path(buf);
     }
-    std::vector<std::string> names_for(std::initializer_list<int> hours) const
-    {
+    std::vector<std::string> names_for(std::initializer_list<int> hours) const {
         std::vector<std::string> v;
         for (int h : hours) v.push_back(name_for(h));
         return v;
     }
-    static std::vector<std::string> run_sequence(const Date& anchor)
-    {
+    static std::vector<std::string> run_sequence(const Date& anchor) {
         FILE_first(&anchor);
         std::vector<std::string> names;
         char out[FILE_NAME_LEN];
@@ -316,8 +265,7 @@ protected:
     }
 };
 
-TEST_F(Sequence, SpansAndLists)
-{
+TEST_F(Sequence, SpansAndLists) {
     const Date noon = make_date(2024, 3, 5, 12, 0);
     RES_put("num_hour", "-6");
     EXPECT_EQ(run_sequence(noon), names_for({6, 7, 8, 9, 10, 11, 12}));
@@ -363,8 +311,7 @@ TEST_F(Sequence, SpansAndLists)
     EXPECT_EQ(huge[2], name_for(12));
 }
 
-TEST_F(Sequence, LatestFile)
-{
+TEST_F(Sequence, LatestFile) {
     // 12 UTC is missing, 11 UTC is too small for the minimum size.
     std::filesystem::remove(name_for(12));
     zt::spit(name_for(11), std::string(10, 'x'));
@@ -389,16 +336,11 @@ TEST_F(Sequence, LatestFile)
     EXPECT_EQ(out, name_for(9)) << "zemcurtime without '#'";
 
     setenv("zemcurtime", "#202403051240", 1);
-    struct Case {
-        const char* cur;
-        int day, hour;
-    };
-    const Case cases[] = {{"", 5, 12},       {"-2", 5, 10},  {"2", 5, 10},
-                          {"+1", 5, 13},     {"-1d2", 4, 10}, {"-:50", 5, 11},
-                          {"#2024030509", 5, 9}, {"#2024030509+3", 5, 12}};
-    for (const Case& c : cases) {
-        FILE_set_current(c.cur, out);
-        EXPECT_EQ(out, name_for(c.hour, c.day)) << c.cur;
+    for (const auto& c : zt::cases("files/names.txt")) {
+        if (c[0] != "current") continue;
+        const std::vector<int> f = zt::ints(c[2]);
+        FILE_set_current(c[1].c_str(), out);
+        EXPECT_EQ(out, name_for(f[1], f[0])) << c[1];
     }
     Date req = make_date(M, M, M, 18, M);
     FILE_set_time(&req);
@@ -406,8 +348,7 @@ TEST_F(Sequence, LatestFile)
     EXPECT_EQ(out, name_for(18, 4)) << "a fixed hour later than now means yesterday's";
 }
 
-TEST_F(Sequence, FileRequests)
-{
+TEST_F(Sequence, FileRequests) {
     char out[FILE_NAME_LEN];
     // With extra information the text after "#", "-", "+" or ":" is cut off.
     FILE_set_type(1);
@@ -434,7 +375,7 @@ TEST_F(Sequence, FileRequests)
     EXPECT_EQ(out, name_for(10));
     Date fd;
     FILE_get_date(&fd);
-    EXPECT_EQ(date_text(fd), "2024-3-5 10:-9999");
+    EXPECT_EQ(date_text(fd), "2024 3 5 10 -9999");
     FILE_set_file("240305", out);
     EXPECT_EQ(out, path("24030500_ir")) << "a shorter text completes from the hour setting";
     for (auto [req, want] : {std::pair{"@some/file", "some/file"}, {"-", "-"}}) {
@@ -456,12 +397,11 @@ TEST_F(Sequence, FileRequests)
 // Hostile templates and requests: names stay within FILE_NAME_LEN, every
 // interval is positive or unknown (under the sanitizers an overflow or a
 // read past a buffer stops the test); impossible dates normalise.
-TEST_F(Sequence, HostileTemplatesAndRequests)
-{
+TEST_F(Sequence, HostileTemplatesAndRequests) {
     const Date d = make_date(2024, 3, 5, 13, 40);
     char out[FILE_NAME_LEN];
-    for (const char* t : {"%99999d%99999j", "%2147483647h", "%", "%{", "%{name", "a%", "%0h%0n%0d", "%%%",
-                          "{%y", "%99999999999999n_%e*"}) {
+    for (const char* t : {"%99999d%99999j", "%2147483647h", "%", "%{", "%{name", "a%", "%0h%0n%0d", "%%%", "{%y",
+                          "%99999999999999n_%e*"}) {
         FILE_set_name((std::string("@") + t).c_str());
         FILE_set_date(&d, out);
         EXPECT_LT(std::strlen(out), static_cast<std::size_t>(FILE_NAME_LEN)) << t;
@@ -499,8 +439,7 @@ TEST_F(Sequence, HostileTemplatesAndRequests)
 }
 
 // Start-up selection in a child: the file chosen and how the process ends.
-TEST_F(Sequence, StartUp)
-{
+TEST_F(Sequence, StartUp) {
     char out[FILE_NAME_LEN];
     RES_new(M, "filename", name_for(9).c_str(), CV_strings);
     EXPECT_EQ(FILE_get_file("File: ", out), 1);
@@ -571,8 +510,7 @@ TEST_F(Sequence, StartUp)
     EXPECT_NE(r.err.find("File not found: " + d + "/empty/" + expect + "\n"), std::string::npos) << r.err;
 }
 
-TEST_F(Files, OverwriteRules)
-{
+TEST_F(Files, OverwriteRules) {
     const std::string name = path("exists.gif");
     zt::spit(name, "x");
     EXPECT_EQ(FILE_overwrite(path("new.gif").c_str(), 1), 1);
@@ -601,11 +539,9 @@ TEST_F(Files, OverwriteRules)
     }
 }
 
-TEST_F(Files, PathsAndTypes)
-{
+TEST_F(Files, PathsAndTypes) {
     char out[FILE_NAME_LEN];
-    const std::pair<const char*, const char*> joins[] = {
-        {"dir", "dir/x"}, {"dir/", "dir/x"}, {nullptr, "x"}};
+    const std::pair<const char*, const char*> joins[] = {{"dir", "dir/x"}, {"dir/", "dir/x"}, {nullptr, "x"}};
     for (const auto& [dir, want] : joins) EXPECT_STREQ(FILE_add_path(dir, "x", out), want);
     EXPECT_STREQ(FILE_add_path("dir", "/abs/x", out), "/abs/x");
     EXPECT_STREQ(FILE_add_path("dir", "-", out), "-");
@@ -628,9 +564,8 @@ TEST_F(Files, PathsAndTypes)
 
     // Package file types by their first bytes; a name that does not open
     // loses the text after its first "-"; "|" names run no command.
-    const std::pair<const char*, int> heads[] = {{"ZEMSFC 1", 11}, {"ZEMUPA", 12}, {"ZEMRAW", 5},
-                                                 {"ZEMGRID 2", 6}, {"ZEMMETA", 8}, {"ZEMIMGZ", 9},
-                                                 {"GIF89a", -1},   {"ZEM", -1}};
+    const std::pair<const char*, int> heads[] = {{"ZEMSFC 1", 11}, {"ZEMUPA", 12}, {"ZEMRAW", 5},  {"ZEMGRID 2", 6},
+                                                 {"ZEMMETA", 8},   {"ZEMIMGZ", 9}, {"GIF89a", -1}, {"ZEM", -1}};
     for (const auto& [head, type] : heads) {
         zt::spit(path("t"), head);
         EXPECT_EQ(FILE_type(path("t").c_str()), type) << head;
@@ -642,8 +577,7 @@ TEST_F(Files, PathsAndTypes)
     EXPECT_FALSE(fs::exists(path("ran")));
 }
 
-TEST_F(Files, OpenCreatesFoldersAndPipes)
-{
+TEST_F(Files, OpenCreatesFoldersAndPipes) {
     const std::string deep = path("a/b/c.txt");
     FILE* fp = FILE_open(deep.c_str(), "w");
     ASSERT_NE(fp, nullptr);

@@ -19,8 +19,7 @@ using testing::internal::GetCapturedStdout;
 
 class MessTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         MESS_reset();
         FLAG_reset(kMissing);
         RES_clear();
@@ -33,8 +32,7 @@ protected:
 // error 0x30, warn 0xC0, mess 0xF00, out1..out4 one nibble each up to
 // 0xF00000, debug 0xF0000000; a word shows its group and every one below,
 // a last letter a-d only that sub-level of the group.
-TEST_F(MessTest, LevelWords)
-{
+TEST_F(MessTest, LevelWords) {
     EXPECT_EQ(MESS_get(), 0xFFFFFu) << "the default shows up to out2";
     EXPECT_EQ(MESS_check_set(), 0);
     struct Case {
@@ -42,10 +40,9 @@ TEST_F(MessTest, LevelWords)
         M_type level;
     };
     const Case cases[] = {
-        {"warn", 0xFFu},          {"out2,-out1", 0xF0FFFu}, {"none", 0u},
-        {"+debugd", 0x800FFFFFu}, {"errora", 0x1Fu},        {"out2,-print", 0xFFFF0u},
-        {"de", 0xFFFFFFFFu},      {"wa", 0xFFu},            {"bogus", 0u},
-        {"+out3c", 0x4FFFFFu},    {"-out2b", 0xDFFFFu},     {"warn, +debugd", 0x800000FFu},
+        {"warn", 0xFFu},    {"out2,-out1", 0xF0FFFu},  {"none", 0u},         {"+debugd", 0x800FFFFFu},
+        {"errora", 0x1Fu},  {"out2,-print", 0xFFFF0u}, {"de", 0xFFFFFFFFu},  {"wa", 0xFFu},
+        {"bogus", 0u},      {"+out3c", 0x4FFFFFu},     {"-out2b", 0xDFFFFu}, {"warn, +debugd", 0x800000FFu},
         {" mess ", 0xFFFu},
     };
     for (const Case& c : cases) {
@@ -66,9 +63,8 @@ TEST_F(MessTest, LevelWords)
         int code;
         M_type mask, level;
     };
-    for (Code c : {Code{0, M_warn, 0xFFu}, Code{1, M_debug, 0xF00000FFu},
-                   Code{-1, M_error, 0xF00000CFu}, Code{20, M_print, 0xF00000CFu},
-                   Code{10, M_mess, 0xFFFu}, Code{11, 0x80000000u, 0x80000FFFu},
+    for (Code c : {Code{0, M_warn, 0xFFu}, Code{1, M_debug, 0xF00000FFu}, Code{-1, M_error, 0xF00000CFu},
+                   Code{20, M_print, 0xF00000CFu}, Code{10, M_mess, 0xFFFu}, Code{11, 0x80000000u, 0x80000FFFu},
                    Code{9, M_mess, 0x800000FFu}}) {
         MESS_set(c.code, c.mask);
         EXPECT_EQ(MESS_get(), c.level) << c.code;
@@ -79,8 +75,7 @@ TEST_F(MessTest, LevelWords)
     EXPECT_EQ(MESS_check(M_out3) * 10 + MESS_check(M_out4), 10);
 }
 
-TEST_F(MessTest, ScreenStreams)
-{
+TEST_F(MessTest, ScreenStreams) {
     CaptureStdout();
     CaptureStderr();
     MESS_print(M_error, "bad %s\n", "thing");
@@ -94,8 +89,7 @@ TEST_F(MessTest, ScreenStreams)
 
 // Log-file items: what each prints on the screen and leaves in the file
 // (which held "old\n" before).
-TEST_F(MessTest, LogFiles)
-{
+TEST_F(MessTest, LogFiles) {
     struct Case {
         const char* item;
         const char* screen;
@@ -122,8 +116,7 @@ TEST_F(MessTest, LogFiles)
     }
 }
 
-TEST_F(MessTest, LogVariants)
-{
+TEST_F(MessTest, LogVariants) {
     // "@fi=" stamps every line with the current time.
     const std::string stamp = dir_.file("stamp.log");
     MESS_set_str(("warn,@fi=" + stamp).c_str());
@@ -131,8 +124,7 @@ TEST_F(MessTest, LogVariants)
     MESS_print(M_print, "hello\n");
     EXPECT_EQ(GetCapturedStdout(), "hello\n");
     const std::string text = zt::slurp(stamp);
-    EXPECT_TRUE(std::regex_match(text, std::regex(R"(^\d\d [A-Z]{3} \d\d  \d\d:\d\d:\d\dZ -- hello\n$)")))
-        << text;
+    EXPECT_TRUE(std::regex_match(text, std::regex(R"(^\d\d [A-Z]{3} \d\d  \d\d:\d\d:\d\dZ -- hello\n$)"))) << text;
 
     // "dfi=" closes the file between messages: once removed, the next
     // message creates it again.
@@ -169,8 +161,7 @@ TEST_F(MessTest, LogVariants)
     EXPECT_EQ(MESS_file(dir_.file("no/such/dir/f").c_str(), "w"), -1);
 }
 
-TEST_F(MessTest, Paging)
-{
+TEST_F(MessTest, Paging) {
     // 8 one-line messages with pages of 3: pauses after lines 4 and 8.
     const zt::RunResult paged = zt::run_child(
         [] {
@@ -180,8 +171,7 @@ TEST_F(MessTest, Paging)
         "\n\n\n");
     EXPECT_EQ(paged.status, 99);
     EXPECT_EQ(zt::count_of(paged.out, "Press return to continue\n"), 2) << paged.out;
-    EXPECT_NE(paged.out.find("line 4\nPress return to continue\nline 5\n"), std::string::npos)
-        << paged.out;
+    EXPECT_NE(paged.out.find("line 4\nPress return to continue\nline 5\n"), std::string::npos) << paged.out;
 
     const zt::RunResult batch = zt::run_child([] {
         FLAG_set(FLAG_BATCH, 1);
@@ -204,8 +194,7 @@ TEST_F(MessTest, Paging)
     EXPECT_EQ(held.out, "held=1\n");
 }
 
-TEST_F(MessTest, Prompts)
-{
+TEST_F(MessTest, Prompts) {
     // "set" lines store a resource and ask again; blank lines ask again.
     zt::RunResult r = zt::run_child(
         [] {
@@ -242,21 +231,18 @@ TEST_F(MessTest, Prompts)
             std::printf("\nd=%d f=%.2f w=%s l=%s eof=%d\n", d, f, w, l, eof);
         },
         "abc\n42\n2.5\nabcdefg\n123456789012345678901234\r\n");
-    EXPECT_NE(r.out.find("d=42 f=2.50 w=abc l=1234567890123456789 eof=0"), std::string::npos)
-        << r.out;
+    EXPECT_NE(r.out.find("d=42 f=2.50 w=abc l=1234567890123456789 eof=0"), std::string::npos) << r.out;
     EXPECT_EQ(zt::count_of(r.out, "n? "), 2);
 }
 
-TEST_F(MessTest, SetCommand)
-{
+TEST_F(MessTest, SetCommand) {
     struct Case {
         const char* line;
         int taken;
         const char* name;
         const char* value;
     };
-    for (Case c : {Case{"set region us", 1, "region", "us"},
-                   Case{"SET device = p,out.ps", 1, "device", "p,out.ps"},
+    for (Case c : {Case{"set region us", 1, "region", "us"}, Case{"SET device = p,out.ps", 1, "device", "p,out.ps"},
                    Case{"settings.area", 0, nullptr, nullptr}, Case{"24030513", 0, nullptr, nullptr}}) {
         EXPECT_EQ(ZEM_set_command(c.line), c.taken) << c.line;
         if (c.name) {
@@ -275,8 +261,7 @@ TEST_F(MessTest, SetCommand)
     EXPECT_EQ(RES_get(""), nullptr);
 }
 
-TEST_F(MessTest, SleepAndBackgroundProcess)
-{
+TEST_F(MessTest, SleepAndBackgroundProcess) {
     EXPECT_EQ(ZEM_sleep(0.0f), -1);
     EXPECT_EQ(ZEM_sleep(-1.0f), -1);
     ZEM_init_time();
@@ -290,11 +275,12 @@ TEST_F(MessTest, SleepAndBackgroundProcess)
     const std::string marker = dir_.file("child.txt");
     const zt::RunResult r = zt::run_child([marker] {
         if (ZEM_back_proc() != 1) _exit(5);
-        struct stat out_st {}, null_st {};
+        struct stat out_st {
+        }, null_st{};
         fstat(1, &out_st);
         stat("/dev/null", &null_st);
-        zt::spit(marker + ".tmp", std::to_string(getpgrp() == getpid()) + " " +
-                                      std::to_string(out_st.st_rdev == null_st.st_rdev));
+        zt::spit(marker + ".tmp",
+                 std::to_string(getpgrp() == getpid()) + " " + std::to_string(out_st.st_rdev == null_st.st_rdev));
         std::rename((marker + ".tmp").c_str(), marker.c_str());
         _exit(0);
     });

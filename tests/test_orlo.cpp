@@ -35,11 +35,10 @@ const std::string kArea = zt::testdata("area/cmx3g8_wv_1998.260_0745_mcidas.ara"
 
 // Decodes a command line as orlo does (its declarations cover every switch
 // used here).
-void decode(std::vector<std::string> args)
-{
-    static const res_type keys[] = {RES_message, RES_file_path, RES_image_path, RES_input, RES_in_file,
-                                    RES_out_file, RES_file_param, RES_current, RES_num_hour, RES_plot_domain,
-                                    RES_region, RES_plot_param, RES_geometry, RES_null};
+void decode(std::vector<std::string> args) {
+    static const res_type keys[] = {RES_message,  RES_file_path,  RES_image_path, RES_input,    RES_in_file,
+                                    RES_out_file, RES_file_param, RES_current,    RES_num_hour, RES_plot_domain,
+                                    RES_region,   RES_plot_param, RES_geometry,   RES_null};
     static const res_type pos[] = {RES_filenames, RES_null};
     static std::vector<std::string> store;
     static std::vector<char*> argv;
@@ -51,14 +50,12 @@ void decode(std::vector<std::string> args)
     RES_init(static_cast<int>(store.size()), argv.data(), keys, pos);
 }
 
-std::string current_conv()
-{
+std::string current_conv() {
     char buf[FILE_NAME_LEN * 2 + 20] = {};
     FILE_get_name_conv(buf);
     return buf;
 }
-std::string conv_of(const char* name)
-{
+std::string conv_of(const char* name) {
     FILE_set_name(name);
     return current_conv();
 }
@@ -67,13 +64,11 @@ std::string conv_of(const char* name)
 
 class Decode : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         SAT_reset_params();
         decode({"-me", "none"});
     }
-    static SAT_params params(const char* pp)
-    {
+    static SAT_params params(const char* pp) {
         decode({"-pp", pp});
         SAT_plot_param();
         SAT_params p{};
@@ -85,8 +80,7 @@ protected:
 // Input words and in-file prefixes choose the input format (flag 14) and
 // the naming convention; words compare whole, prefixes without regard to
 // case; the last of several values decides.
-TEST_F(Decode, InputAndInFile)
-{
+TEST_F(Decode, InputAndInFile) {
     struct Case {
         const char *input, *in_file;
         int format;
@@ -116,16 +110,15 @@ TEST_F(Decode, InputAndInFile)
     }
 }
 
-TEST_F(Decode, OutFile)
-{
+TEST_F(Decode, OutFile) {
     struct Case {
         const char* out_file;
         int result;
         const char* conv;  // null: the convention is left alone
     };
-    for (Case c : {Case{"imgz", 2, "sat_img"}, Case{"img_xyz", 1, "xyz"}, Case{"imgz_abc", 2, "abc"},
-                   Case{"none", 0, nullptr}, Case{"gif:name", 0, nullptr}, Case{"myconv", 1, "myconv"},
-                   Case{"img_a,imgz_b", 2, "b"}}) {
+    for (Case c :
+         {Case{"imgz", 2, "sat_img"}, Case{"img_xyz", 1, "xyz"}, Case{"imgz_abc", 2, "abc"}, Case{"none", 0, nullptr},
+          Case{"gif:name", 0, nullptr}, Case{"myconv", 1, "myconv"}, Case{"img_a,imgz_b", 2, "b"}}) {
         decode({"-of", c.out_file});
         const std::string before = conv_of("sat_vis");
         EXPECT_EQ(SAT_out_file(), c.result) << c.out_file;
@@ -133,8 +126,7 @@ TEST_F(Decode, OutFile)
     }
 }
 
-TEST_F(Decode, PlotParameters)
-{
+TEST_F(Decode, PlotParameters) {
     SAT_params p{};
     SAT_get_params(&p);
     p.remap_inc = 5;
@@ -172,17 +164,21 @@ TEST_F(Decode, PlotParameters)
 
 // ---- The program run whole ------------------------------------------------------
 
-std::string q(const std::string& s) { return "'" + s + "'"; }
+std::string q(const std::string& s) {
+    return "'" + s + "'";
+}
 
 // A square Mercator-navigated AREA file (100 x 100 by default) with an
 // area_writer pattern ("constant 90", "ramp").
-void make_area(const std::string& path, const std::string& pattern, int size = 100)
-{
+void make_area(const std::string& path, const std::string& pattern, int size = 100) {
     const std::string n = std::to_string(size);
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     std::string err;
-    ASSERT_TRUE(area_make_file("lines " + n + "\nelements " + n + "\nnav MERC\nw1 100\nw2 100\nw4 20000\n"
-                               "w5 900000\nw6 6371200\npattern " + pattern + "\n", path, &err))
+    ASSERT_TRUE(area_make_file("lines " + n + "\nelements " + n +
+                                   "\nnav MERC\nw1 100\nw2 100\nw4 20000\n"
+                                   "w5 900000\nw6 6371200\npattern " +
+                                   pattern + "\n",
+                               path, &err))
         << err;
 }
 
@@ -190,14 +186,12 @@ void make_area(const std::string& path, const std::string& pattern, int size = 1
 struct Raster {
     int w = 0, h = 0;
     std::string rgb;
-    unsigned long at(int x, int y) const
-    {
+    unsigned long at(int x, int y) const {
         const auto* p = reinterpret_cast<const unsigned char*>(&rgb[(static_cast<std::size_t>(y) * w + x) * 3]);
         return (static_cast<unsigned long>(p[0]) << 16) | (p[1] << 8) | p[2];
     }
 };
-Raster raster(const std::string& file)
-{
+Raster raster(const std::string& file) {
     Raster r;
     std::sscanf(zt::run("identify -format '%w %h' " + q(file)).out.c_str(), "%d %d", &r.w, &r.h);
     zt::run("convert " + q(file) + " -depth 8 rgb:" + q(file + ".rgb"));
@@ -206,22 +200,19 @@ Raster raster(const std::string& file)
     return r;
 }
 
-bool close_rgb(unsigned long a, unsigned long b)
-{
+bool close_rgb(unsigned long a, unsigned long b) {
     for (int s = 0; s < 24; s += 8)
         if (std::abs(static_cast<int>((a >> s) & 255) - static_cast<int>((b >> s) & 255)) > 1) return false;
     return true;
 }
 
-TEST(Program, HelpMatchesTheReviewedText)
-{
+TEST(Program, HelpMatchesTheReviewedText) {
     const zt::RunResult r = zt::run("zemdefault=/nonexistent " + std::string(ORLO_BIN) + " -h");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, zt::slurp(std::string(ZEM_SOURCE_DIR) + "/tests/golden/orlo_help.txt"));
 }
 
-TEST(Program, ExitStatuses)
-{
+TEST(Program, ExitStatuses) {
     if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X server (DISPLAY unset)";
     zt::TempDir dir;
     zt::spit(dir.file("garbage.ara"), std::string(4000, 'j'));
@@ -258,14 +249,13 @@ TEST(Program, ExitStatuses)
 // file request's, not the image's: a positional name carries none, so "%y"
 // shows the 1980 that stands in for a missing year. the saved counts are the remap made here again, the
 // PNG's pixels (read by ImageMagick) their enhancement colours.
-TEST(Program, RealFileSavedAndDumped)
-{
+TEST(Program, RealFileSavedAndDumped) {
     ZT_NEED_DATA(kArea);
     if (!std::getenv("DISPLAY") || !zt::have_tool("convert")) GTEST_SKIP() << "no X server or ImageMagick";
     zt::TempDir dir;
-    const zt::RunResult r = zt::run_orlo("-fp " + std::string(ZEM_ETC_DIR) + " -ip " + dir.path() +
-                                         " -pd us -of imgz_@" + dir.path() +
-                                         "/saved_%y.img -pp png:frame%i.png " + kArea);
+    const zt::RunResult r =
+        zt::run_orlo("-fp " + std::string(ZEM_ETC_DIR) + " -ip " + dir.path() + " -pd us -of imgz_@" + dir.path() +
+                     "/saved_%y.img -pp png:frame%i.png " + kArea);
     ASSERT_EQ(r.status, 0) << r.out;
     const std::string saved = dir.file("saved_80.img"), png = dir.file("framewin.png");
     EXPECT_NE(r.out.find("Writing image file: " + saved + "\n"), std::string::npos) << r.out;
@@ -288,8 +278,7 @@ TEST(Program, RealFileSavedAndDumped)
     ASSERT_EQ(SAT_remap_image(&want, &dom), 1);
     ASSERT_EQ(IMG_read(saved.c_str(), &got, 0), 1);
     ASSERT_EQ(got.width * 10000 + got.height, want.width * 10000 + want.height);
-    EXPECT_LT(std::filesystem::file_size(saved), static_cast<std::uintmax_t>(got.width * got.height))
-        << "compressed";
+    EXPECT_LT(std::filesystem::file_size(saved), static_cast<std::uintmax_t>(got.width * got.height)) << "compressed";
     int differ = 0, nonzero = 0;
     for (int k = 0; k < want.width * want.height; ++k) {
         differ += got.data[k] != want.data[k];
@@ -326,8 +315,7 @@ TEST(Program, RealFileSavedAndDumped)
     IMG_free(&got);
 }
 
-TEST(Program, ThreeFilesLoopAsThreeDumpedFrames)
-{
+TEST(Program, ThreeFilesLoopAsThreeDumpedFrames) {
     ZT_NEED_DATA(kArea);
     if (!std::getenv("DISPLAY") || !zt::have_tool("convert")) GTEST_SKIP() << "no X server or ImageMagick";
     zt::TempDir dir;
@@ -355,14 +343,12 @@ TEST(Program, ThreeFilesLoopAsThreeDumpedFrames)
 // still open after a minute).
 class Window : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         if (!std::filesystem::exists(kArea)) GTEST_SKIP() << "test data not found: " << kArea;
         if (!std::getenv("DISPLAY") || !zt::have_tool("xdotool") || !zt::have_tool("convert"))
             GTEST_SKIP() << "no X server, xdotool or ImageMagick";
     }
-    int run_driven(const std::string& files, const std::function<void()>& drive)
-    {
+    int run_driven(const std::string& files, const std::function<void()>& drive) {
         std::thread t([&] {
             for (int i = 0; i < 100 && win_.empty(); ++i) {
                 std::istringstream(zt::run("xdotool search --name '^Orlotest'").out) >> win_;
@@ -381,8 +367,7 @@ protected:
     void key(const std::string& k) { xdo("windowfocus --sync " + win_ + " key " + k); }
     // Alt+x until the window dump appears (keys count only once the program
     // holds the window); read back through ImageMagick.
-    Raster dump()
-    {
+    Raster dump() {
         const std::string file = dir_.file("Orlot.xwd");
         std::filesystem::remove(file);
         for (int i = 0; i < 300 && !std::filesystem::exists(file); ++i) {
@@ -398,22 +383,21 @@ protected:
     std::string win_, out_;
 };
 
-TEST_F(Window, ReturnAndAltQEndWithStatusZero)
-{
+TEST_F(Window, ReturnAndAltQEndWithStatusZero) {
     for (const char* k : {"Return", "alt+q"}) {
         win_.clear();
-        EXPECT_EQ(run_driven(kArea, [&] {
-                      const Raster r = dump();
-                      EXPECT_EQ(r.w * 1000 + r.h, 640512) << "the dump is an XWD file of the window";
-                      key(k);
-                  }),
+        EXPECT_EQ(run_driven(kArea,
+                             [&] {
+                                 const Raster r = dump();
+                                 EXPECT_EQ(r.w * 1000 + r.h, 640512) << "the dump is an XWD file of the window";
+                                 key(k);
+                             }),
                   0)
             << k << out_;
     }
 }
 
-TEST_F(Window, ThreeFilesAnimateInTheWindow)
-{
+TEST_F(Window, ThreeFilesAnimateInTheWindow) {
     // The title carries the frame shown: "[0]", "[1]", "[2]" in turn.
     std::set<std::string> seen;
     const int status = run_driven(kArea + " " + kArea + " " + kArea, [&] {
@@ -431,15 +415,16 @@ TEST_F(Window, ThreeFilesAnimateInTheWindow)
 
 // A Shift-drag over a box of the panel's shape (3:2) zooms into it; a
 // resize lays the picture out again on the larger window.
-TEST_F(Window, ShiftDragZoomsAndResizeRelaysOut)
-{
+TEST_F(Window, ShiftDragZoomsAndResizeRelaysOut) {
     const int x0 = 240, y0 = 200, x1 = 400, y1 = 307;  // of the 640 x 427 panel at y = 42
     Raster before, after, resized;
     int status = run_driven(kArea, [&] {
         before = dump();
-        auto at = [&](int x, int y) { return " mousemove --window " + win_ + " " + std::to_string(x) + " " + std::to_string(y); };
-        xdo("windowfocus --sync " + win_ + at(x0, y0) + " keydown shift mousedown 1" + at((x0 + x1) / 2, (y0 + y1) / 2) +
-            at(x1, y1) + " mouseup 1 keyup shift");
+        auto at = [&](int x, int y) {
+            return " mousemove --window " + win_ + " " + std::to_string(x) + " " + std::to_string(y);
+        };
+        xdo("windowfocus --sync " + win_ + at(x0, y0) + " keydown shift mousedown 1" +
+            at((x0 + x1) / 2, (y0 + y1) / 2) + at(x1, y1) + " mouseup 1 keyup shift");
         usleep(500000);
         after = dump();
         key("Return");
@@ -487,8 +472,7 @@ TEST_F(Window, ShiftDragZoomsAndResizeRelaysOut)
 
 // The window-sized drawable as 0xRRGGBB values, row by row.
 using Pixels = std::vector<unsigned long>;
-Pixels grab(Drawable d)
-{
+Pixels grab(Drawable d) {
     const zt::Shot shot(d);
     int w = 0, h = 0;
     gget_win_size(&w, &h);
@@ -497,22 +481,19 @@ Pixels grab(Drawable d)
         for (int x = 0; x < w; ++x) px.push_back(shot.rgb(x, y));
     return px;
 }
-std::vector<Pixels> frames()
-{
+std::vector<Pixels> frames() {
     std::vector<Pixels> out;
     for (int i = 0; i < gget_num_images(); ++i) out.push_back(grab(gget_frame_id(i)));
     return out;
 }
 // Pixels that differ (-1 when the sizes differ), so failures print a count.
-long diff(const Pixels& a, const Pixels& b)
-{
+long diff(const Pixels& a, const Pixels& b) {
     if (a.size() != b.size()) return -1;
     long n = 0;
     for (std::size_t k = 0; k < a.size(); ++k) n += a[k] != b[k];
     return n;
 }
-long diff(const std::vector<Pixels>& a, const std::vector<Pixels>& b)
-{
+long diff(const std::vector<Pixels>& a, const std::vector<Pixels>& b) {
     long n = a.size() == b.size() ? 0 : -1;
     for (std::size_t i = 0; n >= 0 && i < a.size(); ++i) n = diff(a[i], b[i]) < 0 ? -1 : n + diff(a[i], b[i]);
     return n;
@@ -520,8 +501,7 @@ long diff(const std::vector<Pixels>& a, const std::vector<Pixels>& b)
 
 class Flow : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X server (DISPLAY unset)";
         SAT_reset_params();
         SAT_set_tran_sat(1);
@@ -534,14 +514,12 @@ protected:
         FILE_reset();
         FILE_set_min_size(0);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         if (gchk_graphics()) GPH_end(1);
         unsetenv("zemcurtime");
     }
     // The file of hour `h` on 2024-03-05.
-    std::string hour_file(int h) const
-    {
+    std::string hour_file(int h) const {
         char name[40];
         std::snprintf(name, sizeof name, "data/sat_240305%02d.ara", h);
         return dir_.file(name);
@@ -550,11 +528,10 @@ protected:
     void garbage(int h) { zt::spit(hour_file(h), std::string(3000, 'x')); }
     // Decodes the switches as the program does and anchors the sequence at
     // the latest file before "now" (zemcurtime); the requested domain.
-    Domain start(std::vector<std::string> a, const char* now)
-    {
+    Domain start(std::vector<std::string> a, const char* now) {
         setenv("zemcurtime", now, 1);
-        a.insert(a.begin(), {"-fp", ZEM_ETC_DIR, "-ip", dir_.path(), "-if", "@" + dir_.path() + "/data/sat_%y%m%d%h.ara",
-                             "-cu", "la"});
+        a.insert(a.begin(), {"-fp", ZEM_ETC_DIR, "-ip", dir_.path(), "-if",
+                             "@" + dir_.path() + "/data/sat_%y%m%d%h.ara", "-cu", "la"});
         decode(a);
         FLAG_set(2, 1);  // an X11 window, without asking
         SAT_in_file();
@@ -571,16 +548,14 @@ protected:
     }
     // Opens the plot as SAT_plot does, so that SAT_plot re-plots and leaves
     // the window open; decodes the driver's plot parameters.
-    bool open_plot(float aspect = 1.5f)
-    {
+    bool open_plot(float aspect = 1.5f) {
         gset_xsize(320, 256);
         EXPECT_EQ(PLT_open(aspect), 0);
         SAT_plot_param();
         return gchk_graphics() == 1;
     }
     // Frames shown after plotting `dom`, with the plot opened first.
-    std::vector<Pixels> plot(Domain dom, std::size_t want)
-    {
+    std::vector<Pixels> plot(Domain dom, std::size_t want) {
         EXPECT_TRUE(open_plot(is_missing(dom.proj) ? 1.5f : DOM_aspect(&dom)));
         EXPECT_EQ(SAT_plot(&dom), 0);
         EXPECT_EQ(gget_num_images(), static_cast<int>(want)) << mess_.text();
@@ -596,8 +571,7 @@ protected:
 // (oldest first): the 100 x 100 picture in the enhancement colour of that
 // file's count. A garbage file and a file cut inside its pixels cost a
 // frame each, with the reader's messages.
-TEST_F(Flow, UnreadableFilesOfASequenceCostOneFrameEach)
-{
+TEST_F(Flow, UnreadableFilesOfASequenceCostOneFrameEach) {
     good(9, 20);
     garbage(10);
     good(11, 160);
@@ -626,8 +600,7 @@ TEST_F(Flow, UnreadableFilesOfASequenceCostOneFrameEach)
 }
 
 // The same on copies of the real AREA file remapped onto the "us" domain.
-TEST_F(Flow, RealFileSequenceSkipsTheUnreadableCopies)
-{
+TEST_F(Flow, RealFileSequenceSkipsTheUnreadableCopies) {
     ZT_NEED_DATA(kArea);
     std::filesystem::create_directories(dir_.file("data"));
     for (int h : {9, 11, 12}) std::filesystem::copy_file(kArea, hour_file(h));
@@ -641,8 +614,7 @@ TEST_F(Flow, RealFileSequenceSkipsTheUnreadableCopies)
     EXPECT_GE(std::set<unsigned long>(f[0].begin(), f[0].end()).size(), 4u) << "not an empty picture";
 }
 
-TEST_F(Flow, SequenceWithoutAReadableFileLeavesNoFramesAndCloses)
-{
+TEST_F(Flow, SequenceWithoutAReadableFileLeavesNoFramesAndCloses) {
     garbage(9);
     garbage(10);
     Domain dom = start({"-nh", "-1", "-me", "mess,out4", "-pp", "png:never%i.png"}, "202403051030");
@@ -658,8 +630,7 @@ TEST_F(Flow, SequenceWithoutAReadableFileLeavesNoFramesAndCloses)
 // Refresh: nothing newer changes nothing; a newer file shifts the frames
 // and is drawn last, as a re-plot anchored there draws it; an unreadable
 // newest file is retried on the next call.
-TEST_F(Flow, RefreshShiftsTheFramesAndRetriesUnreadableFiles)
-{
+TEST_F(Flow, RefreshShiftsTheFramesAndRetriesUnreadableFiles) {
     good(9, 20);
     good(10, 90);
     good(11, 160);
@@ -683,8 +654,7 @@ TEST_F(Flow, RefreshShiftsTheFramesAndRetriesUnreadableFiles)
     EXPECT_EQ(diff(frames(), after), 0) << "a re-plot anchored at 12:00 draws the same frames";
 }
 
-TEST_F(Flow, RefreshWithoutFramesRedrawsTheWindow)
-{
+TEST_F(Flow, RefreshWithoutFramesRedrawsTheWindow) {
     good(10, 20);
     Domain dom = start({}, "202403051030");
     plot(dom, 0);
@@ -704,8 +674,7 @@ TEST_F(Flow, RefreshWithoutFramesRedrawsTheWindow)
 // ramp, not remapped), the map follows its Mercator navigation (20 km:
 // 0.2 hundred km), and the plot opens at aspect 1.5: the panel spans the
 // 320-pixel width and is 213 high between its border lines.
-TEST_F(Flow, WithoutADomainTheImageKeepsItsOwnGeometry)
-{
+TEST_F(Flow, WithoutADomainTheImageKeepsItsOwnGeometry) {
     make_area(hour_file(10), "ramp");
     Domain dom = start({"-of", "img", "-pf", "over", "-pp", "png:nodom.png"}, "202403051030");
     EXPECT_TRUE(is_missing(dom.proj));
@@ -759,8 +728,7 @@ TEST_F(Flow, WithoutADomainTheImageKeepsItsOwnGeometry)
 // plot on that domain from the start draws them; a window resize reaches
 // the driver through its event callback and redraws every frame on the
 // current domain; frames of files that no longer read are dropped.
-TEST_F(Flow, ReplotsRebuildTheFrames)
-{
+TEST_F(Flow, ReplotsRebuildTheFrames) {
     good(9, 20);
     good(10, 90);
     good(11, 160);
@@ -797,8 +765,7 @@ TEST_F(Flow, ReplotsRebuildTheFrames)
 
 // zoom=2 saves the image twice the size, each source pixel spread over two
 // (interpolated); "bar" lights pixels below the panel, none without it.
-TEST_F(Flow, ZoomTwoAndBar)
-{
+TEST_F(Flow, ZoomTwoAndBar) {
     make_area(hour_file(10), "ramp");
     Domain dom = start({"-pp", "zoom=2,bar", "-of", "img", "-pf", "over"}, "202403051030");
     ASSERT_TRUE(open_plot());
@@ -833,8 +800,7 @@ TEST_F(Flow, ZoomTwoAndBar)
 // Image-file output named by the convention (the image path, "sat_", the
 // file's date to 15 minutes), compressed for "imgz"; an existing file is
 // replaced only with the file parameter "over".
-TEST_F(Flow, ImageFileOutput)
-{
+TEST_F(Flow, ImageFileOutput) {
     make_area(hour_file(10), "ramp");
     struct Case {
         const char *of, *pf;

@@ -27,23 +27,21 @@ constexpr int M = -9999;
 
 // orlo's declarations, in its order: switches are matched against them.
 const res_type kKeys[] = {
-    RES_help, RES_batch, RES_message, RES_file_path, RES_data_path, RES_con_path,
-    RES_grid_path, RES_raw_path, RES_image_path, RES_watch_path, RES_text_path,
-    RES_model_path, RES_sat_path, RES_city_file, RES_map_file, RES_input, RES_output,
-    RES_name_conv, RES_in_file, RES_out_file, RES_file_param, RES_current, RES_hour,
-    RES_num_hour, RES_plot_domain, RES_grid_domain, RES_region, RES_stat_prior,
-    RES_plot_type, RES_plot_scale, RES_plot_format, RES_plot_param, RES_draw, RES_label,
-    RES_con_interval, RES_con_base, RES_font_list, RES_color_table, RES_color_text,
-    RES_color_data, RES_color_map, RES_color_grid, RES_color_line, RES_color_fill,
-    RES_device, RES_title, RES_icon, RES_background, RES_geometry, RES_null};
+    RES_help,       RES_batch,      RES_message,     RES_file_path,   RES_data_path,   RES_con_path,   RES_grid_path,
+    RES_raw_path,   RES_image_path, RES_watch_path,  RES_text_path,   RES_model_path,  RES_sat_path,   RES_city_file,
+    RES_map_file,   RES_input,      RES_output,      RES_name_conv,   RES_in_file,     RES_out_file,   RES_file_param,
+    RES_current,    RES_hour,       RES_num_hour,    RES_plot_domain, RES_grid_domain, RES_region,     RES_stat_prior,
+    RES_plot_type,  RES_plot_scale, RES_plot_format, RES_plot_param,  RES_draw,        RES_label,      RES_con_interval,
+    RES_con_base,   RES_font_list,  RES_color_table, RES_color_text,  RES_color_data,  RES_color_map,  RES_color_grid,
+    RES_color_line, RES_color_fill, RES_device,      RES_title,       RES_icon,        RES_background, RES_geometry,
+    RES_null};
 const res_type kPos[] = {RES_filenames, RES_null};
 
 class Res : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        for (const char* n : {"zemdefault", "zemtz", "zemdomain", "zemplot_domain",
-                              "zemorlo.plot_domain", "zemorlo.x.title", "zembatch", "zemmess"}) {
+    void SetUp() override {
+        for (const char* n : {"zemdefault", "zemtz", "zemdomain", "zemplot_domain", "zemorlo.plot_domain",
+                              "zemorlo.x.title", "zembatch", "zemmess"}) {
             const char* v = std::getenv(n);
             saved_[n] = v ? std::optional<std::string>(v) : std::nullopt;
             unsetenv(n);
@@ -54,8 +52,7 @@ protected:
         // Only the scratch folder is searched unless a test says otherwise.
         setenv("zemdefault", ".", 1);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         DATE_set_TZ(nullptr);
         for (const auto& [n, v] : saved_) {
             if (v)
@@ -65,8 +62,7 @@ protected:
         }
     }
     // Decodes a command line of "orlo" (or `prog`) with these arguments.
-    void run(std::vector<std::string> args, const char* prog = "/usr/local/bin/orlo")
-    {
+    void run(std::vector<std::string> args, const char* prog = "/usr/local/bin/orlo") {
         args.insert(args.begin(), prog);
         store_ = args;
         argv_.clear();
@@ -74,8 +70,7 @@ protected:
         argv_.push_back(nullptr);
         RES_init(static_cast<int>(store_.size()), argv_.data(), kKeys, kPos);
     }
-    static std::string get(const char* name)
-    {
+    static std::string get(const char* name) {
         const char* v = RES_get(name);
         return v ? v : "<absent>";
     }
@@ -91,16 +86,15 @@ private:
 
 // ---- Where values come from --------------------------------------------------
 
-TEST_F(Res, FileThenEnvironmentThenCommandLine)
-{
+TEST_F(Res, FileThenEnvironmentThenCommandLine) {
     zt::spit(".zemdef", "# scratch\n*plot_domain: fromfile\norlo.title: filetitle\n");
     unsetenv("zemdefault");  // the built-in path list starts with "."
     run({});
     EXPECT_EQ(get("plot_domain"), "fromfile");
     // zem<res>, then the declared name, then zem<prog>.<res>, then the
     // command line: each later one wins.
-    for (auto [env, value] : {std::pair{"zemplot_domain", "plain"}, {"zemdomain", "declared"},
-                              {"zemorlo.plot_domain", "program"}}) {
+    for (auto [env, value] :
+         {std::pair{"zemplot_domain", "plain"}, {"zemdomain", "declared"}, {"zemorlo.plot_domain", "program"}}) {
         setenv(env, value, 1);
         run({});
         EXPECT_EQ(get("plot_domain"), value) << env;
@@ -110,8 +104,7 @@ TEST_F(Res, FileThenEnvironmentThenCommandLine)
     EXPECT_EQ(get("title"), "filetitle");
 }
 
-TEST_F(Res, ResourceFilesOnThePath)
-{
+TEST_F(Res, ResourceFilesOnThePath) {
     // A later file on the path replaces an earlier one, value by value.
     zt::spit("a/.zemdef", "*title: from_a\n*label: only_a\n*default: elsewhere\n");
     zt::spit("b/zem.cfg", "*title: from_b\n");
@@ -161,8 +154,7 @@ TEST_F(Res, ResourceFilesOnThePath)
     EXPECT_EQ(mess_.text(), "");
 }
 
-TEST_F(Res, NameSwitchChangesTheKeys)
-{
+TEST_F(Res, NameSwitchChangesTheKeys) {
     zt::spit(".zemdef", "orlo.title: base\nmyprog.title: renamed\norlo.x.title: tagged\n");
     struct Case {
         std::vector<std::string> args;
@@ -181,8 +173,7 @@ TEST_F(Res, NameSwitchChangesTheKeys)
 
 // The rows of the command-line table: each line decoded, then every
 // resource, flag, hour setting or draw component it names compared.
-TEST_F(Res, CommandLines)
-{
+TEST_F(Res, CommandLines) {
     for (const auto& c : zt::cases("resrc/command_lines.txt")) {
         std::vector<std::string> args;
         std::istringstream words(c[0]);
@@ -196,10 +187,12 @@ TEST_F(Res, CommandLines)
             if (name == "time") {
                 Date t;
                 FILE_get_time(&t);
-                for (int v : {t.year, t.month, t.day, t.hour, t.min}) got += (got.empty() ? "" : " ") + std::to_string(v);
+                for (int v : {t.year, t.month, t.day, t.hour, t.min})
+                    got += (got.empty() ? "" : " ") + std::to_string(v);
             } else if (name == "draw") {
                 for (int i = 0; i < PLOT_COUNT; ++i) got += (i ? "," : "") + std::to_string(FLAG_getplot(i));
-            } else if (name.rfind("flag", 0) == 0 && name.size() > 4 && std::isdigit(static_cast<unsigned char>(name[4]))) {
+            } else if (name.rfind("flag", 0) == 0 && name.size() > 4 &&
+                       std::isdigit(static_cast<unsigned char>(name[4]))) {
                 got = std::to_string(FLAG_get(std::stoi(name.substr(4))));
             } else {
                 got = get(name.c_str());
@@ -223,8 +216,7 @@ TEST_F(Res, CommandLines)
 
 // ---- Conversions ------------------------------------------------------------
 
-TEST_F(Res, BatchAndFlags)
-{
+TEST_F(Res, BatchAndFlags) {
     // Batch mode quiets messages to print, error and warn unless a level was chosen.
     run({"-ba"});
     EXPECT_EQ(FLAG_batch(), 1);
@@ -241,10 +233,9 @@ TEST_F(Res, BatchAndFlags)
     EXPECT_EQ(FLAG_get(-1), 0);
 }
 
-TEST_F(Res, TypedLookups)
-{
-    run({"-pr=42", "-sc", "1.5", "-ti", "hello", "-cot", "0x1F", "-com", "+7", "-cod", "abc",
-         "-fp", "/data/zem", "-dp", "none", "-la", "-12"});
+TEST_F(Res, TypedLookups) {
+    run({"-pr=42", "-sc", "1.5", "-ti", "hello", "-cot", "0x1F", "-com", "+7", "-cod", "abc", "-fp", "/data/zem", "-dp",
+         "none", "-la", "-12"});
     struct IntCase {
         const char* name;
         DEF_convert cvt;
@@ -252,9 +243,9 @@ TEST_F(Res, TypedLookups)
     };
     // Text that is no number leaves the output alone (99 stays); short and
     // long read only from a leading digit.
-    for (IntCase c : {IntCase{"stat_prior", CV_int, 42}, IntCase{"color_text", CV_int, 31},
-                      IntCase{"color_map", CV_int, 7}, IntCase{"color_data", CV_int, 99},
-                      IntCase{"label", CV_color, -12}}) {
+    for (IntCase c :
+         {IntCase{"stat_prior", CV_int, 42}, IntCase{"color_text", CV_int, 31}, IntCase{"color_map", CV_int, 7},
+          IntCase{"color_data", CV_int, 99}, IntCase{"label", CV_color, -12}}) {
         int i = 99;
         EXPECT_EQ(RES_getval(c.name, &i, c.cvt), 1) << c.name;
         EXPECT_EQ(i, c.want) << c.name;
@@ -298,8 +289,8 @@ TEST_F(Res, TypedLookups)
         int type;
         const char* name;
     };
-    for (Dev d : {Dev{"p,out.ps", 4, "out.ps"}, Dev{"M", 3, nullptr}, Dev{"Q", 5, nullptr},
-                  Dev{"w,,0x2a", 6, ",0x2a"}, Dev{"p,", 4, nullptr}, Dev{"", 1, nullptr}}) {
+    for (Dev d : {Dev{"p,out.ps", 4, "out.ps"}, Dev{"M", 3, nullptr}, Dev{"Q", 5, nullptr}, Dev{"w,,0x2a", 6, ",0x2a"},
+                  Dev{"p,", 4, nullptr}, Dev{"", 1, nullptr}}) {
         RES_put("device", d.value);
         char* name = nullptr;
         EXPECT_EQ(RES_getval("device", &name, CV_device), 1);
@@ -322,8 +313,7 @@ TEST_F(Res, TypedLookups)
     EXPECT_EQ(DATE_get_tz_off(), -5 * 3600);
 }
 
-TEST_F(Res, StoreAndProgramName)
-{
+TEST_F(Res, StoreAndProgramName) {
     run({"-ti", "T", "-ic"}, "/opt/zem/bin/orlo");
     EXPECT_EQ(RES_new(M, "k", "v1", CV_string), 0);
     EXPECT_EQ(RES_new(M, "k", nullptr, CV_string), 0);
@@ -357,8 +347,7 @@ TEST_F(Res, StoreAndProgramName)
 
 // ---- Resource files -----------------------------------------------------------
 
-TEST_F(Res, LineForms)
-{
+TEST_F(Res, LineForms) {
     zt::spit(".zemdef",
              "# a comment line\n#orlo.title: commented out\n\n   \n"
              "ORLO.TITLE: \"Two words\" trailing\n"
@@ -372,17 +361,16 @@ TEST_F(Res, LineForms)
              "other.foreign_thing: no\n");
     MESS_set(1, M_debug);
     run({});
-    const std::pair<const char*, const char*> want[] = {
-        {"title", "Two words"}, {"label", "unterminated quote"}, {"geometry", "800x600+0+0"},
-        {"plot_domain", "dom"}, {"grid_domain", "dom"},  // the bare name matches nothing
-        {"background", "<absent>"}, {"device", "p"}, {"undeclared_thing", "yes"},
-        {"foreign_thing", "<absent>"}};
+    const std::pair<const char*, const char*> want[] = {{"title", "Two words"},      {"label", "unterminated quote"},
+                                                        {"geometry", "800x600+0+0"}, {"plot_domain", "dom"},
+                                                        {"grid_domain", "dom"},  // the bare name matches nothing
+                                                        {"background", "<absent>"},  {"device", "p"},
+                                                        {"undeclared_thing", "yes"}, {"foreign_thing", "<absent>"}};
     for (const auto& [name, value] : want) EXPECT_EQ(get(name), value) << name;
     EXPECT_NE(mess_.text().find("RESRC: title=Two words\n"), std::string::npos) << mess_.text();
 }
 
-TEST_F(Res, ConditionalSections)
-{
+TEST_F(Res, ConditionalSections) {
     zt::spit(".zemdef",
              "DEF local\n"
              "IF local\n  *title: local_title\nELIF site\n  *title: site_title\n"
@@ -410,8 +398,7 @@ TEST_F(Res, ConditionalSections)
     EXPECT_EQ(DEF_check_tag("site"), 0);
 }
 
-TEST_F(Res, DamagedFiles)
-{
+TEST_F(Res, DamagedFiles) {
     // Directives out of place.
     zt::spit(".zemdef", "ELIF a\nELSE\nEND\n*title: after\nIF x\n*label: l\n");
     run({});
@@ -440,8 +427,7 @@ TEST_F(Res, DamagedFiles)
     EXPECT_EQ(zt::count_of(m, "DEF_tag: more than 10 tags"), 2) << m;
     EXPECT_EQ(zt::count_of(m, "IF nested deeper than 10"), 1) << m;
     EXPECT_EQ(m.find("without"), std::string::npos) << "the nesting stays balanced";
-    EXPECT_EQ(get("title") + get("label") + get("geometry") + get("background"),
-              "<absent>tag9<absent>ten_deep");
+    EXPECT_EQ(get("title") + get("label") + get("geometry") + get("background"), "<absent>tag9<absent>ten_deep");
 
     // Long lines are cut at 249 characters ("*title: " and 241 of the
     // value), not split; the rest of the line is not a new one.
@@ -473,8 +459,7 @@ TEST_F(Res, DamagedFiles)
 // "#n" on the path names a loop window's queue: never created, reported
 // when missing or not yet connectable. Window 0 would be IPC_PRIVATE, for
 // which msgget makes a fresh queue every time.
-TEST_F(Res, LoopWindowEntries)
-{
+TEST_F(Res, LoopWindowEntries) {
     auto queues = [] {
         std::ifstream in("/proc/sysvipc/msg");
         int lines = 0;
@@ -488,8 +473,8 @@ TEST_F(Res, LoopWindowEntries)
         setenv("zemdefault", ("#" + std::to_string(num)).c_str(), 1);
         mess_.clear();
         run({});
-        EXPECT_EQ(zt::count_of(mess_.text(), "ZEMloop window: " + std::to_string(num) +
-                                                 " not running or no message queue exists\n"),
+        EXPECT_EQ(zt::count_of(mess_.text(),
+                               "ZEMloop window: " + std::to_string(num) + " not running or no message queue exists\n"),
                   1)
             << mess_.text();
     }
@@ -502,38 +487,31 @@ TEST_F(Res, LoopWindowEntries)
     mess_.clear();
     run({});
     msgctl(id, IPC_RMID, nullptr);
-    EXPECT_NE(mess_.text().find("ZEMloop window: " + std::to_string(num) + " unable to connect\n"),
-              std::string::npos)
+    EXPECT_NE(mess_.text().find("ZEMloop window: " + std::to_string(num) + " unable to connect\n"), std::string::npos)
         << mess_.text();
 }
 
 // The resource file shipped in etc/ reads cleanly, leaves the domain to the
 // user, and serves orlo only.
-TEST_F(Res, PackagedDefaultFile)
-{
+TEST_F(Res, PackagedDefaultFile) {
     for (const char* tags : {"", "+site:"}) {
         setenv("zemdefault", (std::string(tags) + ZEM_ETC_DIR).c_str(), 1);
         mess_.clear();
         run({});
-        EXPECT_EQ(get("file_path") + get("plot_domain") + get("region"),
-                  "/usr/local/zem/etc<absent><absent>")
-            << tags;
+        EXPECT_EQ(get("file_path") + get("plot_domain") + get("region"), "/usr/local/zem/etc<absent><absent>") << tags;
         EXPECT_EQ(mess_.text(), "") << tags;
     }
     run({}, "/usr/bin/otherprog");
     EXPECT_EQ(get("file_path"), "<absent>");
 }
 
-TEST(DefPatterns, KeysAgainstPatterns)
-{
+TEST(DefPatterns, KeysAgainstPatterns) {
     DEF_prog("/usr/bin/orlo");
     DEF_name(nullptr);
     const std::pair<const char*, int> cases[] = {
-        {"*plot_domain", 1},       {"orlo.plot_domain", 1},     {"orlo*domain", 1},
-        {"plot_domain", 0},        {"*", 1},                    {"orlo.*", 1},
-        {"gempak.plot_domain", 0}, {"orlo.plot_domain_x", 0},   {"orlo.plot", 0},
-        {"*domain*", 1},           {"*plot*main", 1},           {"ORLO.PLOT_DOMAIN", 1},
-        {"*o.plot_domain", 1},     {"*grid_domain", 0},
+        {"*plot_domain", 1}, {"orlo.plot_domain", 1},   {"orlo*domain", 1},        {"plot_domain", 0},  {"*", 1},
+        {"orlo.*", 1},       {"gempak.plot_domain", 0}, {"orlo.plot_domain_x", 0}, {"orlo.plot", 0},    {"*domain*", 1},
+        {"*plot*main", 1},   {"ORLO.PLOT_DOMAIN", 1},   {"*o.plot_domain", 1},     {"*grid_domain", 0},
     };
     for (const auto& [pattern, match] : cases) EXPECT_EQ(DEF_cmp("plot_domain", pattern), match) << pattern;
     EXPECT_STREQ(DEF_parse_name("*a.b*c"), "c");
@@ -557,16 +535,16 @@ TEST(DefPatterns, KeysAgainstPatterns)
 
 // ---- Text helpers ---------------------------------------------------------------
 
-TEST(TextHelpers, ParseString)
-{
+TEST(TextHelpers, ParseString) {
     struct Case {
         const char* in;
         char delim;
         std::vector<std::string> fields;
     };
     const Case cases[] = {
-        {"a,,c", ',', {"a", "", "c"}}, {",a", ',', {"", "a"}},          {"a,b,,", ',', {"a", "b"}},
-        {",,,", ',', {""}},            {" a , b ", ',', {" a ", " b "}}, {"x\ny,z", '\n', {"x", "y,z"}},
+        {"a,,c", ',', {"a", "", "c"}},    {",a", ',', {"", "a"}},
+        {"a,b,,", ',', {"a", "b"}},       {",,,", ',', {""}},
+        {" a , b ", ',', {" a ", " b "}}, {"x\ny,z", '\n', {"x", "y,z"}},
     };
     for (const Case& c : cases) {
         int n = -1;
@@ -583,15 +561,14 @@ TEST(TextHelpers, ParseString)
     EXPECT_EQ(list, nullptr);
 }
 
-TEST(TextHelpers, Compare)
-{
+TEST(TextHelpers, Compare) {
     struct Case {
         const char *a, *b;
         int n, sign;  // n < 0: stricmp, else strnicmp
     };
     for (Case c : {Case{"Area", "aREA", -1, 0}, Case{"abc", "abd", -1, -1}, Case{"abcd", "ABC", -1, 1},
-                   Case{"ab", "abc", -1, -1}, Case{"AWIPZ_vis", "awipz", 5, 0},
-                   Case{"awip", "awipz", 5, -1}, Case{"x", "y", 0, 0}, Case{nullptr, "a", -1, -1}}) {
+                   Case{"ab", "abc", -1, -1}, Case{"AWIPZ_vis", "awipz", 5, 0}, Case{"awip", "awipz", 5, -1},
+                   Case{"x", "y", 0, 0}, Case{nullptr, "a", -1, -1}}) {
         const int r = c.n < 0 ? stricmp(c.a, c.b) : strnicmp(c.a, c.b, c.n);
         EXPECT_EQ((r > 0) - (r < 0), c.sign) << (c.a ? c.a : "null") << " " << c.b;
     }
@@ -605,8 +582,7 @@ TEST(TextHelpers, Compare)
 
 // Lines: cut to the buffer (the cut reported), one carriage return before
 // the line feed removed, those inside kept.
-TEST(TextHelpers, LineReaders)
-{
+TEST(TextHelpers, LineReaders) {
     FILE* fp = std::tmpfile();
     ASSERT_NE(fp, nullptr);
     std::fputs("short\r\n0123456789ABCDEF\n1234567\r\nab\rcd\nlast wit", fp);

@@ -42,15 +42,13 @@ bool g_in_input = false;
 using Input = std::string_view;
 
 // Messages go to the log only, and no log is open: nothing is printed.
-void quiet()
-{
+void quiet() {
     MESS_set_out(MESS_OUT_LOG_ONLY);
     setenv("zembatch", "1", 1);
 }
 
 // The input as a per-process scratch file; its name.
-std::string as_file(Input in, const char* ext = "")
-{
+std::string as_file(Input in, const char* ext = "") {
     const std::string name = "/tmp/zem_fuzz_" + std::to_string(getpid()) + ext;
     if (FILE* f = std::fopen(name.c_str(), "wb")) {
         std::fwrite(in.data(), 1, in.size(), f);
@@ -59,11 +57,12 @@ std::string as_file(Input in, const char* ext = "")
     return name;
 }
 // The input up to its first NUL byte.
-std::string as_text(Input in) { return std::string(in).c_str(); }
+std::string as_text(Input in) {
+    return std::string(in).c_str();
+}
 
 // Lines of the input (at most `n`; missing ones empty).
-std::vector<std::string> lines(Input in, std::size_t n)
-{
+std::vector<std::string> lines(Input in, std::size_t n) {
     std::vector<std::string> out(n);
     const std::string all = as_text(in);
     for (std::size_t i = 0, p = 0; i < n && p <= all.size(); ++i) {
@@ -74,16 +73,14 @@ std::vector<std::string> lines(Input in, std::size_t n)
     return out;
 }
 
-void load_colours()
-{
+void load_colours() {
     static bool done = false;
     if (!done) CLR_read_table(ZEM_ETC "/zem.clr");
     done = true;
 }
 
 template <class Reader>
-void read_image(Input in, const char* ext, Reader reader)
-{
+void read_image(Input in, const char* ext, Reader reader) {
     const std::string name = as_file(in, ext);
     for (int type : {1, 0}) {
         IMG_report img;
@@ -93,8 +90,7 @@ void read_image(Input in, const char* ext, Reader reader)
     }
 }
 
-void fuzz_area(Input in)
-{
+void fuzz_area(Input in) {
     FILE* f = fmemopen(const_cast<char*>(in.data()), in.empty() ? 1 : in.size(), "rb");
     if (!f) return;
     if (in.empty()) std::fgetc(f);  // an empty stream
@@ -113,8 +109,7 @@ void fuzz_area(Input in)
 
 // A navigation block of the kind the first byte picks, then a directory
 // and block from the rest, navigated both ways at fixed points.
-void fuzz_nav(Input in)
-{
+void fuzz_nav(Input in) {
     static const char* const kinds[] = {"GOES", "GVAR", "PS", "MOLL", "MSAT", "RECT", "MERC", "LAMB", "TANC"};
     if (in.empty()) return;
     const std::string kind = kinds[static_cast<unsigned char>(in[0]) % 9];
@@ -129,11 +124,16 @@ void fuzz_nav(Input in)
     area.dir = &dir;
     std::snprintf(area.type, sizeof area.type, "%s", kind.c_str());
     void* b = block.data();
-    if (kind == "GOES") area.navg = static_cast<MC_nav_goes*>(b);
-    else if (kind == "GVAR") area.navgv = static_cast<MC_nav_gvar*>(b);
-    else if (kind == "PS" || kind == "MSAT") area.navps = static_cast<MC_nav_ps*>(b);
-    else if (kind == "TANC") area.navtanc = static_cast<MC_nav_tanc*>(b);
-    else area.nav = static_cast<MC_nav*>(b);
+    if (kind == "GOES")
+        area.navg = static_cast<MC_nav_goes*>(b);
+    else if (kind == "GVAR")
+        area.navgv = static_cast<MC_nav_gvar*>(b);
+    else if (kind == "PS" || kind == "MSAT")
+        area.navps = static_cast<MC_nav_ps*>(b);
+    else if (kind == "TANC")
+        area.navtanc = static_cast<MC_nav_tanc*>(b);
+    else
+        area.nav = static_cast<MC_nav*>(b);
     if (AREA_init(&area) != 0) return;
     const float lats[] = {0, 45, -60, 89.9f, 30}, lons[] = {0, -75, 140, 10, -179.9f};
     for (int i = 0; i < 5; ++i) {
@@ -155,8 +155,7 @@ void fuzz_nav(Input in)
     AREA_map_domain(&d);
 }
 
-void fuzz_attrib(Input in)
-{
+void fuzz_attrib(Input in) {
     load_colours();
     const std::string s = as_text(in);
     Gattribs a, b;
@@ -170,8 +169,7 @@ void fuzz_attrib(Input in)
     CLR_get_ind(s.c_str());
 }
 
-void fuzz_clr(Input in)
-{
+void fuzz_clr(Input in) {
     CLR_clear_table();
     CLR_read_table(as_file(in, ".clr").c_str());
     for (int i = -1; i <= CLR_get_num(); ++i) {
@@ -183,8 +181,7 @@ void fuzz_clr(Input in)
 }
 
 // An enhancement table from a file and as a list, applied to every count.
-void fuzz_enhance(Input in)
-{
+void fuzz_enhance(Input in) {
     load_colours();
     std::string list = as_text(in);
     std::replace(list.begin(), list.end(), '\n', ',');
@@ -212,8 +209,7 @@ void fuzz_enhance(Input in)
     SAT_decode_colors(as_text(in).c_str(), &num);
 }
 
-void fuzz_domain(Input in)
-{
+void fuzz_domain(Input in) {
     const std::string s = as_text(in);
     Domain d, e, r;
     DOM_init(&d);
@@ -228,8 +224,7 @@ void fuzz_domain(Input in)
     DOM_get_def_region(s.c_str(), &r);
 }
 
-void fuzz_region(Input in)
-{
+void fuzz_region(Input in) {
     const std::string name = as_file(in, ".reg");
     DOM_read_menu(name.c_str());
     for (int i = -1; i <= DOM_get_num_regions(); ++i) DOM_get_region_name(i);
@@ -242,8 +237,7 @@ void fuzz_region(Input in)
     DOM_search_file(name.c_str(), "us", out);
 }
 
-void fuzz_places(Input in)
-{
+void fuzz_places(Input in) {
     const int h = CTY_open(as_file(in, ".cty").c_str(), 0, 0);
     if (h < 0) return;
     CTY_data d;
@@ -257,8 +251,7 @@ void fuzz_places(Input in)
     CTY_close(h);
 }
 
-void fuzz_resfile(Input in)
-{
+void fuzz_resfile(Input in) {
     DEF_clr_tag();
     DEF_tag("x");
     if (DEF_open(as_file(in, ".cfg").c_str()) != 0) return;
@@ -273,17 +266,17 @@ void fuzz_resfile(Input in)
 // name log files, which the decoding creates: the target works in a
 // scratch folder and skips inputs with a "/" (give libFuzzer absolute
 // corpus and artifact paths; run_all.sh does).
-void fuzz_cmdline(Input in)
-{
-    static const res_type keys[] = {
-        RES_help, RES_batch, RES_message, RES_file_path, RES_data_path, RES_con_path, RES_grid_path,
-        RES_raw_path, RES_image_path, RES_watch_path, RES_text_path, RES_model_path, RES_sat_path,
-        RES_city_file, RES_map_file, RES_input, RES_output, RES_name_conv, RES_in_file, RES_out_file,
-        RES_file_param, RES_current, RES_hour, RES_num_hour, RES_plot_domain, RES_grid_domain, RES_region,
-        RES_stat_prior, RES_plot_type, RES_plot_scale, RES_plot_format, RES_plot_param, RES_draw, RES_label,
-        RES_con_interval, RES_con_base, RES_font_list, RES_color_table, RES_color_text, RES_color_data,
-        RES_color_map, RES_color_grid, RES_color_line, RES_color_fill, RES_device, RES_title, RES_icon,
-        RES_background, RES_geometry, RES_null};
+void fuzz_cmdline(Input in) {
+    static const res_type keys[] = {RES_help,        RES_batch,      RES_message,     RES_file_path,  RES_data_path,
+                                    RES_con_path,    RES_grid_path,  RES_raw_path,    RES_image_path, RES_watch_path,
+                                    RES_text_path,   RES_model_path, RES_sat_path,    RES_city_file,  RES_map_file,
+                                    RES_input,       RES_output,     RES_name_conv,   RES_in_file,    RES_out_file,
+                                    RES_file_param,  RES_current,    RES_hour,        RES_num_hour,   RES_plot_domain,
+                                    RES_grid_domain, RES_region,     RES_stat_prior,  RES_plot_type,  RES_plot_scale,
+                                    RES_plot_format, RES_plot_param, RES_draw,        RES_label,      RES_con_interval,
+                                    RES_con_base,    RES_font_list,  RES_color_table, RES_color_text, RES_color_data,
+                                    RES_color_map,   RES_color_grid, RES_color_line,  RES_color_fill, RES_device,
+                                    RES_title,       RES_icon,       RES_background,  RES_geometry,   RES_null};
     static const res_type pos[] = {RES_filenames, RES_null};
     static const bool moved = [] {
         char dir[] = "/tmp/zem_fuzz_cmdline_XXXXXX";
@@ -293,8 +286,10 @@ void fuzz_cmdline(Input in)
     if (in.size() > 4096 || in.find('/') != Input::npos) return;
     std::vector<std::string> words{"orlo", ""};
     for (char c : in) {
-        if (c == '\n') words.emplace_back();
-        else if (c != '\0') words.back() += c;
+        if (c == '\n')
+            words.emplace_back();
+        else if (c != '\0')
+            words.back() += c;
     }
     std::vector<char*> argv;
     for (auto& w : words) argv.push_back(w.data());
@@ -311,8 +306,7 @@ void fuzz_cmdline(Input in)
 }
 
 // A name on the first line, a convention table after it.
-void fuzz_name_conv(Input in)
-{
+void fuzz_name_conv(Input in) {
     const std::size_t nl = in.find('\n');
     const std::string name = as_text(in.substr(0, nl));
     RES_put("name_conv", as_file(nl == Input::npos ? Input() : in.substr(nl + 1), ".conv").c_str());
@@ -335,8 +329,7 @@ void fuzz_name_conv(Input in)
 // File and current-file requests against the shipped conventions and an
 // inline template: the input's lines are template, request and
 // current-file text. A request of "exit" ends the program by design.
-void fuzz_filereq(Input in)
-{
+void fuzz_filereq(Input in) {
     const auto line = lines(in, 3);
     RES_put("name_conv", ZEM_ETC "/name_conv");
     RES_put("sat_path", "/nonexistent");
@@ -351,8 +344,7 @@ void fuzz_filereq(Input in)
     FILE_set_name("none");
 }
 
-void fuzz_date(Input in)
-{
+void fuzz_date(Input in) {
     const std::string s = as_text(in);
     char out[256];
     Date d;
@@ -380,7 +372,8 @@ struct Target {
 const Target kTargets[] = {
     {"area", fuzz_area},
     {"nav", fuzz_nav},
-    {"img", [](Input in) {
+    {"img",
+     [](Input in) {
          IMG_set_read_wait(0);
          read_image(in, "", IMG_read);
      }},
@@ -400,8 +393,7 @@ const Target kTargets[] = {
     {"date", fuzz_date},
 };
 
-const Target& target()
-{
+const Target& target() {
     static const Target* const t = [] {
         for (const Target& t : kTargets)
             if (std::strcmp(t.name, ZEM_FUZZ_TARGET) == 0) return &t;
@@ -416,14 +408,12 @@ const Target& target()
 extern "C" [[noreturn]] void __real_exit(int status);
 
 // Every call of exit in the program lands here (-Wl,--wrap=exit).
-extern "C" void __wrap_exit(int status)
-{
+extern "C" void __wrap_exit(int status) {
     if (g_in_input) throw ProgramExit{status};
     __real_exit(status);
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const bool once = (quiet(), true);
     (void)once;
     g_in_input = true;
