@@ -32,23 +32,17 @@ struct BadFile {
 };
 void PrintTo(const BadFile& c, std::ostream* os) { *os << c.file; }
 
-// The rows of tests/data/bad/expect.txt: file, reader, status, message.
+// The rows of tests/data/bad/expect.txt: file | reader | status | message.
 std::vector<BadFile> expectations() {
     const std::map<std::string, Reader> readers = {
         {"area", Reader::area}, {"read_file", Reader::read_file}, {"zem", Reader::zem}, {"img", Reader::img},
         {"png", Reader::png},   {"xwd", Reader::xwd},             {"xwd_depth8", Reader::xwd_depth8},
         {"area_domain", Reader::area_domain}, {"file_request", Reader::file_request}};
     std::vector<BadFile> rows;
-    std::istringstream in(zt::slurp(std::string(ZEM_TEST_DATA) + "/bad/expect.txt"));
-    for (std::string line; std::getline(in, line);) {
-        std::istringstream ls(line);
-        BadFile row;
-        std::string reader;
-        if (line.empty() || line[0] == '#' || !(ls >> row.file >> reader >> row.status)) continue;
-        std::getline(ls >> std::ws, row.message);
+    for (const auto& f : zt::cases("bad/expect.txt")) {
+        BadFile row{f[0], readers.at(f.at(1)), std::stoi(f.at(2)), f.size() > 3 ? f[3] : ""};
         for (auto at = row.message.find("\\n"); at != std::string::npos; at = row.message.find("\\n", at))
             row.message.replace(at, 2, "\n");
-        row.reader = readers.at(reader);
         rows.push_back(row);
     }
     return rows;

@@ -115,19 +115,13 @@ struct Expected {
 };
 void PrintTo(const Expected& e, std::ostream* os) { *os << e.file << " shift " << e.shift; }
 
-// The rows of tests/data/area/expect.txt (a line starting with a blank
-// goes on with the row above).
+// The rows of tests/data/area/expect.txt: file | shift | type | pixels.
 std::vector<Expected> expectations() {
     std::vector<Expected> rows;
-    std::istringstream in(zt::slurp(synth("expect.txt")));
-    for (std::string line; std::getline(in, line);) {
-        std::istringstream ls(line);
-        if (line.empty() || line[0] == '#') continue;
-        if (line[0] != ' ') {
-            rows.emplace_back();
-            ls >> rows.back().file >> rows.back().shift >> rows.back().type;
-        }
-        for (std::string v; ls >> v;) rows.back().pixels.push_back(static_cast<std::uint8_t>(std::stoi(v, nullptr, 0)));
+    for (const auto& f : zt::cases("area/expect.txt")) {
+        rows.push_back({f[0], f.at(2), std::stoi(f.at(1)), {}});
+        std::istringstream px(f.at(3));
+        for (std::string v; px >> v;) rows.back().pixels.push_back(static_cast<std::uint8_t>(std::stoi(v, nullptr, 0)));
     }
     return rows;
 }
