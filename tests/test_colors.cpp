@@ -177,7 +177,7 @@ TEST_F(ColourTable, AttributeStrings) {
             << c.text;
     }
     EXPECT_EQ(ATTRIB_parse("red", nullptr), -1);
-    // Update copies the set fields only.
+    // Update copies the set fields only; get parses the default, then the resource.
     Gattribs a, src;
     ATTRIB_init(&a);
     ATTRIB_init(&src);
@@ -185,6 +185,9 @@ TEST_F(ColourTable, AttributeStrings) {
     a.color = 1;
     ATTRIB_update(&a, &src);
     EXPECT_EQ(Floats({float(a.color), a.width, float(a.style)}), Floats({1, 4, float(M)}));
+    RES_put("color_map", "green:st=dot");
+    EXPECT_EQ(ATTRIB_get("color_map", "red:wi=3", &a), 1);
+    EXPECT_EQ(Floats({float(a.color), a.width, float(a.style)}), Floats({6, 3, 5}));
 }
 
 // ---- Satellite colour enhancement ------------------------------------------------
@@ -262,6 +265,7 @@ TEST_F(Enhance, BinsFromEntries) {
         for (std::size_t b = 0; b < c.fills.size(); ++b) EXPECT_EQ(bin(int(b)).fill, c.fills[b]) << what << " bin " << b;
         for (std::size_t b = 0; b < c.cuts.size(); ++b) EXPECT_EQ(bin(int(b)).cut, c.cuts[b]) << what << " bin " << b;
         for (auto [v, colour] : c.colour_of) EXPECT_EQ(SAT_get_color_ind(v), colour) << what << " value " << v;
+        EXPECT_EQ(Ints({SAT_get_color_bin(0), SAT_get_color_bin(255)}), Ints({0, int(c.fills.size()) - 1})) << what;
     }
     EXPECT_STREQ(SAT_get_enhance_name(), "relabelle");  // "@label=relabelled...", 9 characters kept
 }

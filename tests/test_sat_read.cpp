@@ -204,11 +204,16 @@ TEST_F(ReaderTest, RecordOfAFullRead) {
 }
 
 // A package image file read as input: satellite remapping goes off, the
-// labels come from the file.
+// labels come from the file. Formats whose readers are not built, and
+// unknown codes, read nothing.
 TEST_F(ReaderTest, PackageImageAsInput) {
     zt::spit(dir_.file("in.zem"), "ZEMIMG\n1200Z  5 MAR 24\npackage image\n2 2\n\x01\x02\x03\x04");
     IMG_report img;
     IMG_init(&img);
+    for (int code : {53, 54, 55, 59, 60, 52}) {
+        FLAG_set(14, code);
+        EXPECT_EQ(SAT_read_file(dir_.file("in.zem").c_str(), &img), 0) << code;
+    }
     FLAG_set(14, kFormatImg);
     ASSERT_EQ(SAT_read_file(dir_.file("in.zem").c_str(), &img), 1);
     EXPECT_EQ(Ints({SAT_get_tran_sat(), img.source, img.data[3]}), Ints({0, 50, 4}));
