@@ -116,6 +116,10 @@ TEST_F(DateTest, NormalisedFieldsAndSeconds) {
                   c.year * 1000000 + c.month * 10000 + c.day * 100 + c.hour)
             << c.secs;
     }
+    // A record made from fields gets its day of year and weekday: 5 March
+    // 2024 is day 65, a Tuesday (date -u +'%j %w').
+    const Date* made = DATE_to_struct(2024, 3, 5, 17, 45);
+    EXPECT_EQ(made->jday * 10 + made->wday, 652);
     for (int y : {1900, 2023, 2100}) EXPECT_EQ(DATE_is_leap(y), 0) << y;
     for (int y : {2000, 2024}) EXPECT_EQ(DATE_is_leap(y), 1) << y;
     // Day-of-year 400 and -5 clamp to the year's last and first day.

@@ -335,6 +335,20 @@ TEST_F(Sequence, LatestFile) {
     FILE_set_current("la", out);
     EXPECT_EQ(out, name_for(9)) << "zemcurtime without '#'";
 
+    // The convention table's minimum works the same way: with 500 the
+    // 500-byte files do not count, the 501-byte one at 08 does.
+    zt::spit(name_for(8), std::string(501, 'x'));
+    zt::spit(path("nc"), "min499 %S/%y%m%d%h_ir - 499\nmin500 %S/%y%m%d%h_ir - 500\n");
+    RES_put("file_path", dir_.path().c_str());
+    RES_put("name_conv", "nc");
+    FILE_set_min_size(0);
+    setenv("zemcurtime", "#202403051240", 1);
+    for (auto [conv, hour] : {std::pair{"min499", 10}, {"min500", 8}}) {
+        ASSERT_EQ(FILE_set_name(conv), 1);
+        FILE_set_current("la", out);
+        EXPECT_EQ(out, name_for(hour)) << conv;
+    }
+    FILE_set_name("@%S/%y%m%d%h_ir");
     setenv("zemcurtime", "#202403051240", 1);
     for (const auto& c : zt::cases("files/names.txt")) {
         if (c[0] != "current") continue;

@@ -561,6 +561,15 @@ protected:
         EXPECT_EQ(gget_num_images(), static_cast<int>(want)) << mess_.text();
         return frames();
     }
+    // Files at 09, 10 and 11 with counts 20, 90 and 160 in a two-hour
+    // sequence anchored at 11:30, plotted: its three frames.
+    std::vector<Pixels> three_hours(Domain* dom) {
+        good(9, 20);
+        good(10, 90);
+        good(11, 160);
+        *dom = start({"-nh", "-2"}, "202403051130");
+        return plot(*dom, 3);
+    }
     std::string saved() const { return dir_.file("sat_2403051000.img"); }
 
     zt::TempDir dir_;
@@ -631,11 +640,8 @@ TEST_F(Flow, SequenceWithoutAReadableFileLeavesNoFramesAndCloses) {
 // and is drawn last, as a re-plot anchored there draws it; an unreadable
 // newest file is retried on the next call.
 TEST_F(Flow, RefreshShiftsTheFramesAndRetriesUnreadableFiles) {
-    good(9, 20);
-    good(10, 90);
-    good(11, 160);
-    Domain dom = start({"-nh", "-2"}, "202403051130");
-    const auto before = plot(dom, 3);
+    Domain dom;
+    const auto before = three_hours(&dom);
     ASSERT_EQ(SAT_plot_nextfile(), 0);
     EXPECT_EQ(diff(frames(), before), 0);
     garbage(12);
@@ -729,11 +735,8 @@ TEST_F(Flow, WithoutADomainTheImageKeepsItsOwnGeometry) {
 // the driver through its event callback and redraws every frame on the
 // current domain; frames of files that no longer read are dropped.
 TEST_F(Flow, ReplotsRebuildTheFrames) {
-    good(9, 20);
-    good(10, 90);
-    good(11, 160);
-    Domain own = start({"-nh", "-2"}, "202403051130");
-    const auto first = plot(own, 3);
+    Domain own;
+    const auto first = three_hours(&own);
     // The Mercator sample lies in Central America: 0.1 spacing (half the
     // image's) is a zoom by two of its middle.
     Domain zoomed;

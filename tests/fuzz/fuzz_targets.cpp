@@ -315,13 +315,7 @@ void fuzz_name_conv(Input in) {
     char out[FILE_NAME_LEN * 2 + 20];
     FILE_set_file("2403051330", out);
     FILE_get_name_conv(out);
-    Date d;
-    DATE_init(&d);
-    d.year = 2024;
-    d.month = 3;
-    d.day = 5;
-    d.hour = 13;
-    d.min = 30;
+    const Date d{2024, 3, 5, -9999, -9999, 13, 30, 0};  // year, month, day, jday, wday, hour, min, sec
     FILE_set_date(&d, out);
     FILE_set_name("none");
 }
