@@ -188,6 +188,7 @@ TEST_F(ImgTest, HandWrittenHeaders) {
                                       d.clon, float(t.year), float(t.month), float(t.day), float(t.hour)}),
                   c.want);
         EXPECT_EQ(pixels(img_), c.pixels);
+        IMG_free(&img_);
     }
     // Pixels in a separate file named after the header, beside it.
     zt::spit(dir_.file("s.zem"), "ZEMIMG*\n\nsplit\n3 2\npixels.bin\n");
