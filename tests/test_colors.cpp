@@ -146,8 +146,7 @@ TEST_F(ColourTable, NamesNumbersAndTriplets) {
 // fields they set, others left unset (-9999).
 TEST_F(ColourTable, AttributeStrings) {
     CLR_read_table("enh.clr");
-    const int M = kMissing;
-    const float F = kMissingF;
+    const int M = kMissing, F = kMissing;
     const struct {
         const char* text;
         int color;
@@ -188,6 +187,9 @@ TEST_F(ColourTable, AttributeStrings) {
     RES_put("color_map", "green:st=dot");
     EXPECT_EQ(ATTRIB_get("color_map", "red:wi=3", &a), 1);
     EXPECT_EQ(Floats({float(a.color), a.width, float(a.style)}), Floats({6, 3, 5}));
+    zt::MessCapture cap;  // the record as the debug listing shows it
+    ATTRIB_print(&a);
+    EXPECT_NE(cap.text().find("Color: 6\nStyle: 5\n"), std::string::npos) << cap.text();
 }
 
 // ---- Satellite colour enhancement ------------------------------------------------

@@ -254,6 +254,8 @@ TEST_F(ImgTest, InitCopyFreeAndWriteFailures) {
                                 fresh.domain.proj, !fresh.data && !fresh.colors}),
               Ints({1, -1, 0, 0, kMissing, kMissing, 1}));
     zt::MessCapture cap;
+    IMG_print(M_warn, &img_);  // the record as the debug listing shows it
+    EXPECT_NE(cap.text().find("Info: test image\nType: 0\nSize: 3x2\n"), std::string::npos) << cap.text();
     EXPECT_EQ(IMG_write("/proc/version/cannot", &img_, 0) + IMG_write(dir_.file("e.zem").c_str(), &fresh, 0), 0);
     EXPECT_NE(cap.text().find("Unable to open: /proc/version/cannot\nIMG_write: No image to write: "), std::string::npos);
     EXPECT_EQ(IMG_dump(dir_.file("dump.zem").c_str()), 0);  // no window: no picture to dump
