@@ -67,6 +67,30 @@ inline int count_of(const std::string& text, const std::string& what) {
     return n;
 }
 
+// Rows of a case table under tests/data: fields separated by " | " (kept
+// exactly, so a field may begin with a blank); blank and "#" lines skipped.
+inline std::vector<std::vector<std::string>> cases(const std::string& rel) {
+    std::vector<std::vector<std::string>> rows;
+    std::istringstream in(slurp(std::string(ZEM_TEST_DATA) + "/" + rel));
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        rows.emplace_back();
+        for (std::size_t p = 0, q = 0; q != std::string::npos; p = q + 3) {
+            q = line.find(" | ", p);
+            rows.back().push_back(line.substr(p, q == std::string::npos ? q : q - p));
+        }
+    }
+    EXPECT_FALSE(rows.empty()) << "no cases in " << rel;
+    return rows;
+}
+// Whitespace-separated integers of a field ("2024 3 5 -9999 0").
+inline std::vector<int> ints(const std::string& field) {
+    std::vector<int> v;
+    std::istringstream in(field);
+    for (int x; in >> x;) v.push_back(x);
+    return v;
+}
+
 // A real data file of other people's (ZEM_TESTDATA_DIR/rel), or "" when the
 // collection is absent; callers skip through ZT_NEED_DATA.
 inline std::string testdata(const std::string& rel) { return std::string(ZEM_TESTDATA_DIR) + "/" + rel; }
@@ -295,6 +319,37 @@ inline void expect_pixels(const IMG_report& img, std::initializer_list<PixelAt> 
             << "(" << p.x << "," << p.y << ") outside " << img.width << "x" << img.height;
         EXPECT_EQ(pixel(img, p.x, p.y), p.value) << "at (" << p.x << "," << p.y << ")";
     }
+}
+
+// Colour, 0-255 a channel, of pixel (x, y) of a record in any layout the
+// readers give: the colour map of an indexed record, the channel masks of a
+// direct one (a one-byte direct pixel is a grey level); -1s for an index
+// outside the map.
+struct Rgb {
+    int r, g, b;
+    bool operator==(const Rgb&) const = default;
+};
+inline std::ostream& operator<<(std::ostream& os, const Rgb& c) { return os << c.r << "," << c.g << "," << c.b; }
+inline Rgb rgb_at(const IMG_report& im, int x, int y) {
+    const unsigned char* row = im.data + static_cast<std::size_t>(y) * static_cast<std::size_t>(im.bytes_line);
+    if (im.color_type == 1) {
+        if (row[x] >= im.num_colors) return {-1, -1, -1};
+        const IMG_color& c = im.colors[row[x]];
+        return {int(c.r * 255 + 0.5f), int(c.g * 255 + 0.5f), int(c.b * 255 + 0.5f)};
+    }
+    const int n = im.bits_pixel / 8;
+    if (n == 1) return {row[x], row[x], row[x]};
+    unsigned v = 0;
+    for (int i = 0; i < n; ++i) {
+        const unsigned b = row[static_cast<std::size_t>(x * n + i)];
+        v = im.byte_order ? (v << 8 | b) : (v | b << (8 * i));
+    }
+    auto chan = [v](unsigned m) {
+        int s = 0;
+        while (m && !((m >> s) & 1u)) ++s;
+        return int((v & m) >> s);
+    };
+    return {chan(im.red), chan(im.grn), chan(im.blu)};
 }
 
 // ---- Window read-back (suites that draw under Xvfb) ----------------------------
