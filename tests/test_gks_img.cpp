@@ -49,12 +49,10 @@ auto flat(int v) {
     return [v](int, int) { return v; };
 }
 
-// 0xRRGGBB of pixel (x, y) of a record read back from the 32-bit window.
+// 0xRRGGBB of pixel (x, y) of a record read back from the window.
 unsigned long rgb_in(const IMG_report& img, int x, int y) {
-    const unsigned char* p = img.data + static_cast<std::size_t>(y) * img.bytes_line + x * 4;
-    unsigned long v = 0;
-    for (int i = 0; i < 4; i++) v = (v << 8) | p[img.byte_order ? i : 3 - i];
-    return zt::rgb_of(v);
+    const zt::Rgb c = zt::rgb_at(img, x, y);
+    return static_cast<unsigned long>(c.r << 16 | c.g << 8 | c.b);
 }
 
 // A 320 x 240 window whose map panel (transform 2, the middle of the unit
