@@ -7,7 +7,7 @@ PKGS="build-essential cmake pkg-config
 libx11-dev zlib1g-dev libpng-dev libjpeg-dev
 libgtest-dev libgmock-dev libbenchmark-dev
 xvfb xauth x11-apps x11-utils xdotool
-imagemagick netpbm pngcheck ghostscript proj-bin qpdf python3"
+imagemagick netpbm pngcheck ghostscript proj-bin qpdf python3 gcovr"
 
 missing=""
 for p in $PKGS; do
