@@ -278,7 +278,7 @@ TEST(MapEdges, Directions) {
         {"lamb:25:-95:25:25,38,-97", 40, -85, undir, 85.773817f, 90},
         {"sat:0:-75,0,-75", 0, -75, adj, 90, 90},         {"sat:e:0:-137.2::1,0,-137.2", 0, -137.2f, adj, 0, 0},
         {"sat:0:-75,0,-75", 0, -75, uv, 0, 0},            {"sat:0:-75,0,-75", kOff, 0, adj, 0, kMiss},
-        {"ll,0,0", 40, 10, adj, 33, 33},
+        {"ll,0,0", 40, 10, adj, 33, 33},                  {"lamb:25:-95:25:25:1.5,38,-97", 40, 0, factor, 0, 1.5f},
     };
     for (const auto& r : rows) {
         const Domain d = dom(r.domain);
@@ -317,14 +317,21 @@ TEST(MapEdges, LimitsGridAndDomainConversion) {
     MAP_grid_untran(L.x_min + 2.3f, L.y_max - 4.6f, &gx, &gy);
     EXPECT_TRUE(std::fabs(x - L.x_max) + std::fabs(y - L.y_min) + std::fabs(gx - 1) + std::fabs(gy - 2) < 1e-4)
         << x << " " << y << " " << gx << " " << gy;
-    EXPECT_TRUE(MAP_grid_tran(kMiss, 3, &x, &y) == -1 && MAP_grid_untran(kMiss, 3, &gx, &gy) == -1);
-    EXPECT_TRUE(y == kMiss && gy == kMiss);
+    EXPECT_TRUE(MAP_grid_tran(kMiss, 3, &x, &y) == -1 && MAP_grid_untran(kMiss, 3, &gx, &gy) == -1 && y == kMiss &&
+                gy == kMiss);
     EXPECT_TRUE(MAP_in_domain(xc, yc) == 1 && MAP_in_domain(L.x_max + 1, yc) == 0);
     EXPECT_TRUE(MAP_in_grid_domain(L.x_max + 1, yc) == 1 && MAP_in_grid_domain(L.x_max + 7, yc) == 0);  // 3 dx
+    EXPECT_TRUE(MAP_get_clat() == 39 && MAP_get_clon() == -97 && MAP_proj_str("merc") == DOM_MERC);
+    for (const char* text : {"xy,0,0,25,17,1,1", "pix,0,0,25,17,1,1"}) {  // row forms without an earth projection
+        const Domain k = dom(text);
+        MAP_domain(&k);
+        expect_rows_match({{10, 20}, {-30, 1000}, {0, kMiss}});
+    }
     const Domain flat = dom("ll:0:0,0,0,25,17,0,0");
     MAP_domain(&flat);
     float la1 = 10, lo1 = 10;
     EXPECT_TRUE(MAP_tran_grid_row(&la1, &lo1, 1, &gx, &gy) == 0 && gx == kMiss);
+    EXPECT_TRUE(MAP_domain(nullptr) == -1 && MAP_get_proj() == -9999);  // no domain: no projection
     MAP_domain(&d);
     const Domain ll = dom("ll:0:0,0,0"), orth = dom("ortho,40,-100"), me = dom("merc,0,0");
     MAP_tran(45, -90, &x, &y);
@@ -372,8 +379,7 @@ TEST(MapEdges, PartialChangesEqualWholeDomains) {
 TEST(MapEdges, StationThinning) {
     const Domain d = dom("ll:0:0,0,0,5,5,1,1");
     MAP_domain(&d);
-    MAP_set_plot_limit(0);
-    EXPECT_EQ(MAP_plot_grid(0, 0), 1);  // no limit: always yes
+    EXPECT_TRUE(MAP_set_plot_limit(0) == 0 && MAP_plot_grid(0, 0) == 1);  // no limit: always yes
     const struct { int limit; float x, y; int want; } steps[] = {
         {1, 0.1f, 0.1f, 1},  {1, 0.2f, 0.2f, 0},  {1, 1.1f, 0.2f, 1},  {1, 9, 0, 0},  // one per cell, none outside
         {2, 0.1f, 0.1f, 1},  {2, 0.6f, 0.1f, 1},  {2, 0.7f, 0.1f, 0},                 // half cells
@@ -435,8 +441,7 @@ TEST(MapEdges, DiagramKinds) {
             << x << " " << y;
         EXPECT_TRUE(std::fabs(t - r.t) < 1e-3 && std::fabs(p - r.p_back) < r.tol) << t << " " << p;
         if (std::strstr(r.domain, "teph")) {  // the tephigrams do not plot a missing temperature
-            EXPECT_EQ(MAP_tran(kMiss, 700, &x, &y), 0);
-            EXPECT_EQ(x, kMiss);
+            EXPECT_TRUE(MAP_tran(kMiss, 700, &x, &y) == 0 && x == kMiss);
         }
     }
     MAP_set_view(&unit);
