@@ -87,7 +87,10 @@ bool ref_source(const Domain& out, const Domain& src, bool satellite, int i, int
     if (satellite) {
         float la = lat, lo = *lon;
         AREA_tran(2, &la, &lo, &sx, &sy);
-        return !is_missing(sx) && !is_missing(sy) && AREA_line_elem(2, sx, sy, r, c) == 0;
+        if (is_missing(sx) || is_missing(sy) || AREA_line_elem(2, sx, sy, r, c) != 0) return false;
+        *r -= 1.0f;  // image lines count from 1, rows from 0
+        *c -= 1.0f;
+        return true;
     }
     MAP_domain(&src);
     return MAP_tran(lat, *lon, &sx, &sy) != 0 && MAP_grid_untran(sx, sy, c, r) == 0;
@@ -365,7 +368,7 @@ TEST_F(AreaRemap, ZoomRetargetsNavigation) {
     AREA_tran(2, &slat, &slon, &sl, &se);
     AREA_line_elem(2, sl, se, &il, &ie);
     EXPECT_NEAR(il, 100.0f, 1.0f);
-    const int expect = ref_sample(px_, w, h, il, ie, false);
+    const int expect = ref_sample(px_, w, h, il - 1.0f, ie - 1.0f, false);
     set_params({20, 0, 0, kMissingF});
     SAT_zoom_image(&img_, lat, lon, 2.0f);
     ASSERT_TRUE(img_.width == 400 && img_.height == 300);
