@@ -327,7 +327,8 @@ TEST(MapEdges, LimitsGridAndDomainConversion) {
         MAP_domain(&k);
         expect_rows_match({{10, 20}, {-30, 1000}, {0, kMiss}});
     }
-    const Domain flat = dom("ll:0:0,0,0,25,17,0,0");
+    Domain flat = dom("ll:0:0,0,0");  // zero spacing, which the decoder refuses, set by hand
+    flat.dx = flat.dy = 0;
     MAP_domain(&flat);
     float la1 = 10, lo1 = 10;
     EXPECT_TRUE(MAP_tran_grid_row(&la1, &lo1, 1, &gx, &gy) == 0 && gx == kMiss);

@@ -38,7 +38,7 @@ const std::string kArea = zt::testdata("area/cmx3g8_wv_1998.260_0745_mcidas.ara"
 void decode(std::vector<std::string> args) {
     static const res_type keys[] = {RES_message,  RES_file_path,  RES_image_path, RES_input,    RES_in_file,
                                     RES_out_file, RES_file_param, RES_current,    RES_num_hour, RES_plot_domain,
-                                    RES_region,   RES_plot_param, RES_geometry,   RES_null};
+                                    RES_region,   RES_plot_param, RES_draw,       RES_geometry, RES_null};
     static const res_type pos[] = {RES_filenames, RES_null};
     static std::vector<std::string> store;
     static std::vector<char*> argv;

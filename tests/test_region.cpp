@@ -39,7 +39,8 @@ protected:
 // printer writes it (code name[:e]:plat:plon:p0:p1:p2, centre, nx, ny, dx,
 // dy; unset values empty or -9999). Place positions come from
 // tests/data/geo/sao.cty; "ne" and "SW" are built in (not in the test file),
-// "US" is the test file's own.
+// "US" is the test file's own. A refused string (-1) names its fault in a
+// warning ("Invalid plot domain" unless the row says otherwise).
 TEST_F(RegionTest, DomainStringsDecode) {
     const std::string unset = ":::::,-9999.000,-9999.000,-9999,-9999,-9999.0000,-9999.0000\n";
     const char* kNoProj = "-1";
@@ -47,6 +48,7 @@ TEST_F(RegionTest, DomainStringsDecode) {
         std::string str;
         int result;
         std::string printed;  // "" when the domain is not looked at
+        std::string message = "";
     } rows[] = {
         {"ps,-105,40,-100,30,20,1.5,1.6", 1, "pstereo::-105.000:::,40.000,-100.000,30,20,1.5000,1.6000\n"},
         {"ps:60:-105,40,-100,25,17,1.2,1.2", 1, "pstereo:60.000:-105.000:::,40.000,-100.000,25,17,1.2000,1.2000\n"},
@@ -85,9 +87,19 @@ TEST_F(RegionTest, DomainStringsDecode) {
         {"id:NOWHERE,1.0", -1, ""},
         {"bad", -1, ""},               // a region whose string does not decode
         {"id:KDEN,1.0", -1, ""},       // "city_file" none from here on: no place database
-        {"atlantis", -1, kNoProj},     // names that lead nowhere are refused
-        {"loop1", -1, kNoProj},
-        {"fi:absent.reg", -1, kNoProj},
+        {"atlantis", -1, kNoProj, "Unknown region: atlantis"},  // names that lead nowhere
+        {"loop1", -1, kNoProj, "Region definitions nest too deeply: loop1"},
+        {"fi:absent.reg", -1, kNoProj, "Unknown region: fi:absent.reg"},
+        {"lamb:40:-95:30:60,40,-95,80,60,0.5,0.5", 1, ""},
+        {"ps:60:-100,95,-100,25,17,1.2,1.2", -1, "", "beyond a pole"},  // domains that cannot be drawn
+        {"ps:60:-100,-91,-100,25,17,1.2,1.2", -1, "", "beyond a pole"},
+        {"ps:60:-100,45,-100,25,17,0,1.2", -1, "", "spacing must be positive"},
+        {"ps:60:-100,45,-100,25,17,1.2,-1", -1, "", "spacing must be positive"},
+        {"zoom,40,-95,0", -1, "", "spacing must be positive"},
+        {"ps:60:-100,45,-100,-25,17,1.2,1.2", -1, "", "width must be positive"},
+        {"ps:60:-100,45,-100,25,0,1.2,1.2", -1, "", "height must be positive"},
+        {"lamb:40:-95:0:0,40,-95,80,60,0.5,0.5", -1, "", "Lambert standard latitudes"},
+        {"lamb:40:-95:-30:30,40,-95,80,60,0.5,0.5", -1, "", "Lambert standard latitudes"},
         {"40,,-100", -1, ""},
         {"abc,def,ghi", -1, ""},
         {"ps,40,x", -1, ""},
@@ -111,8 +123,10 @@ TEST_F(RegionTest, DomainStringsDecode) {
             zt::expect_domain(d, r.printed);
         }
         EXPECT_EQ(FLAG_get(5), r.result == -9999 ? 77 : r.result);
-        const bool warned = mess.text().find("DOM_decode: Invalid plot domain\n") != std::string::npos;
-        EXPECT_EQ(warned, r.result == -1 || r.str == "bad");
+        const std::string want = r.result != -1 ? "" : r.message.empty() ? "Invalid plot domain" : r.message;
+        const std::string text = mess.text();
+        if (want.empty()) EXPECT_EQ(text.find("DOM_decode:"), std::string::npos) << text;
+        else EXPECT_TRUE(text.find("DOM_decode: ") != std::string::npos && text.find(want) != std::string::npos) << text;
         if (r.str == "bad") RES_put("city_file", "none");  // the rows after this one have no places
     }
     zt::MessCapture mess;
