@@ -524,6 +524,50 @@ TEST_F(Sequence, StartUp) {
     EXPECT_NE(r.err.find("File not found: " + d + "/empty/" + expect + "\n"), std::string::npos) << r.err;
 }
 
+// Names given on the command line (the "walk" rows), relative ones from the
+// current folder. Then the listing of a convention's files matches names in
+// the program: a path with blanks lists its files, shell text in it never runs.
+TEST_F(Files, NamedFilesAndListing) {
+    const auto old = fs::current_path();
+    fs::current_path(dir_.path());
+    for (const auto& c : zt::cases("files/names.txt")) {
+        if (c[0] != "walk") continue;
+        SCOPED_TRACE(c[1]);
+        RES_clear();
+        FILE_reset();
+        std::istringstream made(c[3]);
+        for (std::string f; made >> f;) zt::spit(path(f), std::string(3000, 'x'));
+        RES_put("sat_path", dir_.path().c_str());
+        if (c[2] != "-") RES_put("num_hour", c[2].c_str());
+        FILE_set_name("@%S/ir/%y%m%d%h%15n.area");
+        const std::string req = c[1][0] == '/' ? dir_.path() + c[1] : c[1];
+        RES_put("filename", req.c_str());
+        char out[FILE_NAME_LEN] = {};
+        EXPECT_EQ(FILE_set_file(req.c_str(), out), 1);
+        EXPECT_EQ(out, req);
+        Date d{};
+        FILE_get_date(&d);
+        EXPECT_EQ(zt::ints(c[5]), std::vector<int>({d.hour, d.min}));
+        FILE_first(&d);
+        std::string walked;
+        for (int n = 0; n < 10 && FILE_get_next(out) != 0; ++n)
+            walked += (n ? " " : "") + std::string(out).substr(out[0] == '/' ? dir_.path().size() + 1 : 0);
+        EXPECT_EQ(walked, c[4]);
+    }
+    fs::current_path(old);
+
+    const std::string sat = path("a b;touch pwned");
+    for (const char* f : {"ir/2403051330.area", "ir/2403051345.area", "ir/notes.txt"}) zt::spit(sat + "/" + f, "x");
+    RES_put("sat_path", sat.c_str());
+    FILE_set_name("@%S/ir/%y%m%d%h%15n.area");
+    zt::MessCapture cap;
+    MESS_set(0, M_print | M_warn);
+    EXPECT_EQ(FILE_list_file(), 0);
+    const std::string text = cap.text();
+    EXPECT_EQ(zt::count_of(text, ".area") * 10 + zt::count_of(text, sat + "/ir/2403051345.area"), 21) << text;
+    EXPECT_FALSE(fs::exists(path("pwned")));
+}
+
 TEST_F(Files, OverwriteRules) {
     const std::string name = path("exists.gif");
     zt::spit(name, "x");
