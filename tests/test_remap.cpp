@@ -7,7 +7,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -263,6 +265,19 @@ TEST_F(RemapTest, Zoom) {
     zt::expect_pixels(b.img, {{10, 7, (px[3 * 100 + 5] + px[4 * 100 + 5]) / 2}});
     SAT_zoom_image(&big.img, kMissingF, kMissingF, 8.0f);
     EXPECT_TRUE(big.img.width == 640 && big.img.height == 480);
+    // Without a centre the zoom enlarges about the image centre, whatever
+    // part of the enlargement a 320 x 200 view holds: its middle pixel shows
+    // the middle row and column of ramps across and down.
+    RES_put("geometry", "320x200");
+    set_params({20, 0, 0, kMissingF});
+    for (auto [size, zoom] : {std::pair{100, 2.0f}, {100, 4.0f}, {101, 3.0f}, {60, 2.0f}})
+        for (bool down : {false, true}) {
+            Pixels ramp(size * size);
+            for (int k = 0; k < size * size; ++k) ramp[k] = static_cast<unsigned char>(down ? k / size : k % size);
+            Image r(size, size, ramp, none);
+            EXPECT_EQ(SAT_zoom_image(&r.img, kMissingF, kMissingF, zoom), 0);
+            EXPECT_NEAR(zt::pixel(r.img, r.img.width / 2, r.img.height / 2), size / 2, 1) << size << " x" << zoom << down;
+        }
 }
 
 // The plot domain is the view over the image domain centred on the view's
@@ -345,6 +360,85 @@ TEST_F(AreaRemap, PolarStereographicArea) {
     MAP_grid_untran(x, y, &gx, &gy);
     EXPECT_LT(std::hypot(gx - (830 + 159) / 4.0, gy - (-1530 - 6) / 5.0), 1.0) << gx << " " << gy;
     EXPECT_TRUE(img_.domain.plon == -105.0f && img_.domain.nx == img_.width);
+}
+
+// The GOES-8 image remapped onto "us" (nearest neighbour, every pixel
+// navigated) against a remap done here: each output pixel's latitude and
+// longitude go through PROJ's geos built from the file's own reference
+// longitude and nadir cycles to a satellite line and element, and the
+// source row is (line - lcor) / lres, the column (element - ecor) / eres,
+// from the file's directory.
+TEST_F(AreaRemap, GvarImageOntoUsAgreesWithProjGeos) {
+    if (!zt::have_tool("proj")) GTEST_SKIP() << "proj (proj-bin) not installed";
+    read("cmx3g8_wv_1998.260_0745_mcidas.ara");
+    if (IsSkipped() || HasFatalFailure()) return;
+    MC_area area{};
+    {
+        std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(zt::testdata("area/cmx3g8_wv_1998.260_0745_mcidas.ara").c_str(), "rb"), &std::fclose);
+        ASSERT_TRUE(f && SAT_read_AREA(f.get(), &area) == 0);
+    }
+    const MC_area_dir dir = *area.dir;
+    const MC_nav_gvar nav = *area.navgv;
+    SAT_free_AREA(&area);
+    const int w = img_.width, h = img_.height;
+    RES_put("geometry", "320x200");
+    set_params({1, 0, 0, kMissingF});
+    Domain us;
+    ASSERT_EQ(DOM_get_def_region("us", &us), 1);
+    SAT_domain_image(&us);
+    ASSERT_EQ(SAT_remap_image(&img_, &us), 1);
+    std::vector<std::pair<double, double>> lonlat;
+    std::vector<int> at;
+    MAP_domain(&us);
+    for (int j = 0; j < us.ny; j += 3)
+        for (int i = 0; i < us.nx; i += 3) {
+            float x = 0, y = 0, lat = 0, lon = 0;
+            MAP_grid_tran(static_cast<float>(i), static_cast<float>(j), &x, &y);
+            if (MAP_untran(x, y, &lat, &lon) == 0) continue;
+            lonlat.emplace_back(lon, lat);
+            at.push_back(j * us.nx + i);
+        }
+    const double hgt = 42164365.0 - 6378388.0;
+    char args[200];
+    std::snprintf(args, sizeof args, "+proj=geos +h=%.0f +a=6378388 +b=6357003.458 +lon_0=%.8f +sweep=x", hgt,
+                  nav.reflon / 1e7 * 180.0 / 3.14159265358979);
+    const auto xy = zt::proj(args, lonlat);
+    ASSERT_EQ(xy.size(), lonlat.size());
+    // Nadir: elevation and scan angles of the frame's first line and element.
+    const double ebnd = (6136.0 * nav.iofnc + nav.iofni) * 8e-6, sbnd = (6136.0 * nav.iofec + nav.iofei) * 1.6e-5;
+    int inside = 0, same = 0;
+    for (std::size_t k = 0; k < xy.size(); ++k) {
+        if (std::isnan(xy[k].first)) continue;
+        const double line = 4.5 + (ebnd - xy[k].second / hgt) / 2.8e-5, elem = 1.0 + (xy[k].first / hgt + sbnd) / 1.6e-5;
+        const long r = std::lround((line - dir.lcor) / dir.lres), c = std::lround((elem - dir.ecor) / dir.eres);
+        if (r < 1 || c < 1 || r >= h - 1 || c >= w - 1) continue;
+        ++inside;
+        same += img_.data[at[k]] == px_[static_cast<std::size_t>(r) * w + static_cast<std::size_t>(c)];
+    }
+    ASSERT_GT(inside, 1000);
+    EXPECT_GT(same, inside * 99 / 100) << same << " of " << inside << " pixels agree";
+}
+
+// Satellite navigation is decided for each file: a map-type image read
+// before a three-axis one must not leave it remapped through the
+// approximate satellite-view grid; "tran_zem" still switches it off.
+TEST_F(AreaRemap, SatelliteNavigationDecidedPerFile) {
+    const char *goes = "cmx3g8_wv_1998.260_0745_mcidas.ara", *ps = "pngarea";
+    const struct { const char* pp; std::vector<const char*> files; int want; } cases[] = {
+        {"", {goes}, 1}, {"", {ps}, 0}, {"", {ps, goes}, 1}, {"tran_zem", {goes}, 0}, {"tran_zem", {ps, goes}, 0}};
+    for (const auto& c : cases) {
+        RES_clear();
+        RES_put("plot_param", c.pp);
+        SAT_reset_params();
+        SAT_plot_param();
+        for (const char* f : c.files) {
+            IMG_free(&img_);
+            read(f);
+            if (IsSkipped() || HasFatalFailure()) return;
+        }
+        EXPECT_EQ(SAT_get_tran_sat(), c.want) << c.pp << " " << c.files.size() << " files";
+    }
+    SAT_reset_params();  // "tran_zem" off again for the tests after this one
 }
 
 // Zooming a navigated image about a point re-targets the navigation: the
