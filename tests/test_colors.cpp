@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <set>
 
 #include "colors.h"
 #include "dither.h"
@@ -272,15 +273,19 @@ TEST_F(Enhance, BinsFromEntries) {
     EXPECT_STREQ(SAT_get_enhance_name(), "relabelle");  // "@label=relabelled...", 9 characters kept
 }
 
-// The shipped enhancement files against the shipped colour table.
+// The shipped enhancement files against the shipped colour table. A
+// visible image and warm infrared surfaces (counts up to that of -30 C) get
+// a fine grey ramp, greys that never darken with the count.
 TEST_F(Enhance, ShippedFiles) {
     RES_put("file_path", ZEM_ETC_DIR);
     RES_put("color_table", "zem.clr");
     CLR_read_table(nullptr);
+    const int warm = SAT_ir_ind_source(kFormatArea, -30.0f) - 1;
     const struct {
         const char *file, *name;
-        int bins;
-    } cases[] = {{"vis.enh", "Visible", 64}, {"wv.enh", "Water_vap", 11}, {"ir.enh", "IR_enhanc", 56}};  // 9 characters kept
+        int bins, grey_to, greys;
+    } cases[] = {{"vis.enh", "Visible", 64, 255, 64}, {"wv.enh", "Water_vap", 11, -1, 0},
+                 {"ir.enh", "IR_enhanc", 56, warm, 45}};  // 9 characters of the name kept
     for (const auto& c : cases) {
         RES_put("color_fill", c.file);
         zt::MessCapture cap;
@@ -288,6 +293,14 @@ TEST_F(Enhance, ShippedFiles) {
         EXPECT_EQ(cap.text() + std::to_string(SAT_get_num_bins()), "Enhancement: " + std::string(c.name) + "\n" +
                                                                     std::to_string(c.bins));
         for (int b = 0; b < c.bins; ++b) EXPECT_GE(bin(b).fill % 1000, 0) << c.file << " bin " << b;
+        std::set<int> greys;
+        float last = -1.0f, r = 0, g = 0, b = 0;
+        for (int v = 0; v <= c.grey_to; last = g, ++v) {
+            ASSERT_EQ(CLR_get_rgb(SAT_get_color_ind(v), &r, &g, &b), 0) << v;
+            EXPECT_TRUE(r == g && g == b && g >= last) << c.file << " count " << v << ": " << r << " " << g << " " << b;
+            greys.insert(static_cast<int>(g * 255.0f + 0.5f));
+        }
+        EXPECT_GE(static_cast<int>(greys.size()), c.greys) << c.file;
     }
     // ir.enh (the last): 0:level04, 48 level bins, then c-30:cyan at count 174.
     EXPECT_EQ(Ints({bin(49).cut, bin(49).fill, SAT_get_color_ind(174), SAT_get_color_ind(0)}),
