@@ -174,7 +174,8 @@ TEST_F(ImageFiles, RealFilesWrittenAsPng) {
 }
 
 // Direct layouts built here: 32-bit pixels in both byte orders, 5-6-5
-// pixels (channels scaled by shifting: 31 -> 248, 63 -> 252), and 300
+// pixels (channels scaled by shifting: 31 -> 248, 63 -> 252), the 5-5-5
+// pixels of a 15-bit screen in both orders with padded rows, and 300
 // colours of which the last 44 fall to index 0, the first pixel's colour.
 TEST_F(ImageFiles, DirectLayoutsWrittenAsPng) {
     std::vector<unsigned char> many(900);
@@ -193,6 +194,10 @@ TEST_F(ImageFiles, DirectLayoutsWrittenAsPng) {
         {2, 24, 32, 1, 0xFF0000, 0xFF00, 0xFF, {0, 10, 245, 9, 0, 200, 55, 9}, {{10, 245, 9}, {200, 55, 9}}},
         {2, 24, 32, 0, 0xFF0000, 0xFF00, 0xFF, {9, 245, 10, 0, 9, 55, 200, 0}, {{10, 245, 9}, {200, 55, 9}}},
         {3, 16, 16, 1, 0xF800, 0x07E0, 0x001F, {0xF8, 0, 0x07, 0xE0, 0, 0x1F}, {{248, 0, 0}, {0, 252, 0}, {0, 0, 248}}},
+        {5, 15, 16, 1, 0x7C00, 0x03E0, 0x001F, {0x7C, 0, 0x03, 0xE0, 0, 0x1F, 0x7F, 0xFF, 0x42, 0x10, 0, 0, 0, 0},
+         {{248, 0, 0}, {0, 248, 0}, {0, 0, 248}, {248, 248, 248}, {128, 128, 128}}},
+        {5, 15, 16, 0, 0x7C00, 0x03E0, 0x001F, {0, 0x7C, 0xE0, 0x03, 0x1F, 0, 0xFF, 0x7F, 0x10, 0x42, 0, 0, 0, 0},
+         {{248, 0, 0}, {0, 248, 0}, {0, 0, 248}, {248, 248, 248}, {128, 128, 128}}},
         {300, 24, 24, 1, 0xFF0000, 0xFF00, 0xFF, many, many_want},
     };
     for (auto c : cases) {
