@@ -12,6 +12,9 @@
 
 #include "files.h"
 #include "flag.h"
+#include "gif.h"
+#include "gks_meta.h"
+#include "gks_x11.h"
 #include "img_tool.h"
 #include "png.h"
 #include "resrc.h"
@@ -22,11 +25,12 @@
 
 namespace {
 
-enum class Reader { area, read_file, zem, img, png, xwd, xwd_depth8, area_domain, file_request };
+enum class Reader { area, read_file, zem, img, png, xwd, xwd_depth8, area_domain, file_request, gif, metafile };
 
 struct BadFile {
     std::string file;
     Reader reader;
+    int format;  // SAT_read_file's input format
     int status;
     std::string message;
 };
@@ -37,10 +41,15 @@ std::vector<BadFile> expectations() {
     const std::map<std::string, Reader> readers = {
         {"area", Reader::area}, {"read_file", Reader::read_file}, {"zem", Reader::zem}, {"img", Reader::img},
         {"png", Reader::png},   {"xwd", Reader::xwd},             {"xwd_depth8", Reader::xwd_depth8},
-        {"area_domain", Reader::area_domain}, {"file_request", Reader::file_request}};
+        {"area_domain", Reader::area_domain}, {"file_request", Reader::file_request}, {"gif", Reader::gif},
+        {"metafile", Reader::metafile}};
+    const std::map<std::string, int> formats = {
+        {"gini", kFormatAwip}, {"unisys", kFormatUnisys}, {"tiff", kFormatTiff}, {"lrit", kFormatLrit}};
     std::vector<BadFile> rows;
     for (const auto& f : zt::cases("bad/expect.txt")) {
-        BadFile row{f[0], readers.at(f.at(1)), std::stoi(f.at(2)), f.size() > 3 ? f[3] : ""};
+        const bool sat = formats.count(f.at(1)) > 0;
+        BadFile row{f[0], sat ? Reader::read_file : readers.at(f[1]), sat ? formats.at(f[1]) : kFormatArea,
+                    std::stoi(f.at(2)), f.size() > 3 ? f[3] : ""};
         for (auto at = row.message.find("\\n"); at != std::string::npos; at = row.message.find("\\n", at))
             row.message.replace(at, 2, "\n");
         rows.push_back(row);
@@ -50,9 +59,11 @@ std::vector<BadFile> expectations() {
 
 std::string bad(const std::string& name) { return std::string(ZEM_TEST_DATA) + "/bad/" + name; }
 
-// Runs `reader` over `path`; its status. `said` gets everything printed
-// through the message module and on standard error (the XWD reader's).
-int read_bad(const std::string& path, Reader reader, std::string* said) {
+// Runs the row's reader over `path`; its status. `said` gets everything
+// printed through the message module and on standard error (the XWD
+// reader's).
+int read_bad(const std::string& path, const BadFile& row, std::string* said) {
+    const Reader reader = row.reader;
     zt::MessCapture cap;
     ::testing::internal::CaptureStderr();
     IMG_report img;
@@ -84,9 +95,22 @@ int read_bad(const std::string& path, Reader reader, std::string* said) {
         }
         case Reader::read_file:
             RES_clear();
-            FLAG_set(14, kFormatArea);
+            FLAG_set(14, row.format);
             rc = SAT_read_file(path.c_str(), &img);
+            if (rc > 0) IMG_free(&img);
             break;
+        case Reader::gif:
+            rc = GIF_read(path.c_str(), &img, 0);
+            for (int k = 0; rc > 0 && k < 8; ++k) extra += (k ? " " : "") + std::to_string(img.data[k]);
+            IMG_free(&img);
+            break;
+        case Reader::metafile: {
+            zt::TempDir out;
+            rc = gopen_gks(nullptr, 0) + gopen_ws(1, out.file("replay.meta").c_str(), 3) + gread_metafile(path.c_str());
+            gclose_ws(1);
+            gclose_gks();
+            break;
+        }
         case Reader::zem: rc = IMG_read_zem(path.c_str(), &img, 0); break;
         case Reader::img:
             IMG_set_read_wait(0);  // a short compressed body: do not wait for more
@@ -112,7 +136,7 @@ TEST_P(BadInput, FailsWithItsMessage) {
     const BadFile& c = GetParam();
     ASSERT_TRUE(c.file.rfind("no_such_file", 0) == 0 || std::filesystem::exists(bad(c.file))) << "missing";
     std::string said;
-    EXPECT_EQ(read_bad(bad(c.file), c.reader, &said), c.status);
+    EXPECT_EQ(read_bad(bad(c.file), c, &said), c.status);
     EXPECT_TRUE(c.message.empty() ? said.empty() : said.find(c.message) != std::string::npos) << said;
 }
 

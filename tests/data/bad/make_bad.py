@@ -1,12 +1,15 @@
 #!/usr/bin/env python3
-"""Writes the broken AREA, ZEMIMG, PNG and XWD files of tests/data/bad/.
+"""Writes the broken AREA, ZEMIMG, PNG, XWD, GINI, LRIT, TIFF and Unisys
+files of tests/data/bad/ (the broken GIF files come from tools/make_bad_gif.py).
 
 Each file is broken in one way and named for what it breaks; the test that
 reads them (tests/test_bad_input.cpp) lists the status and message each
 reader must give. The AREA files build on tools/make_bad_area.py (which
 writes the older area_*.area files); the files found by the fuzz targets
 (area_sync_huge_claim.area, nav_ps_min_longitude.area,
-zemimgz_huge_claim.img, filereq_latest_reach_huge.txt) are kept as found.
+zemimgz_huge_claim.img, filereq_latest_reach_huge.txt,
+tiff_geokey_code_out_of_range.tif, unisys_time_stamp_out_of_range.uni,
+metafile_align_out_of_range.meta) are kept as found.
 Layouts: AREA directory words as in the McIDAS AREA format, PNG from the
 PNG format document (chunks with CRC-32), XWD file version 7 (25 big-endian
 header words). Run from anywhere: python3 tests/data/bad/make_bad.py
@@ -118,6 +121,15 @@ def main():
         "xwd_pixmap_cut.xwd": good_xwd[:-1],
         "xwd_huge_claim.xwd": xwd(fields={4: 65535, 5: 65535, 12: 65535}),
         "xwd_ncolors_huge.xwd": xwd(fields={19: 0xFFFFFFFF}),
+        "gini_empty.gini": b"",
+        "gini_heading_unended.gini": b"T" * 300,
+        "lrit_empty.lrit": b"",
+        "tiff_wrong_magic.tif": b"II\0*" + b"\0" * 100,
+        "tiff_directory_past_end.tif": b"II*\0\0\0\0\x7f",
+        "unisys_two_keys_no_end.uni": b"idTest x640",
+        "unisys_zero_size.uni": b"idTest x0 y0 end\n",
+        "unisys_huge_size.uni": b"x100000 y100000 end\n",
+        "unisys_pixels_short.uni": b"x64 y48 end\n" + b"a" * 100,
     }
     for name, data in files.items():
         with open(os.path.join(HERE, name), "wb") as f:
