@@ -5,6 +5,8 @@
 // LZW variant as in the GIF89a document.
 #include "gif.h"
 
+#define ZEM_IMG_INTERNAL
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -14,6 +16,7 @@
 #include <optional>
 #include <string>
 
+#include "img_priv.h"
 #include "mess.h"
 #include "tools.h"
 
@@ -357,6 +360,13 @@ int read_gif(const char* filename, IMG_report* image, int type) {
         MESS_print(M_warn, "GIF_read: Bad image size %dx%d: %s\n", image->width, image->height, filename);
         return 0;
     }
+    // Every code takes at least 3 bits and stands for at most 4096 pixels:
+    // a screen larger than the rest of the file can fill is not believed.
+    if (*bytes / kMaxCodes > (in.size() - in.pos()) * 8 / 3) {
+        MESS_print(M_warn, "GIF_read: Image size %dx%d too large for a file of %ld bytes: %s\n", image->width,
+                   image->height, static_cast<long>(in.size()), filename);
+        return 0;
+    }
     image->data = static_cast<unsigned char*>(std::malloc(*bytes));
     if (!image->data) {
         MESS_print(M_warn, "Unable to allocate data buffer.\n");
@@ -418,10 +428,5 @@ int read_gif(const char* filename, IMG_report* image, int type) {
 
 int GIF_read(const char* filename, IMG_report* image, int type) {
     if (!filename || !image) return 0;
-    try {
-        return read_gif(filename, image, type);
-    } catch (const std::bad_alloc&) {
-        MESS_print(M_warn, "Unable to allocate data buffer.\n");
-        return 0;
-    }
+    return img::guard_alloc("Unable to allocate data buffer.\n", [&] { return read_gif(filename, image, type); });
 }

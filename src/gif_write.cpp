@@ -360,12 +360,7 @@ bool GIF_animation::finish() {
 
 int GIF_write(const char* filename, IMG_report* image) {
     if (!filename || !image) return 0;
-    try {
-        return write_gif(filename, image);
-    } catch (const std::bad_alloc&) {
-        MESS_print(M_warn, "GIF_write: Unable to allocate memory\n");
-        return 0;
-    }
+    return img::guard_alloc("GIF_write: Unable to allocate memory\n", [&] { return write_gif(filename, image); });
 }
 
 int GIF_dump(const char* filename) { return gwrite_window_image(filename, GIF_write); }
@@ -373,7 +368,7 @@ int GIF_dump(const char* filename) { return gwrite_window_image(filename, GIF_wr
 int GIF_dump_loop(const char* filename) {
     const int n = gget_num_images();
     if (n < 1 || !filename) return 0;
-    try {
+    return img::guard_alloc("GIF_dump_loop: Unable to allocate memory\n", [&] {
         GIF_animation anim;
         std::vector<std::uint8_t> rgb;
         for (int i = 0; i < n; ++i) {
@@ -390,10 +385,7 @@ int GIF_dump_loop(const char* filename) {
             if (!anim.add(pic)) return 0;
         }
         return anim.finish() ? 1 : 0;
-    } catch (const std::bad_alloc&) {
-        MESS_print(M_warn, "GIF_dump_loop: Unable to allocate memory\n");
-        return 0;
-    }
+    });
 }
 
 int GIF_interlace(int flag) {

@@ -10,8 +10,10 @@
 
 #include <array>
 #include <cstdint>
+#include <new>
 #include <vector>
 
+#include "mess.h"
 #include "sat_read.h"
 
 namespace img {
@@ -41,6 +43,18 @@ struct Indexed {
 // trans_index (0 when it never occurs). `who` prefixes the warnings. False,
 // with a warning, for a layout that cannot be read; may throw bad_alloc.
 bool index_image(const IMG_report* im, std::uint32_t trans_value, const char* who, Indexed* out);
+
+// Runs a reader's or writer's body; running out of memory inside it becomes
+// the warning `msg` and 0, so that no exception leaves an IMG_ or GIF_ call.
+template <class Body>
+int guard_alloc(const char* msg, Body body) {
+    try {
+        return body();
+    } catch (const std::bad_alloc&) {
+        MESS_print(M_warn, "%s", msg);
+        return 0;
+    }
+}
 
 }  // namespace img
 

@@ -385,22 +385,12 @@ int write_png(const char* filename, const IMG_report* image) {
 
 int PNG_read(const char* filename, IMG_report* image, int type) {
     if (!filename || !image) return 0;
-    try {
-        return read_png(filename, image, type);
-    } catch (const std::bad_alloc&) {
-        MESS_print(M_warn, "Unable to allocate data buffer.\n");
-        return 0;
-    }
+    return img::guard_alloc("Unable to allocate data buffer.\n", [&] { return read_png(filename, image, type); });
 }
 
 int PNG_write(const char* filename, const IMG_report* image) {
     if (!filename || !image) return 0;
-    try {
-        return write_png(filename, image);
-    } catch (const std::bad_alloc&) {
-        MESS_print(M_warn, "PNG_write: Unable to allocate memory\n");
-        return 0;
-    }
+    return img::guard_alloc("PNG_write: Unable to allocate memory\n", [&] { return write_png(filename, image); });
 }
 
 // Reads the current window frame back (the kernel's image display owns the

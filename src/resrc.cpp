@@ -7,6 +7,7 @@
 #include "resrc.h"
 
 #include <cctype>
+#include <csignal>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -287,6 +288,34 @@ int find_positional_decl(int counter)
     return -1;
 }
 
+// The loop window attached through a "#n" path entry: its queue and our
+// connection, kept until the end of decoding so that command-line settings
+// reach it too.
+struct WindowLink {
+    int qid = -1;
+    int conn = -1;
+};
+WindowLink g_window;
+
+// Ends the conversation with the attached window ("quit" and its reply).
+void end_window_link()
+{
+    if (g_window.conn < 0)
+        return;
+    MQ_put(g_window.qid, g_window.conn, "quit");
+    MQ_reply(g_window.qid, g_window.conn, nullptr);
+    g_window = WindowLink{};
+}
+
+// A setting of ours for the attached window, answered by one reply.
+void send_to_window(const char* name, const char* value)
+{
+    if (g_window.conn < 0)
+        return;
+    MQ_put(g_window.qid, g_window.conn, "set res %s %s", name, value ? value : "");
+    MQ_reply(g_window.qid, g_window.conn, nullptr);
+}
+
 void second_pass(int argc, char** argv)
 {
     int counter = 0;
@@ -323,6 +352,7 @@ void second_pass(int argc, char** argv)
         int k = find_option_decl(opt.name);
         if (k < 0) {
             RES_new(kMissing, opt.name.c_str(), opt.value, CV_string);
+            send_to_window(opt.name.c_str(), opt.value);
             continue;
         }
         const RES_defobj& d = g_res.decl[k];
@@ -331,6 +361,7 @@ void second_pass(int argc, char** argv)
             opt.value = nullptr;
         }
         RES_new(k, d.def, opt.value, d.cvt);
+        send_to_window(d.def, opt.value);
     }
 }
 
@@ -366,6 +397,41 @@ struct FilePathOrigin {
     std::string dir;
 };
 
+// Path entry "#n": every declared resource is asked of loop window n; the
+// window's values are adopted, and the values we have where the window has
+// none are sent to it.
+void exchange_with_window(const char* window)
+{
+    end_window_link();
+    int qid = -1;
+    const int conn = MQ_attach_window(window, &qid);
+    if (conn < 0)
+        return;
+    for (int k = 0; g_res.decl[k].def; ++k)
+        if (g_res.decl[k].def[0])
+            MQ_put(qid, conn, "query res %s", g_res.decl[k].def);
+    int sets = 0;
+    for (int k = 0; g_res.decl[k].def; ++k) {
+        const RES_defobj& d = g_res.decl[k];
+        if (!d.def[0])
+            continue;
+        bool got = false;
+        MQ_reply(qid, conn, [&](const char* value) {
+            RES_new(k, d.def, value, d.cvt);
+            got = true;
+        });
+        const char* mine = got ? nullptr : RES_get(d.def);
+        if (mine) {
+            MQ_put(qid, conn, "set res %s %s", d.def, mine);
+            ++sets;
+        }
+    }
+    std::signal(SIGALRM, SIG_IGN);
+    for (int i = 0; i < sets; ++i)
+        MQ_reply(qid, conn, nullptr);
+    g_window = WindowLink{qid, conn};
+}
+
 void read_files(const char* list)
 {
     FilePathOrigin file_path_from;
@@ -383,7 +449,7 @@ void read_files(const char* list)
             continue;
         }
         if (entry && entry[0] == '#') {
-            MQ_attach_window(entry + 1);
+            exchange_with_window(entry + 1);
             continue;
         }
         if (DEF_open(entry) != 0)
@@ -662,6 +728,7 @@ int RES_decode(const char* progname, const char* res_class, int argc, char** arg
         read_files(dflt ? list.c_str() : nullptr);
         read_environment();
         second_pass(argc, argv);
+        end_window_link();
         decode_conversions();
     } catch (const std::bad_alloc&) {
         DEF_close();

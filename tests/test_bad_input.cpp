@@ -102,6 +102,8 @@ int read_bad(const std::string& path, const BadFile& row, std::string* said) {
         case Reader::gif:
             rc = GIF_read(path.c_str(), &img, 0);
             for (int k = 0; rc > 0 && k < 8; ++k) extra += (k ? " " : "") + std::to_string(img.data[k]);
+            for (int k = 0; rc > 0 && k < img.width * img.height && img.data[k] == img.data[k % 8]; ++k)
+                if (k == img.width * img.height - 1) extra += " over all";
             IMG_free(&img);
             break;
         case Reader::metafile: {

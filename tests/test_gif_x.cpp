@@ -96,4 +96,21 @@ TEST(GifDumps, TransparentBackgroundAndOutputFile) {
     EXPECT_LT(clear, alpha.size());
 }
 
+TEST(GifDumps, AltGWritesTheShownPicture) {
+    const std::string area = zt::testdata("area/cmx3g8_wv_1998.260_0745_mcidas.ara");
+    if (!std::filesystem::exists(area)) GTEST_SKIP() << "test data not found: " << area;
+    if (!std::getenv("DISPLAY") || !zt::have_tool("convert") || !zt::have_tool("xdotool"))
+        GTEST_SKIP() << "needs an X server, ImageMagick and xdotool";
+    zt::TempDir d(true);
+    const std::string args = std::string("-df ") + ZEM_ETC_DIR + " -me warn,mess -pd us -ge 320x256 -ti gifkeys ";
+    ASSERT_EQ(orlo(args + "-pp png:ref.png " + area).status, 0);
+    // The window is held until the keys arrive: Alt+g, then Return.
+    zt::run("(sleep 0.5; timeout 20 xdotool search --sync --name gifkeys mousemove --window %1 20 20 "
+            "key alt+g sleep 1 key Return) >/dev/null 2>&1 &");
+    const zt::RunResult run = orlo(args + area);
+    ASSERT_EQ(run.status, 0) << run.out;
+    EXPECT_NE(run.out.find("Created GIF file: gifke.gif"), std::string::npos) << run.out;
+    EXPECT_TRUE(magick("gifke.gif") == magick("ref.png"));
+}
+
 }  // namespace

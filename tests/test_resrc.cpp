@@ -457,8 +457,9 @@ TEST_F(Res, DamagedFiles) {
 }
 
 // "#n" on the path names a loop window's queue: never created, reported
-// when missing or not yet connectable. Window 0 would be IPC_PRIVATE, for
-// which msgget makes a fresh queue every time.
+// when missing. Window 0 would be IPC_PRIVATE, for which msgget makes a
+// fresh queue every time. (A queue that exists is waited for: the message
+// queue suite covers that.)
 TEST_F(Res, LoopWindowEntries) {
     auto queues = [] {
         std::ifstream in("/proc/sysvipc/msg");
@@ -479,16 +480,6 @@ TEST_F(Res, LoopWindowEntries) {
             << mess_.text();
     }
     EXPECT_EQ(queues(), before) << "a queue was created";
-
-    const int num = 0x5e7000 + (getpid() & 0xFFF);
-    const int id = msgget(num, IPC_CREAT | IPC_EXCL | 0600);
-    if (id < 0) GTEST_SKIP() << "cannot create a message queue here";
-    setenv("zemdefault", ("#" + std::to_string(num)).c_str(), 1);
-    mess_.clear();
-    run({});
-    msgctl(id, IPC_RMID, nullptr);
-    EXPECT_NE(mess_.text().find("ZEMloop window: " + std::to_string(num) + " unable to connect\n"), std::string::npos)
-        << mess_.text();
 }
 
 // The resource file shipped in etc/ reads cleanly, leaves the domain to the

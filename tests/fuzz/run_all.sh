@@ -21,6 +21,7 @@ pair() { run "$@" & }
 run area "$S/area" & run nav "$S/nav"; wait
 run img "$S/image" & run img_query "$S/image"; wait
 run png "$S/image" & run xwd "$S/image"; wait
+run gif "$S/image"
 run clr "$S/colour" & run enhance "$S/colour"; wait
 run attrib "$S/attrib" & run domain "$S/domain"; wait
 run region "$S/text" & run resfile "$S/text"; wait
