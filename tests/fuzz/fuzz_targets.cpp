@@ -21,7 +21,13 @@
 #include "date.h"
 #include "def_read.h"
 #include "files.h"
+#include "gif.h"
+#include "gks_meta.h"
+#include "gks_text.h"
+#include "gks_x11.h"
 #include "img_tool.h"
+#include "lrit.h"
+#include "map.h"
 #include "mess.h"
 #include "png.h"
 #include "region.h"
@@ -88,6 +94,47 @@ void read_image(Input in, const char* ext, Reader reader) {
         reader(name.c_str(), &img, type);
         IMG_free(&img);
     }
+}
+
+// A satellite file read by one reader; a successful read is remapped onto
+// a small latitude/longitude grid, as the display would do with it.
+void read_sat(Input in, const char* ext, int (*reader)(const char*, IMG_report*)) {
+    IMG_report img;
+    IMG_init(&img);
+    if (reader(as_file(in, ext).c_str(), &img) == 0 && img.data) {
+        Domain grid;
+        DOM_init(&grid);
+        DOM_decode("latlon,40,-100,16,12,2,2", &grid);
+        SAT_set_tran_sat(0);
+        SAT_remap_image(&img, &grid);
+    }
+    IMG_free(&img);
+}
+
+// The kernel with workstation 1 of `type` writing to /dev/null (the
+// output would only grow), opened once per process; false when it cannot be.
+bool workstation(Gws_type type) {
+    static const bool open = [type] {
+        RES_put("file_path", ZEM_ETC);
+        return gopen_gks(nullptr, 0) == 0 && gopen_ws(1, "/dev/null", type) == 0;
+    }();
+    return open;
+}
+
+// Map database files drawn on a world map, and the same bytes taken as a
+// map list (pass prefixes, region blocks, size conditions, layer kinds).
+void fuzz_map(Input in) {
+    static const bool open = gopen_gks(nullptr, 0) == 0;
+    (void)open;
+    Domain d;
+    DOM_decode("ll:0,0,0,361,181,1,1", &d);
+    MAP_setup(&d);
+    if (FILE* f = std::fopen(as_file(in, ".map").c_str(), "rb")) {
+        MAP_map(f);
+        std::fclose(f);
+    }
+    MAP_file(as_text(in).c_str());
+    MAP_draw(7);
 }
 
 void fuzz_area(Input in) {
@@ -385,6 +432,30 @@ const Target kTargets[] = {
     {"name_conv", fuzz_name_conv},
     {"filereq", fuzz_filereq},
     {"date", fuzz_date},
+    {"gif", [](Input in) { read_image(in, ".gif", GIF_read); }},
+    {"gini", [](Input in) { read_sat(in, ".gini", SAT_read_AWIP); }},
+    {"tiff", [](Input in) { read_sat(in, ".tif", SAT_read_TIFF); }},
+    {"unisys", [](Input in) { read_sat(in, ".uni", SAT_read_Unisys); }},
+    {"lrit",
+     [](Input in) {
+         LRIT_set_assemble(1);  // sibling segments are looked for, and missed
+         read_sat(in, ".lrit", SAT_read_LRIT);
+     }},
+    {"map", fuzz_map},
+    // Text metafiles replayed onto a metafile workstation: every record
+    // kind, broken counts and text, unknown keywords.
+    {"metafile",
+     [](Input in) {
+         if (workstation(3)) gread_metafile(as_file(in, ".meta").c_str());
+     }},
+    // Stroke font files, then a string drawn with whatever was loaded.
+    {"font",
+     [](Input in) {
+         if (!workstation(4)) return;
+         read_font(as_file(in, ".fnt").c_str());
+         const Gpt at{0.5f, 0.5f};
+         gtext(&at, " !AZaz09~\x7f\xff");
+     }},
 };
 
 const Target& target() {
