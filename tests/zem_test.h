@@ -166,10 +166,11 @@ struct RunResult {
 };
 
 // Runs a shell command with standard input from /dev/null; its output and
-// error together.
+// error together. The command is one group, so that every part of a
+// pipeline or list gets both.
 inline RunResult run(const std::string& cmd) {
     RunResult r;
-    FILE* p = popen((cmd + " </dev/null 2>&1").c_str(), "r");
+    FILE* p = popen(("(" + cmd + "\n) </dev/null 2>&1").c_str(), "r");
     if (!p) return r;
     std::array<char, 4096> buf{};
     std::size_t n;
