@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -25,6 +26,7 @@
 
 #include "img_tool.h"
 #include "mess.h"
+#include "png.h"
 #include "region.h"
 
 #include "bench_disk.h"
@@ -113,6 +115,28 @@ const Scratch& scratch()
         return r;
     }();
     return s;
+}
+
+// 32-bit FNV-1a of the colours of a written PNG frame (0 when it cannot be
+// read): equal values in two builds show that a faster orlo still draws
+// the same picture, whatever the compression and the palette order.
+std::uint32_t frame_hash(const std::string& path)
+{
+    IMG_report img;
+    IMG_init(&img);
+    std::uint32_t h = 2166136261u;
+    if (PNG_read(path.c_str(), &img, 0) != 1 || img.colors == nullptr || img.depth != 8) {
+        IMG_free(&img);
+        return 0;
+    }
+    for (int y = 0; y < img.height; ++y)
+        for (int x = 0; x < img.width; ++x) {
+            const int v = img.data[static_cast<std::size_t>(y) * img.bytes_line + x];
+            const IMG_color c = v < img.num_colors ? img.colors[v] : IMG_color{0, 0, 0};
+            for (float f : {c.r, c.g, c.b}) h = (h ^ static_cast<std::uint32_t>(f * 255.0f + 0.5f)) * 16777619u;
+        }
+    IMG_free(&img);
+    return h;
 }
 
 // Mean wall time of each whole-process case, for the ratios at the end.
@@ -206,6 +230,9 @@ int main(int argc, char** argv)
     if (frame > 0.0 && loop > 0.0)
         std::printf("orlo %d-frame loop / orlo frame = %.2f (goal <= 4)\n", kFrames, loop / frame);
     const std::string dir = scratch().dir;
+    if (frame > 0.0 || loop > 0.0)
+        std::printf("pixel hashes: frame %08x, last loop frame %08x\n", frame_hash(dir + "/outwin.png"),
+                    frame_hash(dir + "/out09.png"));
     // ZEM_BENCH_KEEP leaves the inputs and outputs to look at.
     if (std::getenv("ZEM_BENCH_KEEP") != nullptr)
         std::printf("files kept in %s\n", dir.c_str());

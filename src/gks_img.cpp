@@ -635,14 +635,24 @@ int gquery_image_file(const char* name, IMG_report* image)
     return IMG_read(name, image, 1);
 }
 
+namespace {
+
+// The window title as the name of a picture read back from the raster.
+void raster_title(IMG_report* image)
+{
+    std::snprintf(image->info, sizeof image->info, "%s", gget_win_title());
+    std::replace(image->info, image->info + std::strlen(image->info), '_', ' ');
+}
+
+}  // namespace
+
 int gget_image(IMG_report* image)
 {
     if (!image)
         return 0;
     IMG_init(image);
     if (gtype_is_RAST()) {
-        std::snprintf(image->info, sizeof image->info, "%s", gget_win_title());
-        std::replace(image->info, image->info + std::strlen(image->info), '_', ' ');
+        raster_title(image);
         return gks_rast_get_image(image);
     }
     if (!have_drawable())
@@ -748,6 +758,17 @@ int gwrite_window_image(const char* name, Gimage_writer write)
 {
     IMG_report image;
     IMG_init(&image);
+    if (gtype_is_RAST()) {
+        // The writers only read the pixels: the off-screen picture is handed
+        // to them as it is, without the copy that gget_image makes.
+        raster_title(&image);
+        if (gks_rast_view_image(&image)) {
+            const int result = write(name, &image);
+            image.data = nullptr;
+            IMG_free(&image);
+            return result;
+        }
+    }
     const int result = gget_image(&image) ? write(name, &image) : 0;
     IMG_free(&image);
     return result;

@@ -29,7 +29,8 @@ int gget_image(IMG_report* image);
 int gsave_image_file(const char* name);
 // Reads the draw window back and hands the picture to `write` (an image-file
 // writer: 1 on success); the picture is freed afterwards. 0 when there is no
-// picture to read.
+// picture to read. The writer may change the record's fields but not its
+// pixels: the off-screen workstation lends its own picture.
 typedef int (*Gimage_writer)(const char* name, IMG_report* image);
 int gwrite_window_image(const char* name, Gimage_writer write);
 int gset_save_image_type(int type);

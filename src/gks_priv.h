@@ -152,6 +152,11 @@ int gks_rast_overlay(const IMG_report* image, const char* background, int x, int
 // gget_image on the raster: the picture as a 32-bit TrueColor window
 // read-back (least significant byte first). 1, or 0 without a picture.
 int gks_rast_get_image(IMG_report* image);
+// The same picture lent without a copy: image->data points into the
+// picture, stays valid until the next drawing and must not be freed or
+// changed. 0 where the words of the picture are not the read-back's bytes
+// (big-endian hosts) or without a picture.
+int gks_rast_view_image(IMG_report* image);
 // The 8 x 8 stipple of fill pattern index (row bytes, bit 0 leftmost) and
 // the on/off dash lengths of line types 2-5, as the X11 contexts use them.
 std::array<unsigned char, 8> gks_fill_pattern(int index);

@@ -25,6 +25,7 @@
 #include "gks_x11.h"
 #include "img_tool.h"
 #include "mess.h"
+#include "tools.h"
 
 namespace {
 
@@ -425,7 +426,10 @@ Gint rast_open(Gws_type, const char*) {
     int w = 0, h = 0;
     gget_win_size(&w, &h);
     try {
-        g_rast.pix.assign(static_cast<std::size_t>(std::max(w, 1)) * static_cast<std::size_t>(std::max(h, 1)), 0);
+        const std::size_t n = static_cast<std::size_t>(std::max(w, 1)) * static_cast<std::size_t>(std::max(h, 1));
+        g_rast.pix.reserve(n);
+        advise_huge_pages(g_rast.pix.data(), n * sizeof(std::uint32_t));
+        g_rast.pix.assign(n, 0);
     } catch (const std::bad_alloc&) {
         gerr_printf("gopen_ws", "no memory for a %dx%d picture", w, h);
         return -1;
@@ -470,6 +474,25 @@ int gks_rast_overlay(const IMG_report* image, const char* background, int x, int
     return put_image(image, x, y, &trans);
 }
 
+namespace {
+
+// The picture's layout as a 32-bit TrueColor read-back, least significant
+// byte first; the data pointer is left to the caller.
+void describe_picture(IMG_report* image) {
+    image->width = g_rast.w;
+    image->height = g_rast.h;
+    image->bits_pixel = 32;
+    image->bytes_line = g_rast.w * 4;
+    image->byte_order = 0;
+    image->depth = 24;
+    image->red = 0xFF0000u;
+    image->grn = 0xFF00u;
+    image->blu = 0xFFu;
+    image->color_type = 0;
+}
+
+}  // namespace
+
 int gks_rast_get_image(IMG_report* image) {
     if (g_rast.pix.empty()) return 0;
     const std::size_t size = g_rast.pix.size() * 4;
@@ -491,15 +514,15 @@ int gks_rast_get_image(IMG_report* image) {
             d += 4;
         }
     }
-    image->width = g_rast.w;
-    image->height = g_rast.h;
-    image->bits_pixel = 32;
-    image->bytes_line = g_rast.w * 4;
-    image->byte_order = 0;
-    image->depth = 24;
-    image->red = 0xFF0000u;
-    image->grn = 0xFF00u;
-    image->blu = 0xFFu;
-    image->color_type = 0;
+    describe_picture(image);
+    return 1;
+}
+
+int gks_rast_view_image(IMG_report* image) {
+    // Only where the words of the picture already are the read-back's bytes.
+    if constexpr (std::endian::native != std::endian::little) return 0;
+    if (g_rast.pix.empty()) return 0;
+    image->data = reinterpret_cast<unsigned char*>(g_rast.pix.data());
+    describe_picture(image);
     return 1;
 }

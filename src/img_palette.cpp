@@ -5,6 +5,8 @@
 #include "img_priv.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 
 #include "mess.h"
 
@@ -64,6 +66,93 @@ private:
     }();
 };
 
+// Palette entries in order of first appearance: the index of a pixel value,
+// adding its colour while there is room (later new values index 0).
+class PaletteBuilder {
+public:
+    PaletteBuilder(const IMG_report* im, std::uint32_t trans_value, Indexed* out)
+        : im_(im), trans_value_(trans_value), out_(out), indexed_(im->color_type == 1),
+          grey_(!indexed_ && im->depth <= 8), mr_(mask_of(im->red, im->depth)), mg_(mask_of(im->grn, im->depth)),
+          mb_(mask_of(im->blu, im->depth)) {}
+
+    std::uint8_t index_of(std::uint32_t v) {
+        const int found = known_.find(v);
+        if (found >= 0) return static_cast<std::uint8_t>(found);
+        if (out_->num >= kMaxPalette) return 0;
+        const auto ind = static_cast<std::uint8_t>(out_->num);
+        out_->palette[static_cast<std::size_t>(out_->num++)] = colour_of(v);
+        known_.add(v, ind);
+        if (v == trans_value_) out_->trans_index = ind;
+        return ind;
+    }
+
+    void report_masks() const {
+        if (!indexed_ && !grey_)
+            MESS_print(M_debug, "mask: %d-%d %d-%d %d-%d\n", mr_.shift, mr_.width, mg_.shift, mg_.width, mb_.shift,
+                       mb_.width);
+    }
+
+private:
+    Rgb colour_of(std::uint32_t v) const {
+        Rgb c;
+        if (indexed_) {
+            if (im_->colors && v < static_cast<std::uint32_t>(im_->num_colors)) {
+                c.r = to_byte(im_->colors[v].r);
+                c.g = to_byte(im_->colors[v].g);
+                c.b = to_byte(im_->colors[v].b);
+            }
+        } else if (grey_) {
+            const int depth = im_->depth;
+            const int g = depth == 8 ? static_cast<int>(v) : static_cast<int>(v * 255 / ((1u << depth) - 1));
+            c.r = c.g = c.b = static_cast<std::uint8_t>(g);
+        } else {
+            c.r = channel(v, im_->red, mr_);
+            c.g = channel(v, im_->grn, mg_);
+            c.b = channel(v, im_->blu, mb_);
+        }
+        return c;
+    }
+
+    const IMG_report* im_;
+    std::uint32_t trans_value_;
+    Indexed* out_;
+    bool indexed_, grey_;
+    Mask mr_, mg_, mb_;
+    ColourIndex known_;
+};
+
+// Every pixel's index, rows in order; `value(row, x)` reads pixel x of a
+// row. Pictures change colour from pixel to pixel too often for a "same as
+// the last one" test to pay: a direct-mapped memo of recent values answers
+// most pixels with one compare that rarely fails. One instance per pixel
+// layout keeps the reading out of the loop.
+template <class Value>
+void index_rows(const IMG_report* im, PaletteBuilder& palette, std::uint8_t* out, Value value) {
+    constexpr std::size_t kMemo = 1024;
+    // No pixel value has all 32 bits set (at most 24 are read).
+    std::array<std::uint32_t, kMemo> memo_v;
+    memo_v.fill(0xFFFFFFFFu);
+    std::array<std::uint8_t, kMemo> memo_ind{};
+    for (int y = 0; y < im->height; ++y) {
+        const unsigned char* row = im->data + static_cast<std::size_t>(y) * static_cast<std::size_t>(im->bytes_line);
+        for (int x = 0; x < im->width; ++x) {
+            const std::uint32_t v = value(row, x);
+            const std::size_t k = (v * 2654435761u) >> 22 & (kMemo - 1);
+            if (memo_v[k] != v) {
+                memo_v[k] = v;
+                memo_ind[k] = palette.index_of(v);
+            }
+            *out++ = memo_ind[k];
+        }
+    }
+}
+
+std::uint32_t load32(const unsigned char* p) {
+    std::uint32_t w;
+    std::memcpy(&w, p, 4);
+    return w;
+}
+
 }  // namespace
 
 bool index_image(const IMG_report* im, std::uint32_t trans_value, const char* who, Indexed* out) {
@@ -82,13 +171,8 @@ bool index_image(const IMG_report* im, std::uint32_t trans_value, const char* wh
         return false;
     }
     const bool msb = im->byte_order != 0;
-    const bool indexed = im->color_type == 1;
-    // An 8-bit or smaller direct image has no channels to speak of: it is
-    // taken as grey levels.
-    const bool grey = !indexed && depth <= 8;
-    Mask mr = mask_of(im->red, depth), mg = mask_of(im->grn, depth), mb = mask_of(im->blu, depth);
-    if (!indexed && !grey)
-        MESS_print(M_debug, "mask: %d-%d %d-%d %d-%d\n", mr.shift, mr.width, mg.shift, mg.width, mb.shift, mb.width);
+    PaletteBuilder palette(im, trans_value, out);
+    palette.report_masks();
 
     out->width = im->width;
     out->height = im->height;
@@ -96,60 +180,47 @@ bool index_image(const IMG_report* im, std::uint32_t trans_value, const char* wh
     out->trans_index = 0;
     out->palette.fill(Rgb{});
     out->index.assign(static_cast<std::size_t>(im->width) * static_cast<std::size_t>(im->height), 0);
-    ColourIndex known;
-    // Neighbouring pixels mostly repeat: the last value found skips the map.
-    std::uint32_t last_v = 0;
-    std::uint8_t last_ind = 0;
-    bool have_last = false;
-    std::size_t o = 0;
-    for (int y = 0; y < im->height; ++y) {
-        const unsigned char* row = im->data + static_cast<std::size_t>(y) * static_cast<std::size_t>(im->bytes_line);
-        for (int x = 0; x < im->width; ++x) {
-            std::uint32_t v = 0;
-            const unsigned char* p = row + static_cast<std::size_t>(x) * static_cast<std::size_t>(bytes_px);
-            switch (bytes_px) {
-            case 4: v = msb ? (p[1] << 16 | p[2] << 8 | p[3]) : (p[2] << 16 | p[1] << 8 | p[0]); break;
-            case 3: v = msb ? (p[0] << 16 | p[1] << 8 | p[2]) : (p[2] << 16 | p[1] << 8 | p[0]); break;
-            case 2: v = msb ? (p[0] << 8 | p[1]) : (p[1] << 8 | p[0]); break;
-            case 1: v = p[0]; break;
-            default:
-                if (depth == 4) v = (x & 1) ? (row[x / 2] & 0x0F) : (row[x / 2] >> 4);
-                else v = (row[x / 8] >> (x % 8)) & 1u;
-                break;
-            }
-            if (have_last && v == last_v) {
-                out->index[o++] = last_ind;
-                continue;
-            }
-            const int found = known.find(v);
-            std::uint8_t ind = 0;
-            if (found >= 0) {
-                ind = static_cast<std::uint8_t>(found);
-            } else if (out->num < kMaxPalette) {
-                ind = static_cast<std::uint8_t>(out->num);
-                Rgb& c = out->palette[static_cast<std::size_t>(out->num++)];
-                if (indexed) {
-                    if (im->colors && v < static_cast<std::uint32_t>(im->num_colors)) {
-                        c.r = to_byte(im->colors[v].r);
-                        c.g = to_byte(im->colors[v].g);
-                        c.b = to_byte(im->colors[v].b);
-                    }
-                } else if (grey) {
-                    const int g = depth == 8 ? static_cast<int>(v) : static_cast<int>(v * 255 / ((1u << depth) - 1));
-                    c.r = c.g = c.b = static_cast<std::uint8_t>(g);
-                } else {
-                    c.r = channel(v, im->red, mr);
-                    c.g = channel(v, im->grn, mg);
-                    c.b = channel(v, im->blu, mb);
-                }
-                known.add(v, ind);
-                if (v == trans_value) out->trans_index = ind;
-            }
-            last_v = v;
-            last_ind = ind;
-            have_last = true;
-            out->index[o++] = ind;
-        }
+    if (out->index.empty()) return true;
+    std::uint8_t* o = out->index.data();
+    using Row = const unsigned char*;
+    switch (bytes_px) {
+    case 4:
+        // A little-endian word holds 0xXXRRGGBB as the bytes B G R X.
+        if (!msb && std::endian::native == std::endian::little)
+            index_rows(im, palette, o, [](Row r, int x) { return load32(r + 4 * x) & 0xFFFFFFu; });
+        else if (msb)
+            index_rows(im, palette, o, [](Row r, int x) {
+                const Row p = r + 4 * x;
+                return std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
+            });
+        else
+            index_rows(im, palette, o, [](Row r, int x) {
+                const Row p = r + 4 * x;
+                return std::uint32_t{p[2]} << 16 | std::uint32_t{p[1]} << 8 | p[0];
+            });
+        break;
+    case 3:
+        index_rows(im, palette, o, [msb](Row r, int x) {
+            const Row p = r + 3 * x;
+            return msb ? (std::uint32_t{p[0]} << 16 | std::uint32_t{p[1]} << 8 | p[2])
+                       : (std::uint32_t{p[2]} << 16 | std::uint32_t{p[1]} << 8 | p[0]);
+        });
+        break;
+    case 2:
+        index_rows(im, palette, o, [msb](Row r, int x) {
+            const Row p = r + 2 * x;
+            return msb ? (std::uint32_t{p[0]} << 8 | p[1]) : (std::uint32_t{p[1]} << 8 | p[0]);
+        });
+        break;
+    case 1: index_rows(im, palette, o, [](Row r, int x) { return std::uint32_t{r[x]}; }); break;
+    default:
+        if (depth == 4)
+            index_rows(im, palette, o, [](Row r, int x) {
+                return std::uint32_t((x & 1) ? (r[x / 2] & 0x0F) : (r[x / 2] >> 4));
+            });
+        else
+            index_rows(im, palette, o, [](Row r, int x) { return std::uint32_t((r[x / 8] >> (x % 8)) & 1u); });
+        break;
     }
     MESS_print(M_debug, "num_color: %d\n", out->num);
     return true;

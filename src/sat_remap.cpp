@@ -15,6 +15,11 @@
 #include <thread>
 #include <vector>
 
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#define ZEM_REMAP_AVX2 1
+#endif
+
 #include "gks_tran.h"
 #include "gks_x11.h"
 #include "maptran.h"
@@ -59,10 +64,18 @@ struct Sampler {
         } else if (!average) {
             nearest_row(r, c, dst, n);
         } else {
-            for (std::size_t k0 = 0; k0 < n; k0 += kBlock)
+            std::size_t k0 = 0;
+#ifdef ZEM_REMAP_AVX2
+            if (wide) k0 = bilinear_avx2(r, c, dst, n);
+#endif
+            for (; k0 < n; k0 += kBlock)
                 bilinear_block(r + k0, c + k0, dst + k0, std::min(kBlock, n - k0));
         }
     }
+
+    // Set by make_sampler when the processor has AVX2 and every byte offset
+    // of the image fits the 32-bit lanes of its gathers.
+    bool wide = false;
 
 private:
     static constexpr std::size_t kBlock = 256;
@@ -142,6 +155,76 @@ private:
         for (std::size_t k = 0; k < n; ++k) dst[k] = static_cast<unsigned char>(out[k]);
     }
 
+#ifdef ZEM_REMAP_AVX2
+    // The bilinear average of eight pixels at a time: the same operations in
+    // the same order as bilinear_block, lane by lane (no fused multiply-add,
+    // which would round differently), so that the bytes are identical. Each
+    // pixel's four neighbours come from two 32-bit gathers, at its own row
+    // and at the row below: the low two bytes of each are the left and right
+    // neighbours. A group with a pixel on the last row or column (whose
+    // neighbours are replicated) or whose loads could pass the end of the
+    // buffer goes through bilinear_block. Returns the number of pixels done,
+    // a multiple of eight.
+    __attribute__((target("avx2"))) std::size_t bilinear_avx2(const float* r, const float* c,
+                                                               unsigned char* dst, std::size_t n) const
+    {
+        const __m256 zero = _mm256_setzero_ps(), one = _mm256_set1_ps(1.0f);
+        const __m256 rmax = _mm256_set1_ps(static_cast<float>(height - 1));
+        const __m256 cmax = _mm256_set1_ps(static_cast<float>(width - 1));
+        const __m256i last_i = _mm256_set1_epi32(height - 2), last_j = _mm256_set1_epi32(width - 2);
+        const auto row_bytes = static_cast<int>(stride);
+        const __m256i vstride = _mm256_set1_epi32(row_bytes);
+        // Largest first offset whose lower-row load (4 bytes) stays inside.
+        const __m256i last_off =
+            _mm256_set1_epi32(static_cast<int>(static_cast<std::size_t>(height) * stride) - row_bytes - 4);
+        const __m256i byte = _mm256_set1_epi32(0xFF), top = _mm256_set1_epi32(255);
+        // Low byte of each 32-bit lane to the first four bytes of each half.
+        const __m256i pick = _mm256_setr_epi8(0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0, 4, 8,
+                                              12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+        const auto* base = reinterpret_cast<const int*>(data);
+        std::size_t k = 0;
+        for (; k + 8 <= n; k += 8) {
+            __m256 rk = _mm256_loadu_ps(r + k), ck = _mm256_loadu_ps(c + k);
+            // Ordered comparisons: NaN positions are outside too.
+            const __m256 in = _mm256_and_ps(
+                _mm256_and_ps(_mm256_cmp_ps(rk, zero, _CMP_GE_OQ), _mm256_cmp_ps(ck, zero, _CMP_GE_OQ)),
+                _mm256_and_ps(_mm256_cmp_ps(rk, rmax, _CMP_LE_OQ), _mm256_cmp_ps(ck, cmax, _CMP_LE_OQ)));
+            rk = _mm256_and_ps(rk, in);  // outside: pixel (0, 0), masked below
+            ck = _mm256_and_ps(ck, in);
+            const __m256i i = _mm256_cvttps_epi32(rk), j = _mm256_cvttps_epi32(ck);
+            const __m256i off = _mm256_add_epi32(_mm256_mullo_epi32(i, vstride), j);
+            const __m256i odd = _mm256_or_si256(
+                _mm256_or_si256(_mm256_cmpgt_epi32(i, last_i), _mm256_cmpgt_epi32(j, last_j)),
+                _mm256_cmpgt_epi32(off, last_off));
+            if (!_mm256_testz_si256(odd, odd)) {
+                bilinear_block(r + k, c + k, dst + k, 8);
+                continue;
+            }
+            const __m256i w0 = _mm256_i32gather_epi32(base, off, 1);
+            const __m256i w1 = _mm256_i32gather_epi32(base, _mm256_add_epi32(off, vstride), 1);
+            const __m256i p00 = _mm256_and_si256(w0, byte), p01 = _mm256_and_si256(_mm256_srli_epi32(w0, 8), byte);
+            const __m256i p10 = _mm256_and_si256(w1, byte), p11 = _mm256_and_si256(_mm256_srli_epi32(w1, 8), byte);
+            const __m256 fy = _mm256_sub_ps(rk, _mm256_cvtepi32_ps(i));
+            const __m256 fx = _mm256_sub_ps(ck, _mm256_cvtepi32_ps(j));
+            const __m256 gy = _mm256_sub_ps(one, fy), gx = _mm256_sub_ps(one, fx);
+            __m256 v = _mm256_mul_ps(_mm256_mul_ps(gy, gx), _mm256_cvtepi32_ps(p00));
+            v = _mm256_add_ps(v, _mm256_mul_ps(_mm256_mul_ps(gy, fx), _mm256_cvtepi32_ps(p01)));
+            v = _mm256_add_ps(v, _mm256_mul_ps(_mm256_mul_ps(fy, gx), _mm256_cvtepi32_ps(p10)));
+            v = _mm256_add_ps(v, _mm256_mul_ps(_mm256_mul_ps(fy, fx), _mm256_cvtepi32_ps(p11)));
+            const __m256i same = _mm256_and_si256(_mm256_cmpeq_epi32(p00, p01),
+                                                  _mm256_and_si256(_mm256_cmpeq_epi32(p00, p10),
+                                                                   _mm256_cmpeq_epi32(p00, p11)));
+            __m256i o = _mm256_blendv_epi8(_mm256_cvttps_epi32(v), p00, same);
+            o = _mm256_min_epi32(_mm256_max_epi32(o, _mm256_setzero_si256()), top);
+            o = _mm256_and_si256(o, _mm256_castps_si256(in));
+            o = _mm256_shuffle_epi8(o, pick);
+            const __m128i lo = _mm256_castsi256_si128(o), hi = _mm256_extracti128_si256(o, 1);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + k), _mm_unpacklo_epi32(lo, hi));
+        }
+        return k;
+    }
+#endif
+
     // One pixel with class cut-offs.
     int at_classes(float r, float c) const
     {
@@ -201,6 +284,12 @@ Sampler make_sampler(const IMG_report& image, bool use_classes)
     s.height = image.height;
     s.stride = static_cast<std::size_t>(image.bytes_line > 0 ? image.bytes_line : image.width);
     s.average = sat_params().pix_ave != 0;
+#ifdef ZEM_REMAP_AVX2
+    // Offsets up to one row and a word past the buffer must fit 32 bits.
+    const std::size_t bytes = static_cast<std::size_t>(std::max(image.height, 0)) * s.stride;
+    s.wide = s.stride <= (std::size_t{1} << 30) && bytes < (std::size_t{1} << 30) &&
+             __builtin_cpu_supports("avx2");
+#endif
     if (use_classes) {
         s.numcut = std::clamp(sat_params().numcut, 0, 255);
         s.cutbase = sat_params().cutbase;
@@ -260,6 +349,39 @@ unsigned char* alloc_pixels(int w, int h, const char* func)
     return p;
 }
 
+// Runs `helper` on a second thread while `work` runs on this one; both in
+// turn here when no thread can be started.
+template <typename H, typename W>
+void with_helper(H&& helper, W&& work)
+{
+    std::thread t;
+    try {
+        t = std::thread(helper);
+    } catch (const std::system_error&) {
+        work();
+        helper();
+        return;
+    }
+    work();
+    t.join();
+}
+
+// Source positions of the output rows [j0, j0 + rows), in the cheapest form
+// that gives them back exactly. With navigation every remap_inc columns:
+// the positions at the segment ends of each row (the columns between are
+// interpolated when the row is sampled) and the exact positions of the
+// columns in segments that cannot be interpolated. With every column
+// navigated: every position. A position of -1 means no source.
+struct RowSources {
+    int j0 = 0, rows = 0;
+    bool every_column = false;
+    std::vector<float> br, bc;          // rows x segment ends
+    std::vector<unsigned char> bvalid;  // the segment end can be interpolated from
+    std::vector<std::size_t> first;     // rows + 1 offsets into cols, cr and cc
+    std::vector<int> cols;              // columns placed exactly (all of them: empty)
+    std::vector<float> cr, cc;          // their lines and elements
+};
+
 // Where output pixels of the new domain come from in the image.
 class RemapLocator {
 public:
@@ -274,61 +396,163 @@ public:
         // With projections only, an image without a usable grid has no source.
         img_grid_ok_ = !(img_dom_.dx == 0.0f) && !is_missing(img_dom_.clat);
         build_segments();
-        const std::size_t n = static_cast<std::size_t>(nx_);
-        lat_.resize(n + 1);
-        lon_.resize(n + 1);
-        pr_.resize(n + 1);
-        pc_.resize(n + 1);
-        xs_.resize(n + 1);
-        cols_.reserve(n);
     }
 
-    // Source line and element of every column of output row j (-1 when the
-    // pixel has no source). Leaves the new domain active.
-    void row(int j, float* r, float* c)
+    // Locates rows [j0, j1) into `t`. The exact navigation runs in stages,
+    // each with one domain active for all rows (the projection module holds
+    // one domain at a time), so that two threads can share a stage's rows.
+    // Leaves the new domain active.
+    void locate(int j0, int j1, RowSources& t) const
     {
-        const float y = lim_.y_max - static_cast<float>(j) * dy_;
-        if (inc_ <= 0) {
-            exact_columns_all(y, r, c, true);
+        const auto rows = static_cast<std::size_t>(j1 - j0);
+        const auto nx = static_cast<std::size_t>(nx_);
+        t.j0 = j0;
+        t.rows = j1 - j0;
+        t.every_column = inc_ <= 1;
+        t.first.assign(rows + 1, 0);
+        t.cols.clear();
+        std::vector<float> lat, lon;
+        if (t.every_column) {
+            for (std::size_t k = 0; k <= rows; ++k) t.first[k] = k * nx;
+            t.cr.assign(rows * nx, -1.0f);
+            t.cc.assign(rows * nx, -1.0f);
+            // With remap_inc 0 only the projections are used.
+            const bool projected = inc_ <= 0 || !tran_sat_;
+            if (projected && inc_ <= 0 && !img_grid_ok_) return;
+            std::vector<float> xs(nx);
+            for (std::size_t k = 0; k < nx; ++k) xs[k] = lim_.x_min + static_cast<float>(k) * dx_;
+            lat.resize(rows * nx);
+            lon.resize(rows * nx);
+            stage_untran(t, [&](std::size_t k, std::vector<float>&) {
+                untran(xs.data(), nx, row_y(j0, k), &lat[k * nx], &lon[k * nx]);
+            });
+            stage_place(t, projected, [&](std::size_t k) {
+                place(&lat[k * nx], &lon[k * nx], nx, &t.cr[k * nx], &t.cc[k * nx], projected);
+            });
             return;
         }
-        if (inc_ == 1) {  // every pixel exact: no segments to interpolate
-            exact_columns_all(y, r, c, !tran_sat_);
+
+        const std::size_t nb = bx_.size();
+        t.br.resize(rows * nb);
+        t.bc.resize(rows * nb);
+        t.bvalid.resize(rows * nb);
+        lat.resize(rows * nb);
+        lon.resize(rows * nb);
+        stage_untran(t, [&](std::size_t k, std::vector<float>&) {
+            untran(bx_.data(), nb, row_y(j0, k), &lat[k * nb], &lon[k * nb]);
+        });
+        stage_place(t, !tran_sat_, [&](std::size_t k) {
+            place(&lat[k * nb], &lon[k * nb], nb, &t.br[k * nb], &t.bc[k * nb], !tran_sat_);
+        });
+        // Segments with an end that has no source are placed column by column.
+        for (std::size_t k = 0; k < rows; ++k) {
+            const std::size_t b = k * nb;
+            for (std::size_t s = 0; s < nb; ++s)
+                t.bvalid[b + s] = !is_missing(lat[b + s]) && t.br[b + s] >= 0.0f && t.bc[b + s] >= 0.0f;
+            t.first[k] = t.cols.size();
+            for (std::size_t s = 0; s + 1 < nb; ++s)
+                if (!t.bvalid[b + s] || !t.bvalid[b + s + 1])
+                    for (int c = 0; c < seg_count_[s]; ++c) t.cols.push_back(seg_col_[s] + c);
+        }
+        t.first[rows] = t.cols.size();
+        const std::size_t n = t.cols.size();
+        t.cr.resize(n);
+        t.cc.resize(n);
+        if (n == 0) return;
+        lat.resize(n);
+        lon.resize(n);
+        stage_untran(t, [&](std::size_t k, std::vector<float>& xs) {
+            const std::size_t a = t.first[k], m = t.first[k + 1] - a;
+            for (std::size_t i = 0; i < m; ++i) xs[i] = lim_.x_min + static_cast<float>(t.cols[a + i]) * dx_;
+            untran(xs.data(), m, row_y(j0, k), &lat[a], &lon[a]);
+        });
+        stage_place(t, !tran_sat_, [&](std::size_t k) {
+            const std::size_t a = t.first[k];
+            place(&lat[a], &lon[a], t.first[k + 1] - a, &t.cr[a], &t.cc[a], !tran_sat_);
+        });
+    }
+
+    // Source line and element of every column of row j (held by `t`).
+    void fill(const RowSources& t, int j, float* r, float* c) const
+    {
+        const auto k = static_cast<std::size_t>(j - t.j0);
+        const std::size_t a = t.first[k], b = t.first[k + 1];
+        if (t.every_column) {
+            std::copy(t.cr.begin() + static_cast<std::ptrdiff_t>(a), t.cr.begin() + static_cast<std::ptrdiff_t>(b), r);
+            std::copy(t.cc.begin() + static_cast<std::ptrdiff_t>(a), t.cc.begin() + static_cast<std::ptrdiff_t>(b), c);
             return;
         }
         const std::size_t nb = bx_.size();
-        untran(bx_.data(), nb, y);
-        locate(nb, !tran_sat_);
-        // Boundary positions are kept apart: the fall-back below reuses the
-        // scratch arrays.
-        br_.assign(pr_.begin(), pr_.begin() + static_cast<std::ptrdiff_t>(nb));
-        bc_.assign(pc_.begin(), pc_.begin() + static_cast<std::ptrdiff_t>(nb));
-        bvalid_.resize(nb);
-        for (std::size_t k = 0; k < nb; ++k)
-            bvalid_[k] = !is_missing(lat_[k]) && br_[k] >= 0.0f && bc_[k] >= 0.0f;
-
-        cols_.clear();
+        const float* br = &t.br[k * nb];
+        const float* bc = &t.bc[k * nb];
+        const unsigned char* ok = &t.bvalid[k * nb];
         for (std::size_t s = 0; s + 1 < nb; ++s) {
+            if (!ok[s] || !ok[s + 1]) continue;
             const int first = seg_col_[s];
             const int count = seg_count_[s];
-            if (!bvalid_[s] || !bvalid_[s + 1]) {
-                for (int k = 0; k < count; ++k) cols_.push_back(first + k);
-                continue;
-            }
-            const float rs = br_[s], cs = bc_[s];
-            const float drs = br_[s + 1] - rs, dcs = bc_[s + 1] - cs;
+            const float rs = br[s], cs = bc[s];
+            const float drs = br[s + 1] - rs, dcs = bc[s + 1] - cs;
             const float len = seg_len_[s];
             const float inv = len > 0.0f ? 1.0f / len : 0.0f;
-            for (int k = 0; k < count; ++k) {
-                const float t = static_cast<float>(k) * inv;
-                r[first + k] = rs + t * drs;
-                c[first + k] = cs + t * dcs;
+            for (int q = 0; q < count; ++q) {
+                const float f = static_cast<float>(q) * inv;
+                r[first + q] = rs + f * drs;
+                c[first + q] = cs + f * dcs;
             }
         }
-        if (!cols_.empty()) exact_columns(cols_, y, r, c);
+        for (std::size_t i = a; i < b; ++i) {
+            r[t.cols[i]] = t.cr[i];
+            c[t.cols[i]] = t.cc[i];
+        }
     }
 
 private:
+    float row_y(int j0, std::size_t k) const
+    {
+        return lim_.y_max - static_cast<float>(j0 + static_cast<int>(k)) * dy_;
+    }
+
+    // Runs work(k0, k1) over rows [0, rows) of a stage on two threads. The
+    // first row runs alone: the first call of a domain's projection sets up
+    // its constants, which the threads then only read.
+    template <typename Work>
+    static void split_rows(std::size_t rows, bool two, Work&& work)
+    {
+        if (rows == 0) return;
+        work(std::size_t{0}, std::size_t{1});
+        const std::size_t mid = 1 + (rows - 1) / 2;
+        if (!two || rows < 4) {
+            work(std::size_t{1}, rows);
+            return;
+        }
+        with_helper([&] { work(mid, rows); }, [&] { work(std::size_t{1}, mid); });
+    }
+
+    // Map inverse in the new domain for every row of a stage; each thread
+    // has its own scratch row for x positions.
+    template <typename Row>
+    void stage_untran(const RowSources& t, Row&& row) const
+    {
+        MAP_domain(&out_dom_);
+        std::vector<float> xs0(static_cast<std::size_t>(nx_)), xs1(xs0.size());
+        split_rows(static_cast<std::size_t>(t.rows), true, [&](std::size_t k0, std::size_t k1) {
+            std::vector<float>& xs = k0 == 0 || k0 == 1 ? xs0 : xs1;
+            for (std::size_t k = k0; k < k1; ++k) row(k, xs);
+        });
+    }
+
+    // Image positions for every row of a stage: with the image domain's
+    // projection on two threads; the satellite navigation on this one.
+    template <typename Row>
+    void stage_place(const RowSources& t, bool projected, Row&& row) const
+    {
+        if (projected) MAP_domain(&img_dom_);
+        split_rows(static_cast<std::size_t>(t.rows), projected, [&](std::size_t k0, std::size_t k1) {
+            for (std::size_t k = k0; k < k1; ++k) row(k);
+        });
+        MAP_domain(&out_dom_);
+    }
+
     // Segment ends every inc_ columns; the last segment stops at x_max with
     // a fractional length.
     void build_segments()
@@ -354,83 +578,50 @@ private:
     }
 
     // Map inverse in the new domain (which must be active) plus the
-    // longitude window; fills lat_/lon_, -9999 latitude for no source.
-    void untran(const float* xs, std::size_t n, float y)
+    // longitude window: -9999 latitude for no source.
+    void untran(const float* xs, std::size_t n, float y, float* lat, float* lon) const
     {
         const SAT_params& p = sat_params();
         const float clon = out_dom_.clon;
-        MAP_untran_row(xs, static_cast<int>(n), y, lat_.data(), lon_.data());
+        MAP_untran_row(xs, static_cast<int>(n), y, lat, lon);
         if (is_missing(p.min_lon) && is_missing(p.max_lon)) return;
         for (std::size_t k = 0; k < n; ++k) {
-            const float lon = lon_[k];
-            if (is_missing(lat_[k])) continue;
-            if ((!is_missing(p.min_lon) && lon < p.min_lon && clon - lon < 180.0f) ||
-                (!is_missing(p.max_lon) && lon > p.max_lon && lon - clon < 180.0f))
-                lat_[k] = kMissingF;
+            const float lo = lon[k];
+            if (is_missing(lat[k])) continue;
+            if ((!is_missing(p.min_lon) && lo < p.min_lon && clon - lo < 180.0f) ||
+                (!is_missing(p.max_lon) && lo > p.max_lon && lo - clon < 180.0f))
+                lat[k] = kMissingF;
         }
     }
 
-    // Image line and element of the first n points of lat_/lon_ into
-    // pr_/pc_ (-1 when none). `projected` uses the image domain's map
-    // projection and grid instead of the satellite navigation.
-    void locate(std::size_t n, bool projected)
+    // Image line and element of n points (-1 when none). `projected` uses
+    // the image domain's map projection and grid (which must be active)
+    // instead of the satellite navigation.
+    static void place(const float* lat, const float* lon, std::size_t n, float* pr, float* pc, bool projected)
     {
         if (projected) {
-            MAP_domain(&img_dom_);
             // Grid column and row of the image domain, -9999 for no source.
-            MAP_tran_grid_row(lat_.data(), lon_.data(), static_cast<int>(n), pc_.data(), pr_.data());
+            MAP_tran_grid_row(lat, lon, static_cast<int>(n), pc, pr);
             for (std::size_t k = 0; k < n; ++k) {
-                if (is_missing(pc_[k])) {
-                    pr_[k] = -1.0f;
-                    pc_[k] = -1.0f;
+                if (is_missing(pc[k])) {
+                    pr[k] = -1.0f;
+                    pc[k] = -1.0f;
                 }
             }
-            MAP_domain(&out_dom_);
             return;
         }
         // Satellite navigation; a missing latitude has no source there either.
         // The navigation counts image lines from 1, the rows here from 0.
-        AREA_image_row(lat_.data(), lon_.data(), static_cast<int>(n), pr_.data(), pc_.data());
+        AREA_image_row(lat, lon, static_cast<int>(n), pr, pc);
         for (std::size_t k = 0; k < n; ++k) {
-            if (is_missing(pr_[k]) || is_missing(pc_[k])) {
-                pr_[k] = -1.0f;
-                pc_[k] = -1.0f;
+            if (is_missing(pr[k]) || is_missing(pc[k])) {
+                pr[k] = -1.0f;
+                pc[k] = -1.0f;
             } else {
-                pr_[k] -= 1.0f;
-                pc_[k] -= 1.0f;
+                pr[k] -= 1.0f;
+                pc[k] -= 1.0f;
             }
         }
-    }
-
-    void exact_columns(const std::vector<int>& cols, float y, float* r, float* c)
-    {
-        const std::size_t n = cols.size();
-        for (std::size_t k = 0; k < n; ++k)
-            xs_[k] = lim_.x_min + static_cast<float>(cols[k]) * dx_;
-        untran(xs_.data(), n, y);
-        locate(n, !tran_sat_);
-        for (std::size_t k = 0; k < n; ++k) {
-            r[cols[k]] = pr_[k];
-            c[cols[k]] = pc_[k];
-        }
-    }
-
-    // Every pixel of the row exact; `projected` as for locate(). With
-    // remap_inc 0 (projections only) an image without a usable grid has no
-    // source.
-    void exact_columns_all(float y, float* r, float* c, bool projected)
-    {
-        const std::size_t n = static_cast<std::size_t>(nx_);
-        if (projected && inc_ <= 0 && !img_grid_ok_) {
-            std::fill(r, r + n, -1.0f);
-            std::fill(c, c + n, -1.0f);
-            return;
-        }
-        for (std::size_t k = 0; k < n; ++k) xs_[k] = lim_.x_min + static_cast<float>(k) * dx_;
-        untran(xs_.data(), n, y);
-        locate(n, projected);
-        std::copy(pr_.begin(), pr_.begin() + static_cast<std::ptrdiff_t>(n), r);
-        std::copy(pc_.begin(), pc_.begin() + static_cast<std::ptrdiff_t>(n), c);
     }
 
     Domain img_dom_;
@@ -446,9 +637,6 @@ private:
     std::vector<int> seg_col_;     // first column of each segment
     std::vector<int> seg_count_;   // columns in each segment
     std::vector<float> seg_len_;   // interpolation length of each segment
-    std::vector<float> lat_, lon_, pr_, pc_, xs_, br_, bc_;
-    std::vector<char> bvalid_;
-    std::vector<int> cols_;
 };
 
 }  // namespace
@@ -470,8 +658,10 @@ int SAT_remap_source(const IMG_report* image, Domain* domain, int row, float* li
     try {
         Domain out = *domain;
         if (is_missing(out.plon)) out.plon = out.clon;
-        RemapLocator loc(*image, out, sat_params().remap_inc);
-        loc.row(row, lines, elems);
+        const RemapLocator loc(*image, out, sat_params().remap_inc);
+        RowSources t;
+        loc.locate(row, row + 1, t);
+        loc.fill(t, row, lines, elems);
     } catch (const std::bad_alloc&) {
         MESS_print(M_warn, "SAT_remap_source: out of memory\n");
         return -1;
@@ -488,7 +678,8 @@ namespace {
 // the last remap are kept with everything they depend on; any difference
 // computes them afresh.
 
-// Largest output whose positions are kept (two floats per pixel).
+// Largest output whose positions are kept (with navigation at every pixel,
+// two floats per pixel).
 constexpr std::size_t kMaxCachedPixels = std::size_t{1} << 24;
 
 bool same_domain(const Domain& a, const Domain& b)
@@ -520,7 +711,7 @@ struct PositionKey {
 struct PositionCache {
     bool valid = false;
     PositionKey key;
-    std::vector<float> lines, elems;  // nx * ny each, -1 for no source
+    RowSources sources;  // every row of the output
     long hits = 0;
 };
 PositionCache g_cache;
@@ -541,99 +732,63 @@ PositionKey key_of(const IMG_report& image, const Domain& out)
     return k;
 }
 
-// Runs `helper` on a second thread while `work` runs on this one; both in
-// turn here when no thread can be started.
-template <typename H, typename W>
-void with_helper(H&& helper, W&& work)
-{
-    std::thread t;
-    try {
-        t = std::thread(helper);
-    } catch (const std::system_error&) {
-        work();
-        helper();
-        return;
-    }
-    work();
-    t.join();
-}
-
-// Samples output rows [j0, j1) from the positions.
-void sample_rows(const Sampler& s, const float* lines, const float* elems, unsigned char* pixels, int nx, int j0,
-                 int j1)
+// Samples the rows that `t` holds into `pixels` (rows of nx bytes from
+// row 0), half of them on a second thread. Rows whose every position is
+// kept are sampled in place; the others are filled in from their segment
+// ends first.
+void sample_sources(const RemapLocator& loc, const RowSources& t, const Sampler& s, unsigned char* pixels, int nx)
 {
     const auto w = static_cast<std::size_t>(nx);
-    for (int j = j0; j < j1; ++j) {
-        const std::size_t o = static_cast<std::size_t>(j) * w;
-        s.row(lines + o, elems + o, pixels + o, w);
-    }
+    std::vector<float> scratch(4 * w);  // lines and elements of a row, per thread
+    auto rows = [&](int k0, int k1, float* r, float* c) {
+        for (int k = k0; k < k1; ++k) {
+            const int j = t.j0 + k;
+            unsigned char* out = pixels + static_cast<std::size_t>(j) * w;
+            if (t.every_column) {
+                const std::size_t o = static_cast<std::size_t>(k) * w;
+                s.row(&t.cr[o], &t.cc[o], out, w);
+            } else {
+                loc.fill(t, j, r, c);
+                s.row(r, c, out, w);
+            }
+        }
+    };
+    const int half = t.rows / 2;
+    float* a = scratch.data();
+    with_helper([&] { rows(half, t.rows, a + 2 * w, a + 3 * w); }, [&] { rows(0, half, a, a + w); });
 }
 
 // Remaps into `pixels` (nx * ny of `out`). The source positions come from
-// the cache when its key matches; otherwise this thread works them out row
-// by row (the navigation and projections are single-instance state) while a
-// second thread samples every row already located, and the first joins the
-// sampling when it is done.
+// the kept ones when their key matches; otherwise they are worked out for
+// all rows (kept when there are not too many), or for blocks of rows in
+// turn, and sampled.
 void remap_pixels(const IMG_report& image, const Domain& out, unsigned char* pixels)
 {
     const int nx = out.nx, ny = out.ny;
     const std::size_t n = static_cast<std::size_t>(nx) * static_cast<std::size_t>(ny);
     const Sampler sampler = make_sampler(image, true);
-    const bool cacheable = g_cache_on && n <= kMaxCachedPixels;
     PositionKey key = key_of(image, out);
-    if (cacheable && g_cache.valid && g_cache.key == key) {
+    const RemapLocator loc(image, out, sat_params().remap_inc);
+    if (g_cache_on && g_cache.valid && g_cache.key == key) {
         ++g_cache.hits;
         MESS_print(M_out4, "Remapping with the source positions of the last frame\n");
-        const float* l = g_cache.lines.data();
-        const float* e = g_cache.elems.data();
-        with_helper([&] { sample_rows(sampler, l, e, pixels, nx, ny / 2, ny); },
-                    [&] { sample_rows(sampler, l, e, pixels, nx, 0, ny / 2); });
+        sample_sources(loc, g_cache.sources, sampler, pixels, nx);
         return;
     }
     g_cache.valid = false;
-    RemapLocator loc(image, out, sat_params().remap_inc);
-    if (!cacheable) {
-        std::vector<float> r(static_cast<std::size_t>(nx)), c(static_cast<std::size_t>(nx));
-        for (int j = 0; j < ny; ++j) {
-            loc.row(j, r.data(), c.data());
-            sampler.row(r.data(), c.data(), pixels + static_cast<std::size_t>(j) * static_cast<std::size_t>(nx),
-                        static_cast<std::size_t>(nx));
-        }
+    if (g_cache_on && n <= kMaxCachedPixels) {
+        loc.locate(0, ny, g_cache.sources);
+        sample_sources(loc, g_cache.sources, sampler, pixels, nx);
+        g_cache.key = std::move(key);
+        g_cache.valid = true;
         return;
     }
-    g_cache.lines.resize(n);
-    g_cache.elems.resize(n);
-    float* lines = g_cache.lines.data();
-    float* elems = g_cache.elems.data();
-    std::atomic<int> located{0};
-    std::atomic<int> next{0};
-    auto sample_located = [&] {
-        for (int j = next++; j < ny; j = next++) {
-            for (int have = located.load(); have <= j; have = located.load()) located.wait(have);
-            sample_rows(sampler, lines, elems, pixels, nx, j, j + 1);
-        }
-    };
-    std::exception_ptr failed;
-    with_helper(sample_located, [&] {
-        try {
-            for (int j = 0; j < ny; ++j) {
-                const std::size_t o = static_cast<std::size_t>(j) * static_cast<std::size_t>(nx);
-                loc.row(j, lines + o, elems + o);
-                located.store(j + 1);
-                located.notify_all();
-            }
-        } catch (...) {
-            // Let the sampling thread run out before the error goes on.
-            failed = std::current_exception();
-            next.store(ny);
-            located.store(ny);
-            located.notify_all();
-        }
-        sample_located();
-    });
-    if (failed) std::rethrow_exception(failed);
-    g_cache.key = std::move(key);
-    g_cache.valid = true;
+    constexpr int kBlockRows = 512;
+    RowSources block;
+    for (int j0 = 0; j0 < ny; j0 += kBlockRows) {
+        loc.locate(j0, std::min(ny, j0 + kBlockRows), block);
+        sample_sources(loc, block, sampler, pixels, nx);
+    }
 }
 
 }  // namespace
@@ -643,8 +798,7 @@ int SAT_remap_cache(int on)
     g_cache_on = on != 0;
     if (!g_cache_on) {
         g_cache.valid = false;
-        g_cache.lines = {};
-        g_cache.elems = {};
+        g_cache.sources = {};
     }
     return static_cast<int>(g_cache.hits);
 }

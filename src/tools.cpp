@@ -2,7 +2,10 @@
 // binary files.
 #include "tools.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -110,4 +113,16 @@ std::optional<std::size_t> checked_volume(long long a, long long b, long long c,
     auto ab = checked_area(a, b, limit);
     if (!ab) return std::nullopt;
     return checked_area(static_cast<long long>(*ab), c, limit);
+}
+
+void advise_huge_pages(void* p, std::size_t n) {
+#ifdef MADV_HUGEPAGE
+    constexpr std::uintptr_t kHuge = std::uintptr_t{2} << 20;
+    const auto a = (reinterpret_cast<std::uintptr_t>(p) + kHuge - 1) & ~(kHuge - 1);
+    const auto e = (reinterpret_cast<std::uintptr_t>(p) + n) & ~(kHuge - 1);
+    if (p != nullptr && e > a) madvise(reinterpret_cast<void*>(a), e - a, MADV_HUGEPAGE);
+#else
+    (void)p;
+    (void)n;
+#endif
 }

@@ -70,4 +70,11 @@ std::optional<std::size_t> checked_area(long long a, long long b,
 std::optional<std::size_t> checked_volume(long long a, long long b, long long c,
                                           long long limit = 0x7FFFFFFFLL);
 
+// ---- Large buffers ----------------------------------------------------------
+// Asks the kernel to back the whole 2 MB pages inside [p, p + n) with huge
+// pages. For a fresh buffer of many megabytes, before it is first written:
+// it then costs a few dozen page faults instead of thousands. A hint only;
+// nothing happens where the system does not take it.
+void advise_huge_pages(void* p, std::size_t n);
+
 #endif

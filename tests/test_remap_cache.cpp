@@ -5,6 +5,7 @@
 // remap that computes everything afresh.
 #include "zem_test.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -170,5 +171,86 @@ TEST(RemapCacheNavigation, GvarBlockAndGrid) {
     EXPECT_EQ(moved, remap_src(true));
     IMG_free(&src);
 }
+
+// Every remapped pixel equals the one-pixel sampler at the source position
+// that a remap of its row alone reports: the rows located together (on two
+// threads) and sampled eight at a time must give the same bytes as the
+// plain per-pixel path. Cases: navigation every 20th and every column, a
+// domain reaching past the limb (columns placed one by one), and an output
+// finer than the image over its right edge (last column).
+struct Sampled {
+    const char* name;
+    int remap_inc;
+    Domain (*out)();
+};
+
+Domain past_limb() {
+    Domain d = lambert();
+    d.clon = -150.0f;
+    d.dx = d.dy = 0.4f;
+    return d;
+}
+
+Domain image_edge() {
+    IMG_report img = disk(0);  // same projection as the image, four times finer,
+    Domain d = img.domain;      // centred on its right edge (the limb at 0E)
+    IMG_free(&img);
+    d.clat = 0.0f;
+    d.clon = 0.0f;
+    d.nx = 240;
+    d.ny = 160;
+    d.dx = d.dy = d.dx / 4.0f;
+    return d;
+}
+
+const Sampled kSampled[] = {
+    {"every_20th", 20, lambert},
+    {"every_column", 1, lambert},
+    {"past_limb", 20, past_limb},
+    {"image_edge", 20, image_edge},
+};
+
+class RemapSampled : public ::testing::TestWithParam<Sampled> {};
+
+TEST_P(RemapSampled, EqualsOnePixelSampler) {
+    MESS_set_str("none");
+    SAT_reset_params();
+    SAT_set_tran_sat(0);
+    SAT_params p{};
+    SAT_get_params(&p);
+    p.remap_inc = GetParam().remap_inc;
+    SAT_set_params(&p);
+    IMG_report src = disk(3);
+    Domain out = GetParam().out();
+    const std::vector<unsigned char> px = remap([&] {
+        IMG_report copy;
+        IMG_init(&copy);
+        IMG_copy(&copy, &src);
+        return copy;
+    }(), out, true);
+    std::vector<float> lines(static_cast<std::size_t>(out.nx)), elems(lines.size());
+    int mismatches = 0, edge = 0, sourced = 0, unset = 0;
+    for (int j = 0; j < out.ny; ++j) {
+        std::fill(lines.begin(), lines.end(), -7.0f);  // every column must get a position
+        ASSERT_EQ(SAT_remap_source(&src, &out, j, lines.data(), elems.data()), 0);
+        for (int i = 0; i < out.nx; ++i) {
+            const float r = lines[static_cast<std::size_t>(i)], c = elems[static_cast<std::size_t>(i)];
+            unset += r == -7.0f;
+            sourced += r >= 0.0f;
+            edge += r > kDisk - 2 || c > kDisk - 2;
+            mismatches += px[static_cast<std::size_t>(j) * out.nx + i] != SAT_sample_pixel(&src, r, c);
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
+    EXPECT_EQ(unset, 0);
+    EXPECT_GT(sourced, out.nx);  // the cases do draw the image
+    if (std::string(GetParam().name) == "image_edge") {
+        EXPECT_GT(edge, 0);
+    }
+    IMG_free(&src);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, RemapSampled, ::testing::ValuesIn(kSampled),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
