@@ -4,7 +4,7 @@ BUILD     ?= build
 SAN_BUILD ?= build-san
 JOBS      ?= $(shell nproc)
 
-.PHONY: all deps build data demo check test sanitize clean
+.PHONY: all deps build data demo check test sanitize coverage test-ratio clean
 
 all: build
 
@@ -36,7 +36,15 @@ sanitize: deps
 	cd $(SAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	    ctest --output-on-failure -j$(JOBS)
 
-check: test sanitize
+# The tests may hold at most about a third of the lines of the code they test.
+test-ratio:
+	sh scripts/test-ratio
+
+# Line and branch coverage of src/ (gcovr), built apart in build-cov.
+coverage: deps
+	sh scripts/coverage.sh build-cov
+
+check: test sanitize test-ratio
 
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) build-cov

@@ -10,7 +10,7 @@ xvfb xauth x11-apps x11-utils xdotool
 imagemagick netpbm giflib-tools pngcheck ghostscript proj-bin qpdf python3
 hp2xx hershey-fonts-data
 gmt gmt-gshhg-low weather-util-data iso-codes
-libtiff-dev gdal-bin libjpeg-turbo-progs libdeflate-dev"
+libtiff-dev gdal-bin libjpeg-turbo-progs libdeflate-dev gcovr"
 
 missing=""
 for p in $PKGS; do

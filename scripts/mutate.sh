@@ -40,10 +40,12 @@ PYEOF
 )
     if [ -n "$why" ]; then
         echo "$id invalid $why"
-    elif ! cmake --build "$build" -j2 >/dev/null 2>&1; then
+    elif ! cmake --build "$build" -j2 >/dev/null 2>&1 </dev/null; then
         echo "$id invalid does not compile"
     else
-        out=$(cd "$build" && ctest -j2 --timeout 300 "$@" 2>&1)
+        # Standard input stays with the mutant list: a test that reads it
+        # (a prompt reached through a mutant) would swallow the rest.
+        out=$(cd "$build" && ctest -j2 --timeout 300 "$@" 2>&1 </dev/null)
         failed=$(printf '%s\n' "$out" | sed -n 's/.*tests passed, \([0-9]*\) tests failed.*/\1/p')
         if [ "${failed:-0}" -gt 0 ]; then echo "$id killed $failed"; else echo "$id survived"; fi
     fi

@@ -1,3 +1,4 @@
-# Plot driver: resource decoding and the orlo program's help and exit codes.
-zem_add_test(test_driver test_driver.cpp)
-zem_add_xtest(test_driver_x test_driver_x.cpp)
+# The orlo program: driver decoding, the program run whole (help, exit
+# statuses, image and PNG output, interactive use) and the driver's flows,
+# all under one private Xvfb.
+zem_add_xtest(test_orlo test_orlo.cpp)

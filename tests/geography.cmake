@@ -1,3 +1,3 @@
-# Geography: domains and regions, map projections, place lookups.
+# Geography: map projections against PROJ, domains, regions and places.
 zem_add_test(test_maptran test_maptran.cpp)
 zem_add_test(test_region test_region.cpp)

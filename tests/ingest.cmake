@@ -1,7 +1,4 @@
 # Ingest: image record, satellite file reading, AREA reader, package image files.
-zem_add_test(test_ingest test_sat_read.cpp test_area_files.cpp test_img_tool.cpp)
+zem_add_test(test_ingest test_sat_read.cpp test_img_tool.cpp)
 target_compile_definitions(test_ingest PRIVATE AREA_VARIANT_BIN="$<TARGET_FILE:area_variant>")
-target_link_libraries(test_ingest PRIVATE ZLIB::ZLIB)
 add_dependencies(test_ingest area_variant)
-# Window dumps need an X server.
-zem_add_xtest(test_ingest_x test_img_dump.cpp)

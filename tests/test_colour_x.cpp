@@ -1,12 +1,6 @@
-// Colour bar and window dumps on a real X11 window (run under Xvfb).
-#include <gtest/gtest.h>
-
-#include <unistd.h>
-
-#include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <string>
+// The colour bar and window dumps (XWD, PNG and the package's image format)
+// on a real X11 window, run under Xvfb.
+#include "zem_test.h"
 
 #include "colors.h"
 #include "flag.h"
@@ -15,58 +9,32 @@
 #include "gks_tran.h"
 #include "gks_x11.h"
 #include "img_tool.h"
+#include "maptran.h"
+#include "plt_labl.h"
 #include "plt_tool.h"
 #include "png.h"
 #include "resrc.h"
 #include "sat_tool.h"
+#include "tools.h"
 #include "xdump.h"
 
 namespace {
 
-const std::string kData = std::string(ZEM_TEST_DATA) + "/colour";
+using Ints = std::vector<std::int64_t>;  // for comparing several fields at once
 
-std::string temp_path(const std::string& name) { return ::testing::TempDir() + "colx_" + name; }
+const auto* const kKeep = ::testing::AddGlobalTestEnvironment(new zt::KeepServer);
 
-struct Rgb8 {
-    int r, g, b;
-    bool operator==(const Rgb8& o) const { return r == o.r && g == o.g && b == o.b; }
-};
+using zt::Rgb;
+const Rgb kRed{255, 0, 0}, kGreen{0, 255, 0}, kBlue{0, 0, 255}, kWhite{255, 255, 255};
 
-std::ostream& operator<<(std::ostream& os, const Rgb8& c) {
-    return os << "(" << c.r << "," << c.g << "," << c.b << ")";
-}
-
-int shift_of(unsigned m) {
-    int s = 0;
-    while (m && !(m & 1u)) m >>= 1, ++s;
-    return s;
-}
-
-// Colour of a pixel of a record read back from a window or a file.
-Rgb8 pixel(const IMG_report& im, int x, int y) {
-    const unsigned char* row = im.data + static_cast<size_t>(y) * im.bytes_line;
-    if (im.color_type == 1) {
-        const IMG_color& c = im.colors[row[x]];
-        return {int(c.r * 255 + 0.5f), int(c.g * 255 + 0.5f), int(c.b * 255 + 0.5f)};
-    }
-    const int n = im.bits_pixel / 8;
-    const unsigned char* p = row + static_cast<size_t>(x) * n;
-    unsigned v = 0;
-    for (int i = 0; i < n; ++i) v = im.byte_order ? (v << 8 | p[i]) : (v | unsigned(p[i]) << (8 * i));
-    return {int((v & im.red) >> shift_of(im.red)), int((v & im.grn) >> shift_of(im.grn)),
-            int((v & im.blu) >> shift_of(im.blu))};
-}
-
-const Rgb8 kRed{255, 0, 0}, kGreen{0, 255, 0}, kBlue{0, 0, 255}, kWhite{255, 255, 255};
-
-class ColourWindow : public ::testing::Test {
+class Window : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X server (DISPLAY unset)";
         RES_clear();
         RES_put("device", "display");
         RES_put("title", "colour_test");
-        RES_put("file_path", kData.c_str());
+        RES_put("file_path", (std::string(ZEM_TEST_DATA) + "/colour").c_str());
         RES_put("color_table", "enh.clr");
         FLAG_set(2, 1);
         gset_xsize(640, 512);
@@ -79,11 +47,16 @@ protected:
         if (opened_) GPH_end(1);
     }
     bool opened_ = false;
+    zt::TempDir tmp_;
 };
 
-// The bar lies below the plot viewport; each pixel value's strip has the
-// colour of its bin, tick marks and the outline are in the text colour.
-TEST_F(ColourWindow, ColourBarShowsTheBins) {
+// The colour bar lies below the plot viewport: x0 = left + 3% of the
+// width, to the centre, 256 values wide; its strip from bottom - h to
+// bottom - 0.15 h (h = the room below the panel, at most 0.035). Each
+// value's strip has its bin's colour; the outline and ticks are in the text
+// colour. A red rectangle beside it; the window dumped as XWD and PNG reads
+// back alike, and ImageMagick and pngcheck read the files.
+TEST_F(Window, ColourBarAndDumps) {
     RES_put("color_fill", "0:red,64:green,128:blue,192:white");
     SAT_color_setup();
     Glim vp{}, win{};
@@ -92,38 +65,6 @@ TEST_F(ColourWindow, ColourBarShowsTheBins) {
     const float h = std::min(vp.y_min - win.y_min, 0.035f);
     ASSERT_GE(h, 0.01f) << "the default view offsets leave room below the panel";
     ASSERT_EQ(SAT_color_bar(1), 0);
-    gupdate_window();
-
-    IMG_report im;
-    ASSERT_EQ(gget_image(&im), 1);
-    // Geometry written out: x0 = left + 3% of the width, the bar ends at
-    // the centre, 256 values wide; strip from bottom - h to bottom - 0.15 h.
-    const float x0 = vp.x_min + 0.03f * (vp.x_max - vp.x_min);
-    const float w = ((vp.x_min + vp.x_max) / 2 - x0) / 256.0f;
-    const float bottom = vp.y_min - h, top = vp.y_min - 0.15f * h;
-    const float ymid = (top + bottom + 0.01f) / 2;  // above the 0.01 high value ticks
-    GPH_trans(1);
-    auto px = [&](float v) { return static_cast<int>(std::lround(xW_p(x0 + v * w))); };
-    const int py = static_cast<int>(std::lround(yW_p(ymid)));
-    const std::pair<int, Rgb8> strips[] = {{40, kRed}, {104, kGreen}, {168, kBlue}, {232, kWhite}};
-    for (auto& [v, colour] : strips) EXPECT_EQ(pixel(im, px(v + 0.5f), py), colour) << "value " << v;
-    // The outline's top edge and a 0 C tick (count 114 for AREA images)
-    // reaching down from the top by 0.015.
-    const int ytop = static_cast<int>(std::lround(yW_p(top)));
-    EXPECT_EQ(pixel(im, px(100), ytop), kWhite);
-    if (SAT_get_imager_source() == 51) {
-        const int ytick = static_cast<int>(std::lround(yW_p(top - 0.008f)));
-        bool found = false;
-        for (int dx = -1; dx <= 1; ++dx) found |= pixel(im, px(114) + dx, ytick) == kWhite;
-        EXPECT_TRUE(found);
-        EXPECT_EQ(pixel(im, px(121), ytick), kGreen);
-    }
-    IMG_free(&im);
-}
-
-// Dumps of the window as XWD and PNG read back with the same size and the
-// same colours, and a red rectangle where it was drawn.
-TEST_F(ColourWindow, WindowDumps) {
     GPH_trans(1);
     Gattribs fill;
     ATTRIB_init(&fill);
@@ -131,41 +72,72 @@ TEST_F(ColourWindow, WindowDumps) {
     GPH_fill_attr(&fill);
     GPH_frect(0.2f, 0.2f, 0.4f, 0.3f);
     gupdate_window();
-    const std::string xwd = temp_path("dump.xwd"), png = temp_path("dump.png");
-    ASSERT_EQ(XWD_dump(xwd.c_str()), 1);
-    ASSERT_EQ(PNG_dump(png.c_str()), 1);
-
-    IMG_report a;
-    IMG_init(&a);
-    a.depth = 32;
-    ASSERT_EQ(XWD_read(xwd.c_str(), &a, 0), 1);
-    IMG_report b;
+    const std::string xwd = tmp_.file("dump.xwd"), png = tmp_.file("dump.png");
+    ASSERT_EQ(XWD_dump(xwd.c_str()) + PNG_dump(png.c_str()), 2);
+    IMG_report im, b;
+    IMG_init(&im);
     IMG_init(&b);
-    ASSERT_EQ(PNG_read(png.c_str(), &b, 0), 1);
-    ASSERT_EQ(a.width, 640);
-    ASSERT_EQ(a.height, 512);
-    ASSERT_EQ(b.width, 640);
-    ASSERT_EQ(b.height, 512);
+    im.depth = 32;
+    ASSERT_EQ(XWD_read(xwd.c_str(), &im, 0) + PNG_read(png.c_str(), &b, 0), 2);
+    ASSERT_EQ(Ints({im.width, im.height, b.width, b.height}), Ints({640, 512, 640, 512}));
     int differ = 0;
     for (int y = 0; y < 512; ++y)
-        for (int x = 0; x < 640; ++x) differ += !(pixel(a, x, y) == pixel(b, x, y));
+        for (int x = 0; x < 640; ++x) differ += !(zt::rgb_at(im, x, y) == zt::rgb_at(b, x, y));
     EXPECT_EQ(differ, 0);
-    const int cx = static_cast<int>(std::lround(xW_p(0.3f))), cy = static_cast<int>(std::lround(yW_p(0.25f)));
-    EXPECT_EQ(pixel(a, cx, cy), kRed);
-
-    if (access("/usr/bin/pngcheck", X_OK) == 0) {
-        EXPECT_EQ(std::system(("/usr/bin/pngcheck -q '" + png + "' > /dev/null").c_str()), 0);
-    }
-    if (access("/usr/bin/convert", X_OK) == 0) {
-        FILE* p = popen(("/usr/bin/convert '" + xwd + "' -depth 8 rgb:- 2>/dev/null | wc -c").c_str(), "r");
-        ASSERT_NE(p, nullptr);
-        long bytes = 0;
-        EXPECT_EQ(std::fscanf(p, "%ld", &bytes), 1);
-        pclose(p);
-        EXPECT_EQ(bytes, 640L * 512 * 3);
-    }
-    IMG_free(&a);
+    EXPECT_EQ(zt::run("/usr/bin/pngcheck -q '" + png + "'").status, 0);
+    EXPECT_EQ(zt::run("(/usr/bin/convert '" + xwd + "' -depth 8 rgb:- 2>/dev/null)").out.size(), 640u * 512 * 3);
+    const float x0 = vp.x_min + 0.03f * (vp.x_max - vp.x_min), w = ((vp.x_min + vp.x_max) / 2 - x0) / 256.0f;
+    const float bottom = vp.y_min - h, top = vp.y_min - 0.15f * h;
+    auto px = [&](float v) { return int(std::lround(xW_p(x0 + v * w))); };
+    auto py = [&](float y) { return int(std::lround(yW_p(y))); };
+    EXPECT_EQ(zt::rgb_at(im, int(std::lround(xW_p(0.3f))), py(0.25f)), kRed);
+    const int ymid = py((top + bottom + 0.01f) / 2);  // above the 0.01 high value ticks
+    for (auto [v, colour] : {std::pair{40, kRed}, {104, kGreen}, {168, kBlue}, {232, kWhite}})
+        EXPECT_EQ(zt::rgb_at(im, px(v + 0.5f), ymid), colour) << "value " << v;
+    EXPECT_EQ(zt::rgb_at(im, px(100), py(top)), kWhite);  // the outline's top edge
+    // A 0 C tick (count 114 of AREA images) reaching down from the top.
+    bool tick = false;
+    for (int dx = -1; dx <= 1; ++dx) tick |= zt::rgb_at(im, px(114) + dx, py(top - 0.008f)) == kWhite;
+    EXPECT_TRUE(tick);
+    EXPECT_EQ(zt::rgb_at(im, px(121), py(top - 0.008f)), kGreen);
+    IMG_free(&im);
     IMG_free(&b);
+}
+
+// A dump in the package's format carries the plot labels and, when the map
+// panel fills the window (view offset at most 0.7), the active map domain
+// widened to the whole window at the panel's spacing per pixel: at least the
+// panel's extent 1.2 * 24 by 1.2 * 16 plus the margins; wider margins leave
+// the domain out.
+TEST_F(Window, PackageDumpCarriesLabelsAndDomain) {
+    PLT_init_labels();
+    PLT_label_up_left("GOES-16 band 2");
+    PLT_label_low_right("zem");
+    PLT_label_up_right("1745Z  5 MAR 24");
+    Domain d;
+    DOM_init(&d);
+    ASSERT_EQ(DOM_decode("ps:60:-105,40,-100,25,17,1.2,1.2", &d), 1);
+    MAP_domain(&d);
+    for (float offset : {0.04f, 0.8f}) {
+        PLT_set_view_offset(offset);
+        ASSERT_EQ(IMG_dump(tmp_.file("dump.zem").c_str()), 1);
+        IMG_report back;
+        IMG_init(&back);
+        ASSERT_EQ(IMG_read_zem(tmp_.file("dump.zem").c_str(), &back, 0), 1);
+        ASSERT_GT(back.width * back.height, 1);
+        EXPECT_STREQ(back.info, "GOES-16 band 2 [zem]");
+        EXPECT_STREQ(back.datim, "1745Z  5 MAR 24");
+        EXPECT_EQ(Ints({back.domain.nx, back.domain.ny}), Ints({back.width, back.height}));
+        if (offset < 0.7f) {
+            EXPECT_TRUE(back.domain.proj == 1 && std::fabs(back.domain.clat - 40) + std::fabs(back.domain.clon + 100) < 1e-4)
+                << back.domain.clat << " " << back.domain.clon;
+            EXPECT_GE(back.domain.dx * (back.width - 1), 1.2 * 24 - 1e-3);
+            EXPECT_GE(back.domain.dy * (back.height - 1), 1.2 * 16 - 1e-3);
+        } else {
+            EXPECT_TRUE(is_missing(back.domain.proj));
+        }
+        IMG_free(&back);
+    }
 }
 
 }  // namespace

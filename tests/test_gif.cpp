@@ -1,7 +1,7 @@
 // GIF files: the reader against ImageMagick on real files and their
 // interlaced, local-table and commented variants; the writer on
 // pathological pictures read back by ImageMagick, giflib's giftext and the
-// reader; broken files.
+// reader. Broken files are rows of test_bad_input.cpp.
 #include "zem_test.h"
 
 #include <cstring>
@@ -163,46 +163,6 @@ TEST(GifWrite, PathologicalPicturesReadBackTheSame) {
         if (!c.interlace) {
             EXPECT_TRUE(raw.compare(0, want.size() / 3, reinterpret_cast<const char*>(back.im.data), want.size() / 3) == 0);
         }
-    }
-}
-
-// ---- Broken files -----------------------------------------------------------------
-
-struct BadCase {
-    const char* file;
-    int rc;
-    const char* message;
-};
-
-TEST(GifBroken, MessagesNotCrashes) {
-    const BadCase cases[] = {
-        {"gif_garbage.gif", 0, "GIF_read: Not a GIF file"},
-        {"gif_truncated_header.gif", 0, "File ends in the header"},
-        {"gif_truncated_table.gif", 0, "File ends in the colour table"},
-        {"gif_truncated_data.gif", 0, "File ends inside the image data"},
-        {"gif_code_out_of_range.gif", 0, "LZW code 7 out of range (next code 6)"},
-        {"gif_bad_code_size.gif", 0, "Bad LZW code size 12"},
-        {"gif_zero_size.gif", 0, "Bad image size 0x2"},
-        {"gif_huge_size.gif", 0, "Bad image size 65535x65535"},
-        {"gif_size_past_data.gif", 0, "Image size 4000x4000 too large for a file of 45 bytes"},
-        {"gif_no_image.gif", 0, "No image in file"},
-        {"gif_unknown_block.gif", 0, "Unknown block 0x99 at byte 25"},
-        {"gif_short_data.gif", 0, "Image data end after 3 of 8 pixels"},
-        {"gif_truncated_extension.gif", 0, "File ends in an extension block"},
-        {"gif_no_trailer.gif", 1, ""},
-        {"gif_deferred_clear.gif", 1, ""},  // the table stays full until a clear
-    };
-    for (const BadCase& c : cases) {
-        SCOPED_TRACE(c.file);
-        zt::MessCapture cap;
-        MESS_set_str("warn");
-        Record r;
-        EXPECT_EQ(GIF_read((std::string(ZEM_TEST_DATA) + "/bad/" + c.file).c_str(), &r.im, 0), c.rc);
-        EXPECT_NE(cap.text().find(c.message), std::string::npos) << cap.text();
-        // The readable ones repeat the pixels 0 1 2 3 3 2 1 0 (as giftext -r
-        // and ImageMagick read them).
-        for (int i = 0; c.rc == 1 && i < r.im.width * r.im.height; ++i)
-            ASSERT_EQ(r.im.data[i], "\0\1\2\3\3\2\1\0"[i % 8]) << "pixel " << i;
     }
 }
 

@@ -270,9 +270,6 @@ TEST_F(Kernel, BrokenMetafilesAreReportedAndSkipped) {
         {"ZEMMETA\nTE_HGHT abc\nPL 2 0,0 1,1\n", "gread_metafile: bad TE_HGHT record", 1},
         {"ZEMMETA\nTE 0.5,0.5 " "\xff\xfe\x01 text\nVP 9 0 0 1 1\nFA -4\n", "bad FA record", 0},
         {"\x01\x02\x03\x04\x05\xff\xfe\n\xff", "", 0},
-        // Found by fuzzing: an alignment code past the enumeration.
-        {zt::slurp(std::string(ZEM_TEST_DATA) + "/bad/metafile_align_out_of_range.meta"),
-         "gset_text_align: invalid text alignment: 4 3", -1},
     };
     for (const Bad& c : cases) {
         zt::MessCapture mess;

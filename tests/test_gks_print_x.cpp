@@ -271,8 +271,10 @@ TEST(GoesPrint, PostScriptMatchesTheWindowDump) {
     for (int y = 0; y < win.height; ++y) {
         for (int x = 0; x < win.width; ++x) {
             const unsigned char* p = win.data + y * win.bytes_line + x * bpp;
+            // A palette pixel is one byte: its index, never the bytes after it.
             const IMG_color* c = win.colors && p[0] < win.num_colors ? &win.colors[p[0]] : nullptr;
-            const Rgb wp = c ? Rgb{int(c->r * 255), int(c->g * 255), int(c->b * 255)} : Rgb{p[0], p[1], p[2]};
+            const Rgb wp = c ? Rgb{int(c->r * 255), int(c->g * 255), int(c->b * 255)}
+                             : win.colors ? Rgb{0, 0, 0} : Rgb{p[0], p[1], p[2]};
             if (wp.r + wp.g + wp.b == 0) continue;  // window background
             ++image;
             // Lines may land one pixel apart between the two rasterisers.

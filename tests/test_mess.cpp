@@ -1,105 +1,49 @@
 // Message levels, destinations, paging, prompts and process utilities.
-#include <gtest/gtest.h>
-
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <regex>
-#include <sstream>
-#include <string>
+#include "zem_test.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include "child_run.h"
+#include <regex>
+
 #include "flag.h"
-#include "mess.h"
 #include "resrc.h"
 #include "system.h"
 #include "tools.h"
 
-namespace fs = std::filesystem;
-
 namespace {
+
+using testing::internal::CaptureStderr;
+using testing::internal::CaptureStdout;
+using testing::internal::GetCapturedStderr;
+using testing::internal::GetCapturedStdout;
 
 class MessTest : public ::testing::Test {
 protected:
     void SetUp() override {
         MESS_reset();
         FLAG_reset(kMissing);
-        dir_ = fs::temp_directory_path() /
-               ("zem_mess_" + std::to_string(getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
+        RES_clear();
     }
-    void TearDown() override {
-        MESS_reset();
-        fs::remove_all(dir_);
-    }
-    fs::path dir_;
+    void TearDown() override { MESS_reset(); }
+    zt::TempDir dir_;
 };
 
-// The level masks below are worked out by hand from the group layout
-// (print 0xF, error 0x30, warn 0xC0, mess 0xF00, out1..out4, debug).
-TEST_F(MessTest, DefaultLevelShowsPrintThroughOut2) {
-    EXPECT_EQ(MESS_get(), 0xFFFFFu);
+// The masks are worked out by hand from the group layout: print 0xF,
+// error 0x30, warn 0xC0, mess 0xF00, out1..out4 one nibble each up to
+// 0xF00000, debug 0xF0000000; a word shows its group and every one below,
+// a last letter a-d only that sub-level of the group.
+TEST_F(MessTest, LevelWords) {
+    EXPECT_EQ(MESS_get(), 0xFFFFFu) << "the default shows up to out2";
     EXPECT_EQ(MESS_check_set(), 0);
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(MESS_print(M_out2, "detail %d\n", 2), 1);
-    EXPECT_EQ(MESS_print(M_out3, "hidden\n"), 0);
-    EXPECT_EQ(MESS_print(M_out4, "hidden\n"), 0);
-    EXPECT_EQ(MESS_print(M_debug, "hidden\n"), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "detail 2\n");
-}
-
-TEST_F(MessTest, SetByCode) {
-    MESS_set(0, M_warn);  // warn and everything below
-    EXPECT_EQ(MESS_get(), 0xFFu);
-    EXPECT_EQ(MESS_check_set(), 1);
-    MESS_set(1, M_debug);
-    EXPECT_EQ(MESS_get(), 0xF00000FFu);
-    MESS_set(-1, M_error);
-    EXPECT_EQ(MESS_get(), 0xF00000CFu);
-    // Codes above 15 are defaults that give way to an explicit setting.
-    MESS_set(20, M_print);
-    EXPECT_EQ(MESS_get(), 0xF00000CFu);
-    // Codes 10, 11 and 9 act but do not count as explicit.
-    MESS_set(10, M_mess);
-    EXPECT_EQ(MESS_get(), 0xFFFu);
-    MESS_set(11, 0x80000000u);
-    EXPECT_EQ(MESS_get(), 0x80000FFFu);
-    MESS_set(9, M_mess);
-    EXPECT_EQ(MESS_get(), 0x800000FFu);
-    EXPECT_EQ(MESS_check_set(), 3);
-    // Without an explicit setting a code above 15 acts.
-    MESS_reset();
-    MESS_set(21, M_out3);
-    EXPECT_EQ(MESS_get(), 0xFFFFFFu);
-    EXPECT_EQ(MESS_check(M_out3), 1);
-    EXPECT_EQ(MESS_check(M_out4), 0);
-}
-
-TEST_F(MessTest, ResourceWordsAndSubLevels) {
     struct Case {
         const char* value;
         M_type level;
-    } cases[] = {
-        {"warn", 0xFFu},
-        {"mess", 0xFFFu},
-        {"out2,-out1", 0xF0FFFu},
-        {"none", 0u},
-        {"debug", 0xFFFFFFFFu},
-        {"+debugd", 0x800FFFFFu},   // default plus the most detailed tracing bit
-        {"print", 0xFu},
-        {"errora", 0x1Fu},          // 0x30 & 0x11111111 = 0x10, with the bits below
-        {"out2,-print", 0xFFFF0u},
-        {"de", 0xFFFFFFFFu},        // a word is known by its leading characters
-        {"wa", 0xFFu},              // the "a" belongs to the word, not a sub-level
-        {"bogus", 0xFFFFFu},        // an unknown word is ignored: the level stays
-        {"+out3c", 0x4FFFFFu},
-        {"-out2b", 0xDFFFFu},
+    };
+    const Case cases[] = {
+        {"warn", 0xFFu},    {"out2,-out1", 0xF0FFFu},  {"none", 0u},         {"+debugd", 0x800FFFFFu},
+        {"errora", 0x1Fu},  {"out2,-print", 0xFFFF0u}, {"de", 0xFFFFFFFFu},  {"wa", 0xFFu},
+        {"bogus", 0xFFFFFu},     {"+out3c", 0x4FFFFFu},     {"-out2b", 0xDFFFFu}, {"warn, +debugd", 0x800000FFu},
+        {" mess ", 0xFFFu},
     };
     for (const Case& c : cases) {
         MESS_reset();
@@ -107,177 +51,152 @@ TEST_F(MessTest, ResourceWordsAndSubLevels) {
         EXPECT_EQ(MESS_get(), c.level) << c.value;
         EXPECT_EQ(MESS_check_set(), 1) << c.value;
     }
-    MESS_reset();
-    MESS_set_str("line=10");
+    MESS_set_str("out2 , -out1 ,line= 10");
     EXPECT_EQ(MESS_get_max_lines(), 10);
     MESS_set_str("line=0");
     EXPECT_EQ(MESS_get_max_lines(), 22);
+
+    // Codes: 0 sets, 1 adds, -1 removes; above 15 a default that gives way
+    // to an explicit setting; 9, 10 and 11 act without counting as explicit.
+    MESS_reset();
+    struct Code {
+        int code;
+        M_type mask, level;
+    };
+    for (Code c : {Code{0, M_warn, 0xFFu}, Code{1, M_debug, 0xF00000FFu}, Code{-1, M_error, 0xF00000CFu},
+                   Code{20, M_print, 0xF00000CFu}, Code{10, M_mess, 0xFFFu}, Code{11, 0x80000000u, 0x80000FFFu},
+                   Code{9, M_mess, 0x800000FFu}}) {
+        MESS_set(c.code, c.mask);
+        EXPECT_EQ(MESS_get(), c.level) << c.code;
+    }
+    EXPECT_EQ(MESS_check_set(), 3);
+    MESS_reset();
+    MESS_set(21, M_out3);
+    EXPECT_EQ(MESS_check(M_out3) * 10 + MESS_check(M_out4), 10);
 }
 
-// Blanks around the items of a list such as "warn, +debugd" belong to no
-// word: without trimming " +debugd" would be an unknown word and set the
-// level to 0, hiding even the errors.
-TEST_F(MessTest, BlanksAroundItemsAreIgnored) {
-    MESS_set_str("warn, +debugd");
-    EXPECT_EQ(MESS_get(), 0x800000FFu);  // 0xFF with 0x80000000 added
-    MESS_reset();
-    MESS_set_str(" mess ");
-    EXPECT_EQ(MESS_get(), 0xFFFu);
-    MESS_reset();
-    MESS_set_str("out2 , -out1 ,line= 10");
-    EXPECT_EQ(MESS_get(), 0xF0FFFu);
-    EXPECT_EQ(MESS_get_max_lines(), 10);
-}
-
-TEST_F(MessTest, ErrorsAndWarningsGoToStandardError) {
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
+TEST_F(MessTest, ScreenStreams) {
+    CaptureStdout();
+    CaptureStderr();
     MESS_print(M_error, "bad %s\n", "thing");
     MESS_print(M_warn, "careful\n");
     MESS_print(M_print, "plain\n");
-    MESS_print(M_mess, "progress\n");
-    std::string out = testing::internal::GetCapturedStdout();
-    std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(out, "plain\nprogress\n");
-    EXPECT_EQ(err, "bad thing\ncareful\n");
+    EXPECT_EQ(MESS_print(M_out2, "detail %d\n", 2), 1);
+    EXPECT_EQ(MESS_print(M_out3, "hidden\n"), 0);
+    EXPECT_EQ(GetCapturedStdout(), "plain\ndetail 2\n");
+    EXPECT_EQ(GetCapturedStderr(), "bad thing\ncareful\n");
 }
 
-TEST_F(MessTest, LogFileOnly) {
-    fs::path log = dir_ / "only.log";
-    MESS_set_str(("fi=" + log.string()).c_str());
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(MESS_print(M_print, "to the log %d\n", 1), 0);
-    EXPECT_EQ(MESS_print(M_debug, "filtered\n"), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-    EXPECT_EQ(slurp(log), "to the log 1\n");
+// Log-file items: what each prints on the screen and leaves in the file
+// (which held "old\n" before).
+TEST_F(MessTest, LogFiles) {
+    struct Case {
+        const char* item;
+        const char* screen;
+        const char* file;
+    };
+    const Case cases[] = {
+        {"fi=", "", "old\na\nb\n"},  // appended, nothing on the screen
+        {"+fi=", "a\nb\n", "old\na\nb\n"},
+        {"-fi=", "a\nb\n", "a\nb\n"},
+        {"dfi=", "a\nb\n", "old\na\nb\n"},  // opened for each message
+    };
+    for (const Case& c : cases) {
+        const std::string log = dir_.file("m.log");
+        zt::spit(log, "old\n");
+        MESS_reset();
+        MESS_set_str((c.item + log).c_str());
+        CaptureStdout();
+        MESS_print(M_print, "a\n");
+        MESS_print(M_debug, "filtered\n");
+        MESS_print(M_print, "b\n");
+        EXPECT_EQ(GetCapturedStdout(), c.screen) << c.item;
+        MESS_reset();
+        EXPECT_EQ(zt::slurp(log), c.file) << c.item;
+    }
 }
 
-TEST_F(MessTest, AppendAndTruncateLogs) {
-    fs::path log = dir_ / "app.log";
-    std::ofstream(log) << "old\n";
-    MESS_set_str(("+fi=" + log.string()).c_str());
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(MESS_print(M_print, "new\n"), 1);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "new\n");
-    EXPECT_EQ(slurp(log), "old\nnew\n");
+TEST_F(MessTest, LogVariants) {
+    // "@fi=" stamps every line with the current time.
+    const std::string stamp = dir_.file("stamp.log");
+    MESS_set_str(("warn,@fi=" + stamp).c_str());
+    CaptureStdout();
+    MESS_print(M_print, "hello\n");
+    EXPECT_EQ(GetCapturedStdout(), "hello\n");
+    const std::string text = zt::slurp(stamp);
+    EXPECT_TRUE(std::regex_match(text, std::regex(R"(^\d\d [A-Z]{3} \d\d  \d\d:\d\d:\d\dZ -- hello\n$)"))) << text;
 
+    // "dfi=" closes the file between messages: once removed, the next
+    // message creates it again.
+    const std::string each = dir_.file("each.log");
     MESS_reset();
-    MESS_set_str(("-fi=" + log.string()).c_str());
-    testing::internal::CaptureStdout();
-    MESS_print(M_print, "fresh\n");
-    testing::internal::GetCapturedStdout();
-    EXPECT_EQ(slurp(log), "fresh\n");
-}
-
-TEST_F(MessTest, TimeStampedLog) {
-    fs::path log = dir_ / "stamp.log";
-    MESS_set_str(("warn,@fi=" + log.string()).c_str());
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(MESS_print(M_print, "hello\n"), 1);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "hello\n");
-    // The stamp is the current-time text: "YY MON DD  HH:MM:SSZ".
-    std::regex stamped(R"(^\d\d [A-Z]{3} \d\d  \d\d:\d\d:\d\dZ -- hello\n$)");
-    std::string text = slurp(log);
-    EXPECT_TRUE(std::regex_match(text, stamped)) << text;
-}
-
-TEST_F(MessTest, LogOpenedPerMessage) {
-    fs::path log = dir_ / "each.log";
-    MESS_set_str(("dfi=" + log.string()).c_str());
-    testing::internal::CaptureStdout();
+    MESS_set_str(("dfi=" + each).c_str());
+    CaptureStdout();
     MESS_print(M_print, "first\n");
-    EXPECT_EQ(slurp(log), "first\n");
-    // The file is closed between messages: once removed, the next message
-    // creates it again (a file kept open would write to the removed one).
-    fs::remove(log);
+    std::filesystem::remove(each);
     MESS_print(M_print, "second\n");
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "first\nsecond\n");
-    EXPECT_EQ(slurp(log), "second\n");
-}
+    GetCapturedStdout();
+    EXPECT_EQ(zt::slurp(each), "second\n");
 
-TEST_F(MessTest, CopyFileGetsEveryShownMessage) {
-    fs::path copy = dir_ / "copy.txt";
-    ASSERT_EQ(MESS_file(copy.string().c_str(), "w"), 0);
-    MESS_set_str(("fi=" + (dir_ / "log").string()).c_str());  // nothing on the screen
+    // An unopenable log: "+fi" falls back to the screen, "fi" shows nothing.
+    for (const char* item : {"+fi=/nonexistent-dir-zem/x.log", "fi=/nonexistent-dir-zem/x.log"}) {
+        MESS_reset();
+        MESS_set_str(item);
+        CaptureStdout();
+        EXPECT_EQ(MESS_print(M_print, "x\n"), item[0] == '+' ? 1 : 0) << item;
+        EXPECT_EQ(GetCapturedStdout(), item[0] == '+' ? "x\n" : "") << item;
+    }
+
+    // The copy file gets every shown message, whatever the destination.
+    MESS_reset();
+    const std::string copy = dir_.file("copy.txt");
+    ASSERT_EQ(MESS_file(copy.c_str(), "w"), 0);
+    MESS_set_str(("fi=" + dir_.file("log")).c_str());
     MESS_print(M_print, "a\n");
     MESS_print(M_error, "b\n");
     MESS_print(M_debug, "not shown\n");
     EXPECT_EQ(MESS_file_close(), 0);
     EXPECT_EQ(MESS_file_close(), -1);
-    EXPECT_EQ(slurp(copy), "a\nb\n");
-    EXPECT_EQ(MESS_file((dir_ / "no" / "such" / "dir" / "f").string().c_str(), "w"), -1);
+    EXPECT_EQ(zt::slurp(copy), "a\nb\n");
+    EXPECT_EQ(MESS_file(dir_.file("no/such/dir/f").c_str(), "w"), -1);
 }
 
-TEST_F(MessTest, UnopenableLogFallsBackToScreen) {
-    MESS_set_str("+fi=/nonexistent-dir-zem/x.log");
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(MESS_print(M_print, "still shown\n"), 1);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "still shown\n");
-    MESS_reset();
-    MESS_set_str("fi=/nonexistent-dir-zem/x.log");
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(MESS_print(M_print, "nowhere\n"), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-}
-
-TEST_F(MessTest, PagingPausesEveryPage) {
-    ChildResult r = run_child(
+TEST_F(MessTest, Paging) {
+    // 8 one-line messages with pages of 3: pauses after lines 4 and 8.
+    const zt::RunResult paged = zt::run_child(
         [] {
             MESS_set_str("page,line=3");
             for (int i = 1; i <= 8; ++i) MESS_print(M_print, "line %d\n", i);
         },
         "\n\n\n");
-    EXPECT_EQ(r.status, 99);
-    // 8 one-line messages with pages of 3: pauses after lines 4 and 8.
-    EXPECT_EQ(count_of(r.out, "Press return to continue\n"), 2) << r.out;
-    EXPECT_NE(r.out.find("line 4\nPress return to continue\nline 5\n"), std::string::npos) << r.out;
-}
+    EXPECT_EQ(paged.status, 99);
+    EXPECT_EQ(zt::count_of(paged.out, "Press return to continue\n"), 2) << paged.out;
+    EXPECT_NE(paged.out.find("line 4\nPress return to continue\nline 5\n"), std::string::npos) << paged.out;
 
-TEST_F(MessTest, NoPausesInBatchModeOrWithNopage) {
-    ChildResult batch = run_child(
-        [] {
-            FLAG_set(FLAG_BATCH, 1);
-            MESS_set_str("page,line=2");
-            for (int i = 0; i < 6; ++i) MESS_print(M_print, "x\n");
-            std::printf("held=%d\n", MESS_hold(M_print, "wait\n"));
-        },
-        "");
-    EXPECT_EQ(batch.status, 99);
-    EXPECT_EQ(count_of(batch.out, "Press return"), 0);
+    const zt::RunResult batch = zt::run_child([] {
+        FLAG_set(FLAG_BATCH, 1);
+        MESS_set_str("page,line=2");
+        for (int i = 0; i < 6; ++i) MESS_print(M_print, "x\n");
+        std::printf("held=%d\n", MESS_hold(M_print, "wait\n"));
+    });
+    EXPECT_EQ(zt::count_of(batch.out, "Press return"), 0);
     EXPECT_NE(batch.out.find("held=0"), std::string::npos);
-
-    ChildResult nopage = run_child(
+    const zt::RunResult nopage = zt::run_child(
         [] {
             MESS_set_str("nopage");
             std::printf("held=%d\n", MESS_hold(M_print, "wait\n"));
         },
         "\n");
     EXPECT_EQ(nopage.out, "held=0\n");
-
-    ChildResult onrequest = run_child(
-        [] { std::printf("held=%d\n", MESS_hold(M_error | M_warn, "wait\n")); }, "\n");
-    EXPECT_EQ(onrequest.err, "wait\n");  // both error and warn bits: standard error
-    EXPECT_EQ(onrequest.out, "held=1\n");
+    const zt::RunResult held =
+        zt::run_child([] { std::printf("held=%d\n", MESS_hold(M_error | M_warn, "wait\n")); }, "\n");
+    EXPECT_EQ(held.err, "wait\n");
+    EXPECT_EQ(held.out, "held=1\n");
 }
 
-TEST_F(MessTest, ProgramTitle) {
-    testing::internal::CaptureStdout();
-    MESS_print_prog("SATELLITE IMAGE DISPLAY");
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "      SATELLITE IMAGE DISPLAY (Ver 5.59-LINUX-X11)\n\n");
-    EXPECT_STREQ(ZEM_version(), "5.59-LINUX-X11");
-}
-
-class PromptTest : public MessTest {
-protected:
-    void SetUp() override {
-        MessTest::SetUp();
-        RES_clear();
-    }
-};
-
-TEST_F(PromptTest, SetCommandStoresResourceAndRepeatsPrompt) {
-    ChildResult r = run_child(
+TEST_F(MessTest, Prompts) {
+    // "set" lines store a resource and ask again; blank lines ask again.
+    zt::RunResult r = zt::run_child(
         [] {
             char* word = ZEM_promptl("File? ", nullptr);
             const char* pd = RES_get("plot_domain");
@@ -285,13 +204,11 @@ TEST_F(PromptTest, SetCommandStoresResourceAndRepeatsPrompt) {
             std::free(word);
         },
         "set plot_domain=us\n   \nmyfile.area extra\n");
-    EXPECT_EQ(r.status, 99);
-    EXPECT_EQ(count_of(r.out, "File? "), 3) << r.out;  // set, blank, answer
+    EXPECT_EQ(zt::count_of(r.out, "File? "), 3) << r.out;
     EXPECT_NE(r.out.find("word=myfile.area pd=us"), std::string::npos) << r.out;
-}
 
-TEST_F(PromptTest, ExitEndsTheProgramWithStatusZero) {
-    ChildResult r = run_child(
+    // "exit" ends the program with status 0.
+    r = zt::run_child(
         [] {
             char word[20];
             ZEM_promptl("Name: ", word);
@@ -300,88 +217,76 @@ TEST_F(PromptTest, ExitEndsTheProgramWithStatusZero) {
         "exit\n", 3);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.find("returned"), std::string::npos);
-}
 
-TEST_F(PromptTest, NumbersWordsAndEndOfInput) {
-    ChildResult r = run_child(
+    // Numbers are asked again until one is given; words are cut to their
+    // buffers; end of input gives 0.
+    r = zt::run_child(
         [] {
-            int d = ZEM_promptd("n? ");
-            float f = ZEM_promptf("f? ");
-            char w[4];
+            const int d = ZEM_promptd("n? ");
+            const float f = ZEM_promptf("f? ");
+            char w[4], l[20];
             ZEM_prompts("w? ", w, 4);
-            char l[20];
-            ZEM_promptl("l? ", l);  // 19 characters at most
-            int eof = ZEM_promptd("e? ");
+            ZEM_promptl("l? ", l);
+            const int eof = ZEM_promptd("e? ");
             std::printf("\nd=%d f=%.2f w=%s l=%s eof=%d\n", d, f, w, l, eof);
         },
         "abc\n42\n2.5\nabcdefg\n123456789012345678901234\r\n");
-    EXPECT_EQ(r.status, 99);
-    EXPECT_NE(r.out.find("d=42 f=2.50 w=abc l=1234567890123456789 eof=0"), std::string::npos)
-        << r.out;
-    EXPECT_EQ(count_of(r.out, "n? "), 2);  // "abc" is no number: asked again
+    EXPECT_NE(r.out.find("d=42 f=2.50 w=abc l=1234567890123456789 eof=0"), std::string::npos) << r.out;
+    EXPECT_EQ(zt::count_of(r.out, "n? "), 2);
 }
 
-TEST_F(PromptTest, SetCommandForms) {
-    EXPECT_EQ(ZEM_set_command("set region us"), 1);
-    EXPECT_STREQ(RES_get("region"), "us");
-    EXPECT_EQ(ZEM_set_command("SET device = p,out.ps"), 1);
-    EXPECT_STREQ(RES_get("device"), "p,out.ps");
-    EXPECT_EQ(ZEM_set_command("settings.area"), 0);  // a file name, not a command
-    EXPECT_EQ(ZEM_set_command("24030513"), 0);
+TEST_F(MessTest, SetCommand) {
+    struct Case {
+        const char* line;
+        int taken;
+        const char* name;
+        const char* value;
+    };
+    for (Case c : {Case{"set region us", 1, "region", "us"}, Case{"SET device = p,out.ps", 1, "device", "p,out.ps"},
+                   Case{"settings.area", 0, nullptr, nullptr}, Case{"24030513", 0, nullptr, nullptr}}) {
+        EXPECT_EQ(ZEM_set_command(c.line), c.taken) << c.line;
+        if (c.name) {
+            EXPECT_STREQ(RES_get(c.name), c.value) << c.line;
+        }
+    }
     EXPECT_EQ(ZEM_set_command(nullptr), 0);
-
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(ZEM_set_command("set"), 1);
-    std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(out.rfind("Set resources\n", 0), 0u) << out;
-    EXPECT_NE(out.find("region: us\n"), std::string::npos) << out;
-}
-
-// "set" with "=" but no name lists the resources like a bare "set"; it
-// must not store a resource without a name.
-TEST_F(PromptTest, SetWithoutNameLists) {
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(ZEM_set_command("set =x"), 1);
-    std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(out.rfind("Set resources\n", 0), 0u) << out;
+    // A bare "set", or one without a name, lists the resources.
+    for (const char* list : {"set", "set =x"}) {
+        CaptureStdout();
+        EXPECT_EQ(ZEM_set_command(list), 1);
+        const std::string out = GetCapturedStdout();
+        EXPECT_EQ(out.rfind("Set resources\n", 0), 0u) << out;
+        EXPECT_NE(out.find("region: us\n"), std::string::npos) << out;
+    }
     EXPECT_EQ(RES_get(""), nullptr);
 }
 
-TEST_F(MessTest, SleepAndElapsedTime) {
+TEST_F(MessTest, SleepAndBackgroundProcess) {
     EXPECT_EQ(ZEM_sleep(0.0f), -1);
     EXPECT_EQ(ZEM_sleep(-1.0f), -1);
     ZEM_init_time();
     EXPECT_EQ(ZEM_sleep(0.2f), 0);
-    float e = ZEM_elapse_time();
+    const float e = ZEM_elapse_time();
     EXPECT_GE(e, 0.19f);
     EXPECT_LT(e, 5.0f);
-}
 
-TEST_F(MessTest, BackgroundProcessDetaches) {
-    fs::path marker = dir_ / "child.txt";
-    std::string mpath = marker.string();
-    ChildResult r = run_child(
-        [mpath] {
-            if (ZEM_back_proc() == 1) {
-                struct stat out_st {}, null_st {};
-                fstat(1, &out_st);
-                stat("/dev/null", &null_st);
-                FILE* fp = std::fopen((mpath + ".tmp").c_str(), "w");
-                if (fp) {
-                    std::fprintf(fp, "leader=%d null=%d\n", getpgrp() == getpid() ? 1 : 0,
-                                 out_st.st_rdev == null_st.st_rdev ? 1 : 0);
-                    std::fclose(fp);
-                    std::rename((mpath + ".tmp").c_str(), mpath.c_str());
-                }
-                _exit(0);
-            }
-            _exit(5);
-        },
-        "");
-    EXPECT_EQ(r.status, 0);  // the parent side exits 0 at once
-    for (int i = 0; i < 100 && !fs::exists(marker); ++i) usleep(50000);
-    ASSERT_TRUE(fs::exists(marker));
-    EXPECT_EQ(slurp(marker), "leader=1 null=1\n");
+    // The detached child leads its own process group with its output on
+    // /dev/null; the parent side exits 0 at once.
+    const std::string marker = dir_.file("child.txt");
+    const zt::RunResult r = zt::run_child([marker] {
+        if (ZEM_back_proc() != 1) _exit(5);
+        struct stat out_st {
+        }, null_st{};
+        fstat(1, &out_st);
+        stat("/dev/null", &null_st);
+        zt::spit(marker + ".tmp",
+                 std::to_string(getpgrp() == getpid()) + " " + std::to_string(out_st.st_rdev == null_st.st_rdev));
+        std::rename((marker + ".tmp").c_str(), marker.c_str());
+        _exit(0);
+    });
+    EXPECT_EQ(r.status, 0);
+    for (int i = 0; i < 100 && !std::filesystem::exists(marker); ++i) usleep(50000);
+    EXPECT_EQ(zt::slurp(marker), "1 1");
 }
 
 }  // namespace

@@ -1,662 +1,611 @@
-// The resource store and its decoding: precedence of resource files, the
-// environment and the command line; every command-line form; decode-time and
-// typed conversions; flags and draw components; the help listing.
-#include <gtest/gtest.h>
+// Resources: precedence of resource files, the environment and the command
+// line; every command-line form; decode-time and typed conversions; draw
+// components; resource files with their directives, key patterns and
+// damaged content; and the text helpers the readers are built on.
+#include "zem_test.h"
 
 #include <sys/ipc.h>
 #include <sys/msg.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
+#include <map>
+#include <optional>
+#include <cctype>
 #include <cstring>
-#include <string>
-#include <vector>
+#include <random>
 
 #include "date.h"
 #include "def_read.h"
 #include "files.h"
 #include "flag.h"
-#include "mess.h"
-#include "region.h"
-#include "res_fixture.h"
+#include "mqueue.h"
 #include "resrc.h"
 #include "string.h"
 
 namespace {
 
-using Precedence = ResTest;
+constexpr int M = -9999;
 
-// A value in .zemdef of the current directory, in the environment and on the
-// command line: each later source replaces the earlier one.
-TEST_F(Precedence, FileThenEnvironmentThenCommandLine)
-{
-    write(".zemdef", "# scratch resources\n*plot_domain: fromfile\norlo.title: filetitle\n");
+// orlo's declarations, in its order: switches are matched against them.
+const res_type kKeys[] = {
+    RES_help,       RES_batch,      RES_message,     RES_file_path,   RES_data_path,   RES_con_path,   RES_grid_path,
+    RES_raw_path,   RES_image_path, RES_watch_path,  RES_text_path,   RES_model_path,  RES_sat_path,   RES_city_file,
+    RES_map_file,   RES_input,      RES_output,      RES_name_conv,   RES_in_file,     RES_out_file,   RES_file_param,
+    RES_current,    RES_hour,       RES_num_hour,    RES_plot_domain, RES_grid_domain, RES_region,     RES_stat_prior,
+    RES_plot_type,  RES_plot_scale, RES_plot_format, RES_plot_param,  RES_draw,        RES_label,      RES_con_interval,
+    RES_con_base,   RES_font_list,  RES_color_table, RES_color_text,  RES_color_data,  RES_color_map,  RES_color_grid,
+    RES_color_line, RES_color_fill, RES_device,      RES_title,       RES_icon,        RES_background, RES_geometry,
+    RES_null};
+const res_type kPos[] = {RES_filenames, RES_null};
+
+class Res : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* n : {"zemdefault", "zemtz", "zemdomain", "zemplot_domain", "zemorlo.plot_domain",
+                              "zemorlo.x.title", "zembatch", "zemmess"}) {
+            const char* v = std::getenv(n);
+            saved_[n] = v ? std::optional<std::string>(v) : std::nullopt;
+            unsetenv(n);
+        }
+        FILE_reset();
+        FLAG_reset(M);
+        DATE_set_TZ(nullptr);
+        // Only the scratch folder is searched unless a test says otherwise.
+        setenv("zemdefault", ".", 1);
+    }
+    void TearDown() override {
+        DATE_set_TZ(nullptr);
+        for (const auto& [n, v] : saved_) {
+            if (v)
+                setenv(n.c_str(), v->c_str(), 1);
+            else
+                unsetenv(n.c_str());
+        }
+    }
+    // Decodes a command line of "orlo" (or `prog`) with these arguments.
+    void run(std::vector<std::string> args, const char* prog = "/usr/local/bin/orlo") {
+        args.insert(args.begin(), prog);
+        store_ = args;
+        argv_.clear();
+        for (auto& a : store_) argv_.push_back(a.data());
+        argv_.push_back(nullptr);
+        RES_init(static_cast<int>(store_.size()), argv_.data(), kKeys, kPos);
+    }
+    static std::string get(const char* name) {
+        const char* v = RES_get(name);
+        return v ? v : "<absent>";
+    }
+
+    zt::TempDir dir_{true};
+    zt::MessCapture mess_;
+
+private:
+    std::map<std::string, std::optional<std::string>> saved_;
+    std::vector<std::string> store_;
+    std::vector<char*> argv_;
+};
+
+// ---- Where values come from --------------------------------------------------
+
+TEST_F(Res, FileThenEnvironmentThenCommandLine) {
+    zt::spit(".zemdef", "# scratch\n*plot_domain: fromfile\norlo.title: filetitle\n");
     unsetenv("zemdefault");  // the built-in path list starts with "."
     run({});
     EXPECT_EQ(get("plot_domain"), "fromfile");
-    EXPECT_EQ(get("title"), "filetitle");
-
-    setenv("zemdomain", "fromenv", 1);
-    run({});
-    EXPECT_EQ(get("plot_domain"), "fromenv");
-
+    // zem<res>, then the declared name, then zem<prog>.<res>, then the
+    // command line: each later one wins.
+    for (auto [env, value] :
+         {std::pair{"zemplot_domain", "plain"}, {"zemdomain", "declared"}, {"zemorlo.plot_domain", "program"}}) {
+        setenv(env, value, 1);
+        run({});
+        EXPECT_EQ(get("plot_domain"), value) << env;
+    }
     run({"-pd", "fromcmd"});
     EXPECT_EQ(get("plot_domain"), "fromcmd");
     EXPECT_EQ(get("title"), "filetitle");
 }
 
-TEST_F(Precedence, EnvironmentNameForms)
-{
-    // zem<prog>.<res> before the declared name before zem<res>.
-    setenv("zemplot_domain", "plain", 1);
-    run({});
-    EXPECT_EQ(get("plot_domain"), "plain");
-    setenv("zemdomain", "declared", 1);
-    run({});
-    EXPECT_EQ(get("plot_domain"), "declared");
-    setenv("zemorlo.plot_domain", "program", 1);
-    run({});
-    EXPECT_EQ(get("plot_domain"), "program");
-}
-
-TEST_F(Precedence, LaterFileOnThePathReplacesEarlier)
-{
-    write("a/.zemdef", "*title: from_a\n*label: only_a\n");
-    write("b/zem.cfg", "*title: from_b\n");
+TEST_F(Res, ResourceFilesOnThePath) {
+    // A later file on the path replaces an earlier one, value by value.
+    zt::spit("a/.zemdef", "*title: from_a\n*label: only_a\n*default: elsewhere\n");
+    zt::spit("b/zem.cfg", "*title: from_b\n");
     setenv("zemdefault", "a:b", 1);
     run({});
     EXPECT_EQ(get("title"), "from_b");
     EXPECT_EQ(get("label"), "only_a");
-}
+    EXPECT_EQ(get("default"), "elsewhere") << "a file may set default without disturbing the walk";
 
-TEST_F(Precedence, DefaultSwitchNamesTheResourceFiles)
-{
-    write("elsewhere/my.res", "orlo.title: picked\n");
-    write(".zemdef", "orlo.title: ignored\n");
+    // Each folder's first file of zem.cfg, .zemdef, Zem.res is read.
+    zt::spit("d1/zem.cfg", "*title: cfg\n");
+    zt::spit("d1/.zemdef", "*title: zemdef\n");
+    zt::spit("d2/.zemdef", "*title: zemdef\n");
+    zt::spit("d2/Zem.res", "*title: res\n");
+    zt::spit("d3/Zem.res", "*title: res\n");
+    std::filesystem::create_directories("d4");
+    for (auto [dir, want] : {std::pair{"d1", "cfg"}, {"d2/", "zemdef"}, {"d3", "res"}, {"d4", "<absent>"}}) {
+        setenv("zemdefault", dir, 1);
+        run({});
+        EXPECT_EQ(get("title"), want) << dir;
+    }
+    zt::spit(".zemdef", "*title: dot\n");
+    setenv("zemdefault", "", 1);
+    run({});
+    EXPECT_EQ(get("title"), "dot") << "an empty list reads the current folder";
+
+    // -df names the file instead, in every switch form.
+    zt::spit("elsewhere/my.res", "orlo.title: picked\n");
     for (auto args : std::vector<std::vector<std::string>>{
-             {"-df", "elsewhere/my.res"}, {"-default=elsewhere/my.res"},
-             {"-defaults", "elsewhere/my.res"}}) {
+             {"-df", "elsewhere/my.res"}, {"-default=elsewhere/my.res"}, {"-defaults", "elsewhere/my.res"}}) {
         run(args);
         EXPECT_EQ(get("title"), "picked") << args[0];
-        EXPECT_EQ(get("default"), "elsewhere/my.res");
-        EXPECT_EQ(get("filename"), "<absent>") << "the file name is not positional";
+        EXPECT_EQ(get("filename"), "<absent>") << args[0];
     }
+
+    // Unreadable, missing and device entries are skipped silently.
+    zt::spit("locked/zem.cfg", "*title: locked\n");
+    std::filesystem::permissions("locked/zem.cfg", std::filesystem::perms::none);
+    zt::spit("open.res", "*label: open\n");
+    setenv("zemdefault", "locked:/nonexistent/dir:missing.res:open.res:/dev/null", 1);
+    mess_.clear();
+    run({});
+    EXPECT_EQ(get("label"), "open");
+    if (geteuid() != 0) {
+        EXPECT_EQ(get("title"), "<absent>");
+    }
+    EXPECT_EQ(mess_.text(), "");
 }
 
-TEST_F(Precedence, NameSwitchChangesTheKeys)
-{
-    write(".zemdef",
-          "orlo.title: base\nmyprog.title: renamed\norlo.x.title: tagged\n");
-    run({});
-    EXPECT_EQ(get("title"), "base");
-    run({"-na", "myprog"});
-    EXPECT_EQ(get("title"), "renamed");
-    EXPECT_EQ(get("name"), "myprog");
-    run({"-name=+x"});
-    EXPECT_EQ(get("title"), "tagged");
-    // The environment uses the same program part.
+TEST_F(Res, NameSwitchChangesTheKeys) {
+    zt::spit(".zemdef", "orlo.title: base\nmyprog.title: renamed\norlo.x.title: tagged\n");
+    struct Case {
+        std::vector<std::string> args;
+        const char* title;
+    };
+    for (const Case& c : {Case{{}, "base"}, Case{{"-na", "myprog"}, "renamed"}, Case{{"-name=+x"}, "tagged"}}) {
+        run(c.args);
+        EXPECT_EQ(get("title"), c.title);
+    }
     setenv("zemorlo.x.title", "envtagged", 1);
     run({"-n", "+x"});
-    EXPECT_EQ(get("title"), "envtagged");
+    EXPECT_EQ(get("title"), "envtagged") << "the environment uses the same program part";
 }
 
-using CommandLine = ResTest;
+// ---- The command line ---------------------------------------------------------
 
-TEST_F(CommandLine, EverySwitchFormReachesPlotDomain)
-{
-    const std::vector<std::vector<std::string>> forms = {
-        {"-pd", "us"}, {"-pd=us"}, {"-plot_domain", "us"}, {"-plot_d", "us"},
-        {"--pd", "us"}, {"--plot_domain=us"}, {"-PD", "us"}, {"-p", "us"}};
-    for (const auto& f : forms) {
-        run(f);
-        EXPECT_EQ(get("plot_domain"), "us") << f[0];
-        EXPECT_EQ(get("filename"), "<absent>") << f[0];
+// The rows of the command-line table: each line decoded, then every
+// resource, flag, hour setting or draw component it names compared.
+TEST_F(Res, CommandLines) {
+    for (const auto& c : zt::cases("resrc/command_lines.txt")) {
+        std::vector<std::string> args;
+        std::istringstream words(c[0]);
+        for (std::string w; words >> w;) args.push_back(w);
+        FILE_reset_time();
+        run(args);
+        std::istringstream want(c[1] + ";");
+        for (std::string item; std::getline(want >> std::ws, item, ';');) {
+            const std::string name = item.substr(0, item.find('=')), value = item.substr(item.find('=') + 1);
+            std::string got;
+            if (name == "time") {
+                Date t;
+                FILE_get_time(&t);
+                for (int v : {t.year, t.month, t.day, t.hour, t.min})
+                    got += (got.empty() ? "" : " ") + std::to_string(v);
+            } else if (name == "draw") {
+                for (int i = 0; i < PLOT_COUNT; ++i) got += (i ? "," : "") + std::to_string(FLAG_getplot(i));
+            } else if (name.rfind("flag", 0) == 0 && name.size() > 4 &&
+                       std::isdigit(static_cast<unsigned char>(name[4]))) {
+                got = std::to_string(FLAG_get(std::stoi(name.substr(4))));
+            } else {
+                got = get(name.c_str());
+                for (std::size_t p; (p = got.find('\n')) != std::string::npos;) got.replace(p, 1, "\\n");
+            }
+            EXPECT_EQ(got, value) << c[0] << " : " << name;
+        }
     }
-}
-
-TEST_F(CommandLine, SwitchesWithoutValueGiveTheArgumentBack)
-{
-    run({"-ba", "file.dat"});
-    EXPECT_EQ(FLAG_batch(), 1);
-    EXPECT_EQ(get("batch"), "");
-    EXPECT_EQ(get("filename"), "file.dat");
-
-    run({"-ic", "pic.gif", "-h"});
-    EXPECT_EQ(get("icon"), "");
-    EXPECT_EQ(get("filename"), "pic.gif");
-    EXPECT_EQ(FLAG_help(), 1);
-    int icon = 0;
-    EXPECT_EQ(RES_getval("icon", &icon, CV_bool), 1);
-    EXPECT_EQ(icon, 1);
-}
-
-TEST_F(CommandLine, DashDigitIsAValue)
-{
-    run({"-ho", "-3"});
-    EXPECT_EQ(get("hour"), "-3");
-    Date t;
-    FILE_get_time(&t);
-    EXPECT_EQ(t.hour, -3);
-    EXPECT_EQ(get("filename"), "<absent>");
-
-    // "-" (standard input) is a value too, but another option is not.
-    run({"-ti", "-", "-la", "-pd", "us"});
-    EXPECT_EQ(get("title"), "-");
-    EXPECT_EQ(get("label"), "");
-    EXPECT_EQ(get("plot_domain"), "us");
-}
-
-// Only "-" and a letter stops an option from taking the next argument:
-// "--" and "--x" begin with "-" and a non-letter, so they are values.
-TEST_F(CommandLine, DoubleDashAfterAnOptionIsItsValue)
-{
-    run({"-la", "--pd", "us"});
-    EXPECT_EQ(get("label"), "--pd");
-    EXPECT_EQ(get("plot_domain"), "<absent>");
-    EXPECT_EQ(get("filename"), "us");
-
-    run({"-ti", "--", "a.dat"});
-    EXPECT_EQ(get("title"), "--");
-    EXPECT_EQ(get("filename"), "a.dat");
-
-    // The first pass reads values the same way.
-    write("--odd", "orlo.title: from_odd\n");
+    zt::spit("--odd", "orlo.title: from_odd\n");
     run({"-df", "--odd"});
-    EXPECT_EQ(get("default"), "--odd");
-    EXPECT_EQ(get("title"), "from_odd");
-
-    // A switch without value still gives "--x" back, where it is an option.
-    run({"-ba", "--pd", "us"});
-    EXPECT_EQ(FLAG_batch(), 1);
-    EXPECT_EQ(get("plot_domain"), "us");
-    // "--" alone after a switch is given back and then skipped.
-    run({"-ic", "--", "b.dat"});
-    EXPECT_EQ(get("icon"), "");
-    EXPECT_EQ(get("filename"), "b.dat");
-}
-
-TEST_F(CommandLine, PositionalArguments)
-{
-    run({"a", "b"});
-    EXPECT_EQ(get("filename"), "a\nb");
-    run({"one,two", "--", "three"});
-    EXPECT_EQ(get("filename"), "one,two\nthree");
+    EXPECT_EQ(get("title"), "from_odd") << "the first pass reads values the same way";
+    run({"-ic", "pic.gif", "-h"});
+    EXPECT_EQ(FLAG_help(), 1);
     int n = 0;
     char** list = nullptr;
+    run({"one,two", "--", "three"});
     ASSERT_EQ(RES_getvals("filename", &n, &list), 2);
-    EXPECT_STREQ(list[0], "one,two");
     EXPECT_STREQ(list[1], "three");
     free_parsed_array(n, list);
-    // A negative number alone is positional.
-    run({"-5"});
-    EXPECT_EQ(get("filename"), "-5");
 }
 
-TEST_F(CommandLine, PrefixRuleAndUndeclaredOptions)
-{
-    // "-in" is the switch of con_interval, "-inp" that of input.
-    run({"-in", "5", "-inp", "area", "-if=awip_vis"});
-    EXPECT_EQ(get("con_interval"), "5");
-    EXPECT_EQ(get("input"), "area");
-    EXPECT_EQ(get("in_file"), "awip_vis");
-    // "col" is no switch or name; color_table is the first name it begins.
-    run({"-col", "x.clr", "-zzz", "5", "-flag"});
-    EXPECT_EQ(get("color_table"), "x.clr");
-    EXPECT_EQ(get("zzz"), "5");
-    EXPECT_EQ(get("flag"), "");
-    // Long option names are cut at 49 characters.
-    std::string longname(80, 'q');
-    run({"-" + longname + "=v"});
-    EXPECT_EQ(get(std::string(49, 'q').c_str()), "v");
-}
+// ---- Conversions ------------------------------------------------------------
 
-TEST_F(CommandLine, ValueAfterEqualsKeepsEverything)
-{
-    run({"-ti=My title=x", "-pp", "zoom=2,bar"});
-    EXPECT_EQ(get("title"), "My title=x");
-    EXPECT_EQ(get("plot_param"), "zoom=2,bar");
-}
-
-using Conversions = ResTest;
-
-TEST_F(Conversions, BatchQuietsMessagesUnlessALevelWasChosen)
-{
+TEST_F(Res, BatchAndFlags) {
+    // Batch mode quiets messages to print, error and warn unless a level was chosen.
     run({"-ba"});
-    EXPECT_EQ(FLAG_get(FLAG_BATCH), 1);
-    EXPECT_EQ(MESS_get(), 0xFFu);  // print, error and warn only
+    EXPECT_EQ(FLAG_batch(), 1);
+    EXPECT_EQ(MESS_get(), 0xFFu);
     MESS_reset();
     run({"-me", "debug", "-ba"});
-    EXPECT_EQ(FLAG_batch(), 1);
-    EXPECT_NE(MESS_get(), 0xFFu);
     EXPECT_TRUE(MESS_get() & M_debug);
-}
+    MESS_reset();
 
-TEST_F(Conversions, FlagsStartUnset)
-{
-    FLAG_set(FLAG_INPUT, 51);
-    run({});
-    for (int n = 0; n < FLAG_COUNT; ++n)
-        EXPECT_EQ(FLAG_get(n), -9999) << n;
-    EXPECT_EQ(FLAG_get(-1), 0);
-    EXPECT_EQ(FLAG_get(30), 0);
+    EXPECT_EQ(FLAG_setplot(13, 1), -1);
     EXPECT_EQ(FLAG_set(30, 1), -1);
     EXPECT_EQ(FLAG_set(29, 7), 0);
     EXPECT_EQ(FLAG_getl(29), 7);
+    EXPECT_EQ(FLAG_get(-1), 0);
 }
 
-TEST_F(Conversions, FileParamAndPlotType)
-{
-    struct Case { const char* value; int flag15; };
-    for (Case c : {Case{"over", 1}, Case{"CALC", 1}, Case{"recalc", 1}, Case{"app", 2},
-                   Case{"use", 3}, Case{"reuse", 3}, Case{"bogus", -9999}}) {
-        run({"-pf", c.value});
-        EXPECT_EQ(FLAG_get(FLAG_FILE_PARAM), c.flag15) << c.value;
-    }
-    struct Type { const char* value; int flag11; };
-    for (Type t : {Type{"raw", 0}, Type{"ln", 12}, Type{"dln", 13}, Type{"ndln", 14},
-                   Type{"cf", 15}, Type{"lcf", 16}, Type{"value", 17}, Type{"gvalue", 17},
-                   Type{"vect", 21}, Type{"barb", 22}, Type{"strm", 23}, Type{"Stream", 23},
-                   Type{"an", 54}, Type{"number", 54}, Type{"pm", 55}, Type{"stuve", 61},
-                   Type{"skewt", 62}, Type{"ema", 63}, Type{"teph", 64}, Type{"rteph", 65},
-                   Type{"hodo", 69}, Type{"none", 99}, Type{"pie", -9999}}) {
-        run({"-pl", t.value});
-        EXPECT_EQ(FLAG_get(FLAG_PLOT_TYPE), t.flag11) << t.value;
-    }
-}
-
-// The 13 draw components as a string of 0/1 digits, entries 0..12.
-std::string components()
-{
-    std::string s;
-    for (int i = 0; i < PLOT_COUNT; ++i)
-        s += std::to_string(FLAG_getplot(i)) + (i < PLOT_COUNT - 1 ? "," : "");
-    return s;
-}
-
-TEST_F(Conversions, DrawComponents)
-{
-    run({});
-    EXPECT_EQ(components(), "1,1,1,1,1,1,1,1,1,1,1,1,1");
-    // Entry 0 sums 1..6, entry 12 sums 0..11 (so the texts count twice).
-    run({"-dr", "map,data"});
-    EXPECT_EQ(components(), "0,0,0,0,0,0,0,1,1,0,0,0,2");
-    run({"-dr=-map"});  // "-map" alone would be read as an option
-    EXPECT_EQ(components(), "6,1,1,1,1,1,1,1,0,1,1,1,16");
-    run({"-dr=text_ul,+grid,-text_ul,text_lr"});
-    EXPECT_EQ(components(), "1,0,0,0,0,0,1,0,0,1,0,0,3");
-    run({"-dr", "text"});
-    EXPECT_EQ(components(), "6,1,1,1,1,1,1,0,0,0,0,1,13");
-    run({"-dr", "none"});
-    EXPECT_EQ(FLAG_getplot(PLOT_ALL), 0);
-    run({"-dr", "all,-sum,-border"});
-    EXPECT_EQ(components(), "6,1,1,1,1,1,1,1,1,1,0,0,15");
-    EXPECT_EQ(FLAG_getplot(13), 0);
-    EXPECT_EQ(FLAG_setplot(13, 1), -1);
-}
-
-TEST_F(Conversions, HourForms)
-{
-    struct Case {
-        const char* value;
-        int year, month, day, hour, min;
+TEST_F(Res, TypedLookups) {
+    run({"-pr=42", "-sc", "1.5", "-ti", "hello", "-cot", "0x1F", "-com", "+7", "-cod", "abc", "-fp", "/data/zem", "-dp",
+         "none", "-la", "-12"});
+    struct IntCase {
+        const char* name;
+        DEF_convert cvt;
+        int want;
     };
-    const int M = -9999;
-    const Case cases[] = {
-        {"#2024", 2024, M, M, M, M},
-        {"#202403051745", 2024, 3, 5, 17, 45},
-        {"#2024030517", 2024, 3, 5, 17, M},
-        {"#202403x5", 2024, 3, M, M, M},
-        {"030518", M, 3, 5, 18, M},
-        {"0518", M, M, 5, 18, M},
-        {"518", M, M, 5, 18, M},
-        {"2d3:15", M, M, 2, 3, 15},
-        {":30", M, M, M, M, 30},
-        {"-:45", M, M, M, M, -45},
-        {"12:30", M, M, M, 12, 30},
-        {"6", M, M, M, 6, M},
-        {"-3", M, M, M, -3, M},
-        {"-0:30", M, M, M, M, -30},
-    };
-    for (const Case& c : cases) {
-        run({"-ho", c.value});
-        Date t;
-        FILE_get_time(&t);
-        EXPECT_EQ(t.year, c.year) << c.value;
-        EXPECT_EQ(t.month, c.month) << c.value;
-        EXPECT_EQ(t.day, c.day) << c.value;
-        EXPECT_EQ(t.hour, c.hour) << c.value;
-        EXPECT_EQ(t.min, c.min) << c.value;
-        FILE_reset_time();
+    // Text that is no number leaves the output alone (99 stays); short and
+    // long read only from a leading digit.
+    for (IntCase c :
+         {IntCase{"stat_prior", CV_int, 42}, IntCase{"color_text", CV_int, 31}, IntCase{"color_map", CV_int, 7},
+          IntCase{"color_data", CV_int, 99}, IntCase{"label", CV_color, -12}}) {
+        int i = 99;
+        EXPECT_EQ(RES_getval(c.name, &i, c.cvt), 1) << c.name;
+        EXPECT_EQ(i, c.want) << c.name;
     }
-}
-
-TEST_F(Conversions, TypedLookups)
-{
-    run({"-pr=42", "-sc", "1.5", "-ti", "hello", "-cot", "0x1F", "-com", "+7", "-cod", "abc",
-         "-fp", "/data/zem", "-dp", "none", "-de", "p,out.ps", "-la", "-12"});
-    int i = -1;
-    EXPECT_EQ(RES_getval("stat_prior", &i, CV_int), 1);
-    EXPECT_EQ(i, 42);
-    EXPECT_EQ(RES_getval("color_text", &i, CV_int), 1);
-    EXPECT_EQ(i, 31) << "0x1F read as hexadecimal";
-    EXPECT_EQ(RES_getval("color_map", &i, CV_int), 1);
-    EXPECT_EQ(i, 7);
-    i = 99;
-    EXPECT_EQ(RES_getval("color_data", &i, CV_int), 1);
-    EXPECT_EQ(i, 99) << "text that is no number leaves the output alone";
-    EXPECT_EQ(RES_getval("label", &i, CV_color), 1);
-    EXPECT_EQ(i, -12);
-
     short s = 5;
-    EXPECT_EQ(RES_getval("label", &s, CV_short), 1);
-    EXPECT_EQ(s, 5) << "short and long read only from a leading digit";
+    RES_getval("label", &s, CV_short);
+    EXPECT_EQ(s, 5);
     long l = 0;
-    EXPECT_EQ(RES_getval("stat_prior", &l, CV_long), 1);
+    RES_getval("stat_prior", &l, CV_long);
     EXPECT_EQ(l, 42);
-
     float f = 0;
-    EXPECT_EQ(RES_getval("plot_scale", &f, CV_float), 1);
+    RES_getval("plot_scale", &f, CV_float);
     EXPECT_FLOAT_EQ(f, 1.5f);
-
     char* str = nullptr;
-    EXPECT_EQ(RES_getval("title", &str, CV_string), 1);
+    RES_getval("title", &str, CV_string);
     EXPECT_EQ(str, RES_get("title")) << "CV_string hands out the stored text";
     char buf[RES_STRCPY_LEN];
-    EXPECT_EQ(RES_getval("title", buf, CV_strcpy), 1);
+    RES_getval("title", buf, CV_strcpy);
     EXPECT_STREQ(buf, "hello");
-
-    char* path = nullptr;
-    EXPECT_EQ(RES_getval("file_path", &path, CV_path), 1);
-    ASSERT_NE(path, nullptr);
-    EXPECT_STREQ(path, "/data/zem/");
-    std::free(path);
-    path = nullptr;
-    EXPECT_EQ(RES_getval("data_path", &path, CV_path), 1);
-    ASSERT_NE(path, nullptr);
-    EXPECT_STREQ(path, "");
-    std::free(path);
-
-    char* devname = nullptr;
-    EXPECT_EQ(RES_getval("device", &devname, CV_device), 1);
-    EXPECT_EQ(FLAG_get(FLAG_WS_TYPE), 4);
-    ASSERT_NE(devname, nullptr);
-    EXPECT_STREQ(devname, "out.ps");
-    // Trailing commas leave one field: no name is handed out.
-    RES_put("device", "p,");
-    devname = nullptr;
-    EXPECT_EQ(RES_getval("device", &devname, CV_device), 1);
-    EXPECT_EQ(devname, nullptr);
-    EXPECT_EQ(FLAG_get(FLAG_WS_TYPE), 4);
-    RES_put("device", "w,,0x2a");
-    EXPECT_EQ(RES_getval("device", &devname, CV_device), 1);
-    ASSERT_NE(devname, nullptr);
-    EXPECT_STREQ(devname, ",0x2a");
-    EXPECT_EQ(FLAG_get(FLAG_WS_TYPE), 6);
-
-    // Absent resources and null outputs give 0 and touch nothing.
-    i = 3;
-    EXPECT_EQ(RES_getval("geometry", &i, CV_int), 0);
+    for (auto [name, want] : {std::pair{"file_path", "/data/zem/"}, {"data_path", ""}}) {
+        char* path = nullptr;
+        EXPECT_EQ(RES_getval(name, &path, CV_path), 1);
+        EXPECT_STREQ(path, want) << name;
+        std::free(path);
+    }
+    int i = 3;
+    EXPECT_EQ(RES_getval("geometry", &i, CV_int), 0) << "absent";
     EXPECT_EQ(i, 3);
     EXPECT_EQ(RES_getval("title", nullptr, CV_int), 0);
-}
 
-TEST_F(Conversions, BoolWords)
-{
-    struct Case { const char* value; int expect; };
-    for (Case c : {Case{"true", 1}, Case{"ON", 1}, Case{"yes", 1}, Case{"false", 0},
-                   Case{"Off", 0}, Case{"no", 0}, Case{"maybe", 7}}) {
-        run({"-ic=" + std::string(c.value)});
+    // Booleans; anything else leaves the output alone.
+    for (auto [value, want] : {std::pair{"ON", 1}, {"yes", 1}, {"Off", 0}, {"no", 0}, {"maybe", 7}}) {
+        run({std::string("-ic=") + value});
         int b = 7;
         EXPECT_EQ(RES_getval("icon", &b, CV_bool), 1);
-        EXPECT_EQ(b, c.expect) << c.value;
+        EXPECT_EQ(b, want) << value;
     }
-}
-
-TEST_F(Conversions, DevicesByFirstLetter)
-{
-    struct Case { const char* value; int type; };
-    for (Case c : {Case{"m", 3}, Case{"M", 3}, Case{"p", 4}, Case{"P,x.ps", 4}, Case{"h", 5},
-                   Case{"Q", 5}, Case{"w,123", 6}, Case{"d", 1}, Case{"", 1}}) {
-        EXPECT_EQ(RES_set_device(c.value), c.type) << c.value;
-        EXPECT_EQ(FLAG_get(FLAG_WS_TYPE), c.type) << c.value;
+    // Devices: the workstation type by first letter, the name after ",".
+    struct Dev {
+        const char* value;
+        int type;
+        const char* name;
+    };
+    for (Dev d : {Dev{"p,out.ps", 4, "out.ps"}, Dev{"M", 3, nullptr}, Dev{"Q", 5, nullptr}, Dev{"w,,0x2a", 6, ",0x2a"},
+                  Dev{"p,", 4, nullptr}, Dev{"", 1, nullptr}}) {
+        RES_put("device", d.value);
+        char* name = nullptr;
+        EXPECT_EQ(RES_getval("device", &name, CV_device), 1);
+        EXPECT_EQ(FLAG_get(FLAG_WS_TYPE), d.type) << d.value;
+        EXPECT_STREQ(name, d.name) << d.value;
+        EXPECT_EQ(RES_set_device(d.value), d.type) << d.value;
     }
-}
-
-TEST_F(Conversions, DomainGoesThroughTheDomainDecoder)
-{
-    run({"-pd", "us", "-re", "nonsense_region_name"});
-    Domain d;
+    // Domains go through the domain decoder.
+    run({"-pd", "us"});
+    Domain d, direct;
     DOM_init(&d);
-    EXPECT_EQ(RES_getval("plot_domain", &d, CV_domain), 1);
-    Domain direct;
     DOM_init(&direct);
-    const int decoded = DOM_decode("us", &direct);
-    EXPECT_EQ(d.proj, direct.proj);
-    EXPECT_EQ(d.nx, direct.nx);
-    EXPECT_FLOAT_EQ(d.clat, direct.clat);
-    if (decoded > 0) {
-        EXPECT_NE(d.proj, -9999);
-    }
-    Domain none;
-    DOM_init(&none);
-    EXPECT_EQ(RES_getval("grid_domain", &none, CV_domain), 0);
-    EXPECT_EQ(none.proj, -9999);
-}
-
-TEST_F(Conversions, ZoneFromTheEnvironment)
-{
+    EXPECT_EQ(RES_getval("plot_domain", &d, CV_domain), 1);
+    ASSERT_GT(DOM_decode("us", &direct), 0);
+    zt::expect_domain(d, zt::domain_text(direct));
+    EXPECT_EQ(RES_getval("grid_domain", &direct, CV_domain), 0);
+    // The display zone comes from zemtz.
     setenv("zemtz", "-EST:-5", 1);
     run({});
     EXPECT_EQ(DATE_get_tz_off(), -5 * 3600);
-    Date d{2024, 3, 5, -9999, -9999, 17, 45, 0};
-    char label[DATE_LABEL_LEN];
-    DATE_make_label(&d, label);
-    EXPECT_STREQ(label, "12:45 PM EST [1745Z]  5 MAR 24");
 }
 
-using Store = ResTest;
-
-TEST_F(Store, NewAppendPutGet)
-{
-    run({});
-    EXPECT_EQ(RES_get("nothing"), nullptr);
-    EXPECT_EQ(RES_new(-9999, "k", "v1", CV_string), 0);
-    EXPECT_EQ(get("k"), "v1");
-    EXPECT_EQ(RES_new(-9999, "k", nullptr, CV_string), 0);
-    EXPECT_EQ(get("k"), "");
-    EXPECT_EQ(RES_append(-9999, "k", "x", CV_string), 0);
-    EXPECT_EQ(get("k"), "x") << "appending to a value-less record replaces it";
-    RES_append(-9999, "k", "y", CV_string);
-    EXPECT_EQ(get("k"), "x\ny");
-    RES_append(-9999, "k", nullptr, CV_string);
-    EXPECT_EQ(get("k"), "x\ny");
+TEST_F(Res, StoreAndProgramName) {
+    run({"-ti", "T", "-ic"}, "/opt/zem/bin/orlo");
+    EXPECT_EQ(RES_new(M, "k", "v1", CV_string), 0);
+    EXPECT_EQ(RES_new(M, "k", nullptr, CV_string), 0);
+    EXPECT_EQ(RES_append(M, "k", "x", CV_string), 0);
+    RES_append(M, "k", "y", CV_string);
+    RES_append(M, "k", nullptr, CV_string);
+    EXPECT_EQ(get("k"), "x\ny") << "appending to a value-less record replaces it";
     EXPECT_EQ(RES_put("K", "upper"), 0);
-    EXPECT_EQ(get("K"), "upper") << "names are case-sensitive in the store";
-    EXPECT_EQ(get("k"), "x\ny");
+    EXPECT_EQ(get("K") + get("k"), "upperx\ny") << "names are case-sensitive";
     // A text pointer stays valid while other resources are added.
     const char* p = RES_get("K");
-    for (int i = 0; i < 200; ++i)
-        RES_put(("more" + std::to_string(i)).c_str(), "v");
+    for (int i = 0; i < 200; ++i) RES_put(("more" + std::to_string(i)).c_str(), "v");
     EXPECT_STREQ(p, "upper");
-}
 
-TEST_F(Store, ListPrintsEveryRecordInInsertionOrder)
-{
-    run({"-ti", "T", "-ic"});
-    RES_put("zzz", "last");
+    // The list shows every record in insertion order.
     MESS_set(1, 8);
-    clear_log();
+    mess_.clear();
     RES_list();
-    std::string out = messages();
-    EXPECT_NE(out.find("default: .\n"), std::string::npos) << out;
-    auto t = out.find("title: T\n");
-    auto ic = out.find("icon:\n");
-    auto z = out.find("zzz: last\n");
-    ASSERT_NE(t, std::string::npos) << out;
-    ASSERT_NE(ic, std::string::npos) << out;
-    ASSERT_NE(z, std::string::npos) << out;
+    const std::string out = mess_.text();
+    const auto t = out.find("title: T\n"), ic = out.find("icon:\n"), k = out.find("k: x\ny\n");
+    ASSERT_TRUE(t != std::string::npos && ic != std::string::npos && k != std::string::npos) << out;
     EXPECT_LT(t, ic);
-    EXPECT_LT(ic, z);
-}
+    EXPECT_LT(ic, k);
 
-TEST_F(Store, ProgramName)
-{
-    run({}, "/opt/zem/bin/orlo");
     char buf[RES_PROG_LEN];
     EXPECT_STREQ(RES_get_progname(buf), "orlo");
     EXPECT_STREQ(RES_get_prog(), "/opt/zem/bin/orlo");
-    char* m = RES_get_progname(nullptr);
-    EXPECT_STREQ(m, "orlo");
-    std::free(m);
-    run({}, "plainname");
-    EXPECT_STREQ(RES_get_progname(buf), "plainname");
-    std::string huge = "/x/" + std::string(300, 'p');
-    run({}, huge.c_str());
+    run({}, ("/x/" + std::string(300, 'p')).c_str());
     EXPECT_EQ(std::strlen(RES_get_progname(buf)), static_cast<std::size_t>(RES_PROG_LEN - 1));
 }
 
-TEST_F(Store, EnterFillsDeclarations)
-{
-    RES_defobj d{};
-    ASSERT_EQ(RES_enter(&d, RES_plot_domain), 0);
-    EXPECT_STREQ(d.def, "plot_domain");
-    EXPECT_STREQ(d.env, "zemdomain");
-    EXPECT_STREQ(d.cmd, "pd");
-    EXPECT_EQ(d.cvt, CV_domain);
-    EXPECT_EQ(d.out, nullptr);
-    ASSERT_EQ(RES_enter(&d, RES_input), 0);
-    EXPECT_STREQ(d.cmd, "inp");
-    ASSERT_EQ(RES_enter(&d, RES_filenames), 0);
-    EXPECT_EQ(d.cmd, nullptr);
-    EXPECT_EQ(d.pos, 10);
-    EXPECT_EQ(d.cvt, CV_strings);
-    ASSERT_EQ(RES_enter(&d, RES_sat_path), 0);
-    EXPECT_STREQ(d.def, "sat_path");
-    EXPECT_EQ(static_cast<int>(RES_sat_path), 114);
-    // Every key of the program's list is declared.
-    for (const res_type* k = kOrloKeys; *k != RES_null; ++k) {
-        EXPECT_EQ(RES_enter(&d, *k), 0) << *k;
-        EXPECT_NE(std::strlen(d.def), 0u);
-    }
-    clear_log();
-    MESS_set(1, M_print);
-    EXPECT_EQ(RES_enter(&d, static_cast<res_type>(100)), -1);
-    EXPECT_STREQ(d.def, "");
-    EXPECT_EQ(messages(), "100\n");
+// ---- Resource files -----------------------------------------------------------
+
+TEST_F(Res, LineForms) {
+    zt::spit(".zemdef",
+             "# a comment line\n#orlo.title: commented out\n\n   \n"
+             "ORLO.TITLE: \"Two words\" trailing\n"
+             "orlo.label \"unterminated quote\n"
+             "*geometry:\t800x600+0+0\r\n"
+             "plot_domain us\n"
+             "orlo*domain: dom\n"
+             "orlo.background:\n"
+             "orlo.device p extra words\n"
+             "orlo.undeclared_thing: yes\n"
+             "other.foreign_thing: no\n");
+    MESS_set(1, M_debug);
+    run({});
+    const std::pair<const char*, const char*> want[] = {{"title", "Two words"},      {"label", "unterminated quote"},
+                                                        {"geometry", "800x600+0+0"}, {"plot_domain", "dom"},
+                                                        {"grid_domain", "dom"},  // the bare name matches nothing
+                                                        {"background", "<absent>"},  {"device", "p"},
+                                                        {"undeclared_thing", "yes"}, {"foreign_thing", "<absent>"}};
+    for (const auto& [name, value] : want) EXPECT_EQ(get(name), value) << name;
+    EXPECT_NE(mess_.text().find("RESRC: title=Two words\n"), std::string::npos) << mess_.text();
 }
 
-using Help = ResTest;
+TEST_F(Res, ConditionalSections) {
+    zt::spit(".zemdef",
+             "DEF local\n"
+             "IF local\n  *title: local_title\nELIF site\n  *title: site_title\n"
+             "ELSE\n  *title: other_title\nEND\n"
+             "IF site\n  *label: site_label\n  IF local\n    *label: both\n  END\n"
+             "ELIF LOCAL\n  *label: local_label\nELSE\n  *label: neither\nEND\n"
+             "UNDEF Local\n"
+             "IF local\n  *geometry: still_local\nELSE\n  *geometry: undefined_now\nEND\n"
+             "IF nothing\n  DEF hidden\nEND\n"
+             "IF hidden\n  *background: hidden_was_set\nEND\n");
+    run({});
+    EXPECT_EQ(get("title"), "local_title");
+    EXPECT_EQ(get("label"), "local_label") << "tags compare without regard to case";
+    EXPECT_EQ(get("geometry"), "undefined_now");
+    EXPECT_EQ(get("background"), "<absent>") << "DEF in a section not taken does nothing";
+    EXPECT_EQ(mess_.text(), "");
 
-TEST_F(Help, ListingLineByLine)
-{
-    const std::vector<std::string> expected = {
-        "orlo syntax (version:5.59-LINUX-X11)\n",
-        "   orlo [options...]\n",
-        "Keyed options...\n",
-        " -df file    Resource/defaults file name\n",
-        " -na name    Program name\n",
-        " -h          Print this help\n",
-        " -ba         Run program in batch mode\n",
-        " -me level   Message level to be displayed:\n",
-        "               none,print,error,warn,mess,out1,*out2,out3,out4,debug\n",
-        " -fp path    File path\n",
-        " -dp path    Raw data path\n",
-        " -cp path    Converted data path\n",
-        " -gp path    Gridded data path\n",
-        " -rp path    Raw files path\n",
-        " -ip path    Image file path\n",
-        " -wp path    Watch file data path\n",
-        " -tp path    Text file path\n",
-        " -mp path    Model file path\n",
-        " -sp path    Satellite file path\n",
-        " -cf file    City database file name\n",
-        " -mf file[,file]  Map database files\n",
-        " -in type    Type of input\n",
-        " -ou type    Type of output\n",
-        " -nc type    Naming convention file name\n",
-        " -if type    Input data file type\n",
-        " -of type    Output file type\n",
-        " -pf param   File parameters: use,calc,over,app\n",
-        " -cu [hour]  Use current data file\n",
-        " -ho hour    Actual hour of the file\n",
-        " -nh hour[,step]  Number of hours to view\n",
-        " -pd region or [proj],clat,clon[,nx,ny][,dx,dy]\n",
-        "             Output plot domain\n",
-        "               region=predefined region:\n",
-        "                  us,ne,at,se,mw,sp,nw,sw,etc\n",
-        "               proj=projection, clat=central latitude, clon=central longitude,\n",
-        "               nx,ny=number of gridpoints and dx,dy=grid spacing\n",
-        " -gd region or [proj],clat,clon[,nx,ny][,dx,dy]\n",
-        "             Grid domain\n",
-        "               region=predefined region:\n",
-        "                  us,ne,at,se,mw,sp,nw,sw,etc\n",
-        "               proj=projection, clat=central latitude, clon=central longitude,\n",
-        "               nx,ny=number of gridpoints and dx,dy=grid spacing\n",
-        " -re region or [proj],clat,clon[,nx,ny][,dx,dy]\n",
-        "             Region to be used for plotting and gridding\n",
-        "               region=predefined region:\n",
-        "                  us,ne,at,se,mw,sp,nw,sw,etc\n",
-        "               proj=projection, clat=central latitude, clon=central longitude,\n",
-        "               nx,ny=number of gridpoints and dx,dy=grid spacing\n",
-        "               us,ne,at,se,mw,sp,nw,sw,var\n",
-        " -pr prior   Priority of stations used in the plot\n",
-        " -pl type    Plot type: cf,lcf,ln,dln,ndln,value,none\n",
-        " -sc scale   Text and wind vector scale factor\n",
-        " -fm format  Numeric format\n",
-        " -pp param   Plot parameters\n",
-        " -dr param[,...]  Draw components: text,data,sum,map,none\n",
-        " -la label   Plot labels\n",
-        " -in intrvl  Contour interval\n",
-        " -cb base    Color fill contour/vector base value\n",
-        " -fl list    List of fonts to use\n",
-        " -ct file    Color table file name\n",
-        " -cot clr    Text color\n",
-        " -cod clr    Data plotting color\n",
-        " -com clr    line map color\n",
-        " -cogr clr   grid color\n",
-        " -coln clr   Lat-lon line color\n",
-        " -cof clr[,...]  Fill contour colors\n",
-        " -de dev[,name]  Output device: d,p,q,w,m\n",
-        " -ti title   Window title\n",
-        " -ic         Open window iconified\n",
-        " -bg clr     Background color\n",
-        " -ge wxh+x+y  Window geometry\n",
-        "Positional options...\n",
-        " file [file...]  Input file names\n",
+    // Tags from the path list; cleared on every decoding.
+    zt::spit("cfg/zem.cfg", "IF site\n*title: site\nELIF local\n*title: local\nELSE\n*title: none\nEND\n");
+    for (auto [path, want] : {std::pair{"+local:cfg", "local"}, {"+site:+local:cfg", "site"}, {"cfg", "none"}}) {
+        setenv("zemdefault", path, 1);
+        run({});
+        EXPECT_EQ(get("title"), want) << path;
+    }
+    EXPECT_EQ(DEF_check_tag("site"), 0);
+}
+
+TEST_F(Res, DamagedFiles) {
+    // Directives out of place.
+    zt::spit(".zemdef", "ELIF a\nELSE\nEND\n*title: after\nIF x\n*label: l\n");
+    run({});
+    std::string m = mess_.text();
+    for (const char* w : {"DEF_get: elif without an if\n", "DEF_get: else without an if\n",
+                          "DEF_get: end without an if\n", "if without an end"})
+        EXPECT_NE(m.find(w), std::string::npos) << w << " in " << m;
+    EXPECT_EQ(get("title") + get("label"), "after<absent>");
+
+    // Too many tags and too deep nesting: ten of each are fine.
+    std::string text;
+    for (int i = 0; i < 12; ++i) text += "DEF t" + std::to_string(i) + "\n";
+    auto nest = [&text](int n, const std::string& tag, const std::string& line) {
+        for (int i = 0; i < n; ++i) text += "IF " + tag + "\n";
+        text += line;
+        for (int i = 0; i < n; ++i) text += "END\n";
     };
-    run({"-h"});
-    EXPECT_EQ(FLAG_help(), 1);
-    clear_log();
-    RES_help_print("orlo", kOrloKeys, kOrloPos);
-    std::string out = messages();
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < out.size()) {
-        std::size_t nl = out.find('\n', start);
-        lines.push_back(out.substr(start, nl - start + 1));
-        start = nl + 1;
+    nest(11, "t0", "*title: too_deep\n");
+    nest(1, "t9", "*label: tag9\n");
+    nest(1, "t11", "*geometry: tag11\n");
+    nest(10, "t1", "*background: ten_deep\n");
+    zt::spit(".zemdef", text);
+    mess_.clear();
+    run({});
+    m = mess_.text();
+    EXPECT_EQ(zt::count_of(m, "DEF_tag: more than 10 tags"), 2) << m;
+    EXPECT_EQ(zt::count_of(m, "IF nested deeper than 10"), 1) << m;
+    EXPECT_EQ(m.find("without"), std::string::npos) << "the nesting stays balanced";
+    EXPECT_EQ(get("title") + get("label") + get("geometry") + get("background"), "<absent>tag9<absent>ten_deep");
+
+    // Long lines are cut at 249 characters ("*title: " and 241 of the
+    // value), not split; the rest of the line is not a new one.
+    for (std::size_t len : {300u, 10u * 1024 * 1024}) {
+        zt::spit(".zemdef", "*title: " + std::string(len, 'v') + "\n*label: next_line\n");
+        mess_.clear();
+        run({});
+        EXPECT_EQ(get("title"), std::string(241, 'v'));
+        EXPECT_EQ(get("label"), "next_line");
+        EXPECT_EQ(zt::count_of(mess_.text(), "longer than 249 characters"), 1);
     }
-    ASSERT_EQ(lines.size(), expected.size()) << out;
-    for (std::size_t i = 0; i < lines.size(); ++i)
-        EXPECT_EQ(lines[i], expected[i]) << "line " << i + 1;
+
+    // Binary junk around a valid line (no "*": a junk name "*" would match
+    // every resource); NUL bytes only.
+    std::mt19937 rng(12345);
+    std::string junk;
+    for (int i = 0; i < 200000; ++i) {
+        const char c = static_cast<char>(rng() & 0xFF);
+        junk += c == '*' ? '?' : c;
+    }
+    zt::spit(".zemdef", junk + "\n*title: fine\n" + junk);
+    run({});
+    EXPECT_EQ(get("title"), "fine");
+    zt::spit(".zemdef", std::string(5000, '\0'));
+    run({});
+    EXPECT_EQ(get("title"), "<absent>");
 }
 
-TEST_F(Help, OrloBinaryPrintsTheTitleFirst)
-{
-    std::string cmd = std::string("zemdefault=/nonexistent ") + ORLO_BIN + " -h 2>&1";
-    FILE* p = popen(cmd.c_str(), "r");
-    ASSERT_NE(p, nullptr);
-    std::string out;
-    char buf[512];
-    while (std::fgets(buf, sizeof buf, p))
-        out += buf;
-    int status = pclose(p);
-    if (out.find("This program plots satellite data") == std::string::npos)
-        GTEST_SKIP() << "orlo does not print its help yet: " << out.substr(0, 200);
-    EXPECT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_EQ(out.rfind("orlo: This program plots satellite data\n", 0), 0u) << out;
-    EXPECT_NE(out.find("orlo syntax (version:5.59-LINUX-X11)\n"), std::string::npos);
-    EXPECT_NE(out.find(" file [file...]  Input file names\n"), std::string::npos);
+// "#n" on the path names a loop window's queue: never created, reported
+// when missing. Window 0 would be IPC_PRIVATE, for which msgget makes a
+// fresh queue every time. (A queue that exists is waited for: the message
+// queue suite covers that.)
+TEST_F(Res, LoopWindowEntries) {
+    auto queues = [] {
+        std::ifstream in("/proc/sysvipc/msg");
+        int lines = 0;
+        for (std::string l; std::getline(in, l);) ++lines;
+        return lines;
+    };
+    const int before = queues();
+    EXPECT_EQ(MQ_open(0), -1);
+    for (int num : {0, 3}) {
+        if (num && msgget(num, 0) >= 0) continue;  // a real queue 3 exists here
+        setenv("zemdefault", ("#" + std::to_string(num)).c_str(), 1);
+        mess_.clear();
+        run({});
+        EXPECT_EQ(zt::count_of(mess_.text(),
+                               "ZEMloop window: " + std::to_string(num) + " not running or no message queue exists\n"),
+                  1)
+            << mess_.text();
+    }
+    EXPECT_EQ(queues(), before) << "a queue was created";
+}
+
+// The resource file shipped in etc/ reads cleanly, leaves the domain to the
+// user, and serves orlo only.
+TEST_F(Res, PackagedDefaultFile) {
+    for (const char* tags : {"", "+site:"}) {
+        setenv("zemdefault", (std::string(tags) + ZEM_ETC_DIR).c_str(), 1);
+        mess_.clear();
+        run({});
+        // Until the package is installed, the data beside the file is used.
+        const bool installed = std::filesystem::is_directory("/usr/local/zem/etc");
+        EXPECT_EQ(get("file_path") + get("plot_domain") + get("region"),
+                  std::string(installed ? "/usr/local/zem/etc" : ZEM_ETC_DIR) + "<absent><absent>")
+            << tags;
+        EXPECT_EQ(mess_.text(), "") << tags;
+    }
+    run({}, "/usr/bin/otherprog");
+    EXPECT_EQ(get("file_path"), "<absent>");
+}
+
+TEST(DefPatterns, KeysAgainstPatterns) {
+    DEF_prog("/usr/bin/orlo");
+    DEF_name(nullptr);
+    const std::pair<const char*, int> cases[] = {
+        {"*plot_domain", 1}, {"orlo.plot_domain", 1},   {"orlo*domain", 1},        {"plot_domain", 0},  {"*", 1},
+        {"orlo.*", 1},       {"gempak.plot_domain", 0}, {"orlo.plot_domain_x", 0}, {"orlo.plot", 0},    {"*domain*", 1},
+        {"*plot*main", 1},   {"ORLO.PLOT_DOMAIN", 1},   {"*o.plot_domain", 1},     {"*grid_domain", 0},
+    };
+    for (const auto& [pattern, match] : cases) EXPECT_EQ(DEF_cmp("plot_domain", pattern), match) << pattern;
+    EXPECT_STREQ(DEF_parse_name("*a.b*c"), "c");
+    EXPECT_EQ(DEF_valid("*anything") * 10 + DEF_valid("other.anything"), 10);
+    DEF_name("+x");
+    EXPECT_EQ(DEF_cmp("title", "orlo.x.title") * 10 + DEF_cmp("title", "orlo.title"), 10);
+    // No backtracking: "*a" goes to the first "a" of "ab.a" and the key
+    // does not end there.
+    DEF_name("ab");
+    EXPECT_EQ(DEF_cmp("a", "*a") * 10 + DEF_cmp("a", "*.a"), 1);
+    DEF_name(nullptr);
+    DEF_clr_tag();
+    EXPECT_EQ(DEF_tag("One"), 0);
+    EXPECT_EQ(DEF_untag("ONE"), 0);
+    EXPECT_EQ(DEF_untag("one"), -1);
+    DEF_close();
+    char n[DEF_LINE_LEN], v[DEF_LINE_LEN];
+    EXPECT_EQ(DEF_get(n, v), -1);
+    EXPECT_EQ(DEF_open("/nonexistent/file"), -1);
+}
+
+// ---- Text helpers ---------------------------------------------------------------
+
+TEST(TextHelpers, ParseString) {
+    struct Case {
+        const char* in;
+        char delim;
+        std::vector<std::string> fields;
+    };
+    const Case cases[] = {
+        {"a,,c", ',', {"a", "", "c"}},    {",a", ',', {"", "a"}},
+        {"a,b,,", ',', {"a", "b"}},       {",,,", ',', {""}},
+        {" a , b ", ',', {" a ", " b "}}, {"x\ny,z", '\n', {"x", "y,z"}},
+    };
+    for (const Case& c : cases) {
+        int n = -1;
+        char** list = nullptr;
+        ASSERT_EQ(parse_string(c.in, c.delim, &n, &list), 0) << c.in;
+        EXPECT_EQ(std::vector<std::string>(list, list + n), c.fields) << c.in;
+        free_parsed_array(n, list);
+    }
+    int n = 5;
+    char* dummy[1] = {nullptr};
+    char** list = dummy;
+    EXPECT_EQ(parse_string("", ',', &n, &list), -1);
+    EXPECT_EQ(n, 0);
+    EXPECT_EQ(list, nullptr);
+}
+
+TEST(TextHelpers, Compare) {
+    struct Case {
+        const char *a, *b;
+        int n, sign;  // n < 0: stricmp, else strnicmp
+    };
+    for (Case c : {Case{"Area", "aREA", -1, 0}, Case{"abc", "abd", -1, -1}, Case{"abcd", "ABC", -1, 1},
+                   Case{"ab", "abc", -1, -1}, Case{"AWIPZ_vis", "awipz", 5, 0}, Case{"awip", "awipz", 5, -1},
+                   Case{"x", "y", 0, 0}, Case{nullptr, "a", -1, -1}}) {
+        const int r = c.n < 0 ? stricmp(c.a, c.b) : strnicmp(c.a, c.b, c.n);
+        EXPECT_EQ((r > 0) - (r < 0), c.sign) << (c.a ? c.a : "null") << " " << c.b;
+    }
+    std::string_view part = std::string_view("IMGZ_sat").substr(0, 4);
+    EXPECT_TRUE(str_iequal(part, "imgz")) << "views compare only their own characters";
+    EXPECT_FALSE(str_iequal("awip", "awipz"));
+    EXPECT_FALSE(str_iequal("\xC9", "\xE9")) << "bytes above 127 compare as themselves";
+    EXPECT_TRUE(str_iprefix("AWIPZ_vis", "awipz"));
+    EXPECT_FALSE(str_iprefix("awi", "awip"));
+}
+
+// Lines: cut to the buffer (the cut reported), one carriage return before
+// the line feed removed, those inside kept.
+TEST(TextHelpers, LineReaders) {
+    FILE* fp = std::tmpfile();
+    ASSERT_NE(fp, nullptr);
+    std::fputs("short\r\n0123456789ABCDEF\n1234567\r\nab\rcd\nlast wit", fp);
+    std::rewind(fp);
+    char buf[8];
+    const std::pair<const char*, int> want[] = {
+        {"short", 0}, {"0123456", 1}, {"1234567", 0}, {"ab\rcd", 0}, {"last wi", 1}};
+    for (const auto& [text, cut] : want) {
+        int c = -1;
+        ASSERT_NE(fgetstring(buf, sizeof buf, fp, &c), nullptr) << text;
+        EXPECT_STREQ(buf, text);
+        EXPECT_EQ(c, cut) << text;
+    }
+    EXPECT_EQ(fgetstring(buf, sizeof buf, fp, nullptr), nullptr);
+    std::fclose(fp);
+
+    fp = std::tmpfile();
+    ASSERT_NE(fp, nullptr);
+    std::fputs("short\r\n\n0123456789\nx\r\r\nlast\r", fp);
+    std::rewind(fp);
+    std::string line;
+    for (const char* text : {"short", "", "01234", "x\r", "last"}) {
+        ASSERT_TRUE(read_text_line(fp, line, 5)) << text;
+        EXPECT_EQ(line, text);
+    }
+    EXPECT_FALSE(read_text_line(fp, line, 5));
+    EXPECT_FALSE(read_text_line(nullptr, line, 5));
+    std::fclose(fp);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/wait.h>
@@ -30,6 +31,7 @@
 #include <utility>
 #include <vector>
 
+#include "gks_x11.h"
 #include "mess.h"
 #include "region.h"
 #include "sat_read.h"
@@ -63,6 +65,30 @@ inline int count_of(const std::string& text, const std::string& what) {
     int n = 0;
     for (auto p = text.find(what); p != std::string::npos; p = text.find(what, p + 1)) ++n;
     return n;
+}
+
+// Rows of a case table under tests/data: fields separated by " | " (kept
+// exactly, so a field may begin with a blank); blank and "#" lines skipped.
+inline std::vector<std::vector<std::string>> cases(const std::string& rel) {
+    std::vector<std::vector<std::string>> rows;
+    std::istringstream in(slurp(std::string(ZEM_TEST_DATA) + "/" + rel));
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        rows.emplace_back();
+        for (std::size_t p = 0, q = 0; q != std::string::npos; p = q + 3) {
+            q = line.find(" | ", p);
+            rows.back().push_back(line.substr(p, q == std::string::npos ? q : q - p));
+        }
+    }
+    EXPECT_FALSE(rows.empty()) << "no cases in " << rel;
+    return rows;
+}
+// Whitespace-separated integers of a field ("2024 3 5 -9999 0").
+inline std::vector<int> ints(const std::string& field) {
+    std::vector<int> v;
+    std::istringstream in(field);
+    for (int x; in >> x;) v.push_back(x);
+    return v;
 }
 
 // A real data file of other people's (ZEM_TESTDATA_DIR/rel), or "" when the
@@ -140,10 +166,11 @@ struct RunResult {
 };
 
 // Runs a shell command with standard input from /dev/null; its output and
-// error together.
+// error together. The command is one group, so that every part of a
+// pipeline or list gets both.
 inline RunResult run(const std::string& cmd) {
     RunResult r;
-    FILE* p = popen((cmd + " </dev/null 2>&1").c_str(), "r");
+    FILE* p = popen(("(" + cmd + "\n) </dev/null 2>&1").c_str(), "r");
     if (!p) return r;
     std::array<char, 4096> buf{};
     std::size_t n;
@@ -293,6 +320,112 @@ inline void expect_pixels(const IMG_report& img, std::initializer_list<PixelAt> 
             << "(" << p.x << "," << p.y << ") outside " << img.width << "x" << img.height;
         EXPECT_EQ(pixel(img, p.x, p.y), p.value) << "at (" << p.x << "," << p.y << ")";
     }
+}
+
+// Colour, 0-255 a channel, of pixel (x, y) of a record in any layout the
+// readers give: the colour map of an indexed record, the channel masks of a
+// direct one (a one-byte direct pixel is a grey level); -1s for an index
+// outside the map.
+struct Rgb {
+    int r, g, b;
+    bool operator==(const Rgb&) const = default;
+};
+inline std::ostream& operator<<(std::ostream& os, const Rgb& c) { return os << c.r << "," << c.g << "," << c.b; }
+inline Rgb rgb_at(const IMG_report& im, int x, int y) {
+    const unsigned char* row = im.data + static_cast<std::size_t>(y) * static_cast<std::size_t>(im.bytes_line);
+    if (im.color_type == 1) {
+        if (row[x] >= im.num_colors) return {-1, -1, -1};
+        const IMG_color& c = im.colors[row[x]];
+        return {int(c.r * 255 + 0.5f), int(c.g * 255 + 0.5f), int(c.b * 255 + 0.5f)};
+    }
+    const int n = im.bits_pixel / 8;
+    if (n == 1) return {row[x], row[x], row[x]};
+    unsigned v = 0;
+    for (int i = 0; i < n; ++i) {
+        const unsigned b = row[static_cast<std::size_t>(x * n + i)];
+        v = im.byte_order ? (v << 8 | b) : (v | b << (8 * i));
+    }
+    auto chan = [v](unsigned m) {
+        int s = 0;
+        while (m && !((m >> s) & 1u)) ++s;
+        return int((v & m) >> s);
+    };
+    return {chan(im.red), chan(im.grn), chan(im.blu)};
+}
+
+// ---- Window read-back (suites that draw under Xvfb) ----------------------------
+
+// 0xRRGGBB of a device pixel value of the open workstation's TrueColor visual.
+inline unsigned long rgb_of(unsigned long p) {
+    auto part = [p](unsigned long mask) {
+        unsigned long v = p;
+        for (; mask && !(mask & 1); mask >>= 1) v >>= 1;
+        return v & mask;
+    };
+    return (part(gget_red_mask()) << 16) | (part(gget_grn_mask()) << 8) | part(gget_blu_mask());
+}
+
+// A drawable of the open workstation (window, backing pixmap, frame) read
+// back at the window size.
+class Shot {
+public:
+    explicit Shot(Drawable d) {
+        int w = 0, h = 0;
+        gget_win_size(&w, &h);
+        gsync();
+        im_ = XGetImage(gget_display(), d, 0, 0, static_cast<unsigned>(w), static_cast<unsigned>(h), AllPlanes,
+                        ZPixmap);
+    }
+    ~Shot() {
+        if (im_) XDestroyImage(im_);
+    }
+    Shot(const Shot&) = delete;
+    Shot& operator=(const Shot&) = delete;
+    bool ok() const { return im_ != nullptr; }
+    unsigned long rgb(int x, int y) const { return im_ ? rgb_of(XGetPixel(im_, x, y)) : 0xBAD000000ul; }
+
+private:
+    XImage* im_ = nullptr;
+};
+
+// Pixels of a drawable read back, each compared with its 0xRRGGBB colour.
+struct RgbAt {
+    int x, y;
+    unsigned long rgb;
+};
+inline void expect_rgb(Drawable d, std::initializer_list<RgbAt> want) {
+    const Shot s(d);
+    ASSERT_TRUE(s.ok());
+    for (const auto& p : want)
+        EXPECT_EQ(s.rgb(p.x, p.y), p.rgb) << "at (" << p.x << "," << p.y << ")";
+}
+
+// Opens workstation 1 as a fresh w x h window on the 24-bit screen that the
+// window suites run on; skips the test without an X server.
+inline void open_window(int w, int h) {
+    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X server (DISPLAY unset)";
+    ASSERT_EQ(gopen_gks(nullptr, 0), 0);
+    gset_geometry("");
+    gset_xsize(w, h);
+    ASSERT_EQ(gopen_ws(1, "", 1), 0);
+    int ww = 0, wh = 0;
+    gget_win_size(&ww, &wh);
+    ASSERT_EQ(ww, w);
+    ASSERT_EQ(wh, h);
+    ASSERT_EQ(gget_win_depth(), 24) << "the window suites expect a 24-bit Xvfb screen";
+}
+
+// ImageMagick's reading of pixel (x, y) of an image file as "r,g,b" (0-255
+// each), and of its size as "w h"; "" when it cannot read the file.
+inline std::string im_rgb(const std::string& path, int x, int y) {
+    std::string f;
+    for (const char c : {'r', 'g', 'b'})
+        f += std::string(f.empty() ? "" : ",") + "%[fx:int(255*p{" + std::to_string(x) + "," + std::to_string(y) +
+             "}." + c + "+0.5)]";
+    return run("identify -format '" + f + "' '" + path + "' 2>/dev/null").out;
+}
+inline std::string im_size(const std::string& path) {
+    return run("identify -format '%w %h' '" + path + "' 2>/dev/null").out;
 }
 
 }  // namespace zt

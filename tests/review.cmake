@@ -1,8 +1,0 @@
-# Regression suites for faults found by a user review: where remapped pixels
-# come from, file walks, messages and defaults.
-zem_add_test(test_remap_rows test_remap_rows.cpp)
-zem_add_test(test_files_walk test_files_walk.cpp)
-zem_add_test(test_region_refuse test_region_refuse.cpp)
-zem_add_xtest(test_orlo_runs test_orlo_runs.cpp)
-zem_add_test(test_sat_color_levels test_sat_color_levels.cpp)
-zem_add_test(test_png_depth test_png_depth.cpp)
