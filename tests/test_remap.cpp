@@ -1,7 +1,8 @@
-// Remapping, zoom and plot-domain set-up. Expected pixels come from an
-// independent re-computation: each output pixel located through the
-// point-wise projection and navigation calls and sampled by a plain
-// bilinear/nearest formula, against the remapper's row-wise machinery.
+// Remapping, zoom, plot-domain set-up and the remap cache of loop frames.
+// Expected pixels come from an independent re-computation: each output
+// pixel located through the point-wise projection and navigation calls and
+// sampled by a plain bilinear/nearest formula, against the remapper's
+// row-wise machinery.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -65,6 +67,27 @@ struct Image {
     ~Image() { IMG_free(&img); }
 };
 
+Domain dom(const std::string& text) {
+    Domain d;
+    EXPECT_GE(DOM_decode(text.c_str(), &d), 1) << text;
+    return d;
+}
+
+// A full disk of 600 x 600 pixels in the satellite view (`width` columns of
+// it), with counts that differ by frame.
+constexpr int kDisk = 600;
+IMG_report disk(int shift, int width = kDisk) {
+    Pixels px(static_cast<std::size_t>(width) * kDisk);
+    for (std::size_t k = 0; k < px.size(); ++k)
+        px[k] = static_cast<unsigned char>((k / width * 7 + k % width * 3 + shift) & 255);
+    const Image tmp(width, kDisk, px, dom("sat:e:0:-75:421.64:1,0,-75," + std::to_string(width) + ",600,0.2134,0.2134"));
+    IMG_report r;
+    IMG_init(&r);
+    IMG_copy(&r, &tmp.img);
+    return r;
+}
+const char* const kLambert = "lamb:::25:25,38,-95,300,200,0.2,0.2";
+
 // Plain bilinear or nearest sample (no classes), edge pixels replicated.
 int ref_sample(const Pixels& px, int w, int h, float r, float c, bool ave) {
     if (!(r >= 0.0f) || !(c >= 0.0f) || r > h - 1 || c > w - 1) return 0;
@@ -116,9 +139,11 @@ int expect_remap(const IMG_report& src, const Pixels& px, Domain out, bool satel
     int inside = 0;
     float worst = 0;
     for (int j = 0; j < out.ny; j += step) {
+        std::fill(r.begin(), r.end(), -7.0f);  // every column must get a position
         EXPECT_EQ(SAT_remap_source(&src, &out, j, r.data(), c.data()), 0);
         for (int i = 0; i < out.nx; i += step) {
             const int got = zt::pixel(copy, i, j);
+            EXPECT_NE(r[i], -7.0f) << i << " " << j;
             EXPECT_EQ(got, SAT_sample_pixel(&src, r[i], c[i])) << i << " " << j;
             float rr = -1, rc = -1, lon = 0;
             if (!ref_source(out, src.domain, satellite, i, j, &rr, &rc, &lon) || rr < 0 || rc < 0 ||
@@ -198,10 +223,9 @@ TEST_F(RemapTest, DomainSizedToDefaultOrGeometry) {
 // neighbours, and zeros are spread through it so that four-equal and class
 // neighbourhoods occur next to averaged ones.
 struct LatLonSource {
-    Domain dom;
+    Domain dom = ::dom("ll:0:-100,40,-100,200,100,0.5,0.5");
     Pixels px = Pixels(200 * 100);
     LatLonSource() {
-        DOM_decode("ll:0:-100,40,-100,200,100,0.5,0.5", &dom);
         for (int i = 0; i < 100; ++i)
             for (int j = 0; j < 200; ++j) px[i * 200 + j] = static_cast<unsigned char>(1 + (i * 7 + j * 13) % 250);
         for (std::size_t k = 0; k < px.size(); k += 3)
@@ -216,8 +240,7 @@ TEST_F(RemapTest, ProjectedImageEveryMode) {
     LatLonSource s;
     Image src(200, 100, s.px, s.dom);
     SAT_set_tran_sat(0);
-    Domain out;
-    DOM_decode("ps,40,-85,300,40,0.4,0.4", &out);
+    Domain out = dom("ps,40,-85,300,40,0.4,0.4");
     const Mode modes[] = {{1, 0, 0, kMissingF}, {1, 1, 0, kMissingF},  {0, 1, 0, kMissingF},  {20, 1, 0, kMissingF},
                           {7, 0, 0, kMissingF}, {7, 1, 0, kMissingF},  {7, 0, 90, kMissingF}, {7, 1, 90, kMissingF},
                           {1, 0, 0, -100.0f}};
@@ -233,6 +256,26 @@ TEST_F(RemapTest, ProjectedImageEveryMode) {
     EXPECT_TRUE(SAT_remap_image(&img.img, &out) == 0 && img.img.width == 300);
 }
 
+// The full disk through the satellite-view projection: onto a Lambert
+// domain (every 20th column and every column located), one reaching past
+// the limb (columns placed one by one next to it), and an output four times
+// finer over the image's right edge, where bilinear sampling meets the last
+// column.
+TEST_F(RemapTest, SatelliteViewImage) {
+    SAT_set_tran_sat(0);
+    IMG_report src = disk(3);
+    const Pixels px(src.data, src.data + kDisk * kDisk);
+    const std::pair<const char*, Mode> cases[] = {
+        {kLambert, {20, 1, 0, kMissingF}}, {kLambert, {1, 0, 0, kMissingF}},
+        {"lamb:::25:25,38,-150,300,200,0.2,0.2", {20, 1, 0, kMissingF}},
+        {"sat:e:0:-75:421.64:1,0,0,240,160,0.05335,0.05335", {1, 1, 0, kMissingF}}};
+    for (const auto& [out, m] : cases) {
+        SCOPED_TRACE(out);
+        EXPECT_GT(expect_remap(src, px, dom(out), false, m, 1), 3000);
+    }
+    IMG_free(&src);
+}
+
 // Zoom 2 of a 100 x 100 image in a 640 x 480 view gives 200 x 200 whose
 // row j samples source row j / 2 (nearest), an odd row lies half-way
 // (bilinear), and a zoom beyond the view is cut to it; about a centre of a
@@ -242,9 +285,8 @@ TEST_F(RemapTest, Zoom) {
     Pixels px(100 * 100);
     for (int i = 0; i < 100; ++i)
         for (int j = 0; j < 100; ++j) px[i * 100 + j] = static_cast<unsigned char>((i * 31 + j * 17) % 256);
-    Domain none, ll;
+    Domain none, ll = dom("ll:0:-100,40,-100,100,100,1,1");
     DOM_init(&none);
-    DOM_decode("ll:0:-100,40,-100,100,100,1,1", &ll);
     set_params({20, 0, 0, kMissingF});
     Image a(100, 100, px, none), z(100, 100, px, ll);
     SAT_zoom_image(&a.img, kMissingF, kMissingF, 2.0f);
@@ -297,8 +339,7 @@ TEST_F(RemapTest, ImageSetup) {
     zt::expect_domain(plot, "latlon:0.000:-100.000:::,-41.750,10.000,640,427,0.5000,0.5000\n");
     SAT_set_tran_sat(0);
     set_params({20, 1, 0, kMissingF});
-    Domain out;
-    DOM_decode("lamb,41,-98,640,427,0.05,0.05", &out);
+    Domain out = dom("lamb,41,-98,640,427,0.05,0.05");
     for (int pass = 0; pass < 3; ++pass) {
         Image im(200, 100, s.px, s.dom);
         ASSERT_EQ(SAT_remap_image(&im.img, &out), 1);
@@ -332,34 +373,11 @@ TEST_F(AreaRemap, GvarImageMatchesNavigation) {
     read("cmx3g8_wv_1998.260_0745_mcidas.ara");
     if (IsSkipped() || HasFatalFailure()) return;
     ASSERT_TRUE(img_.domain.proj == 9 && SAT_get_tran_sat() == 1);
-    Domain us, lamb;
-    DOM_get_def_region("us", &us);
-    DOM_decode("lamb:30:-75:25:25,30,-75,25,17,1,1", &lamb);
-    for (Domain out : {us, lamb}) {
+    for (Domain out : {dom("us"), dom("lamb:30:-75:25:25,30,-75,25,17,1,1")}) {
         SAT_domain_image(&out);
         for (const Mode& m : {Mode{1, 0, 0, kMissingF}, Mode{1, 1, 0, kMissingF}, Mode{20, 1, 0, kMissingF}})
             EXPECT_GT(expect_remap(img_, px_, out, true, m, 7), 50) << "projection " << out.proj;
     }
-}
-
-// The real polar stereographic radar composite onto "us" through its image
-// domain, whose grid puts the pole where the block's npline and npelem do:
-// satellite line -1530, element 830 (directory lcor 6, ecor -159,
-// resolution 5 x 4).
-TEST_F(AreaRemap, PolarStereographicArea) {
-    read("pngarea");
-    if (IsSkipped() || HasFatalFailure()) return;
-    ASSERT_TRUE(img_.domain.proj == 1 && SAT_get_tran_sat() == 0);
-    Domain us;
-    DOM_get_def_region("us", &us);
-    SAT_domain_image(&us);
-    EXPECT_GT(expect_remap(img_, px_, us, false, {1, 0, 0, kMissingF}, 3), 100);
-    float x, y, gx, gy;
-    MAP_domain(&img_.domain);
-    ASSERT_EQ(MAP_tran(90.0f, 0.0f, &x, &y), 1);
-    MAP_grid_untran(x, y, &gx, &gy);
-    EXPECT_LT(std::hypot(gx - (830 + 159) / 4.0, gy - (-1530 - 6) / 5.0), 1.0) << gx << " " << gy;
-    EXPECT_TRUE(img_.domain.plon == -105.0f && img_.domain.nx == img_.width);
 }
 
 // The GOES-8 image remapped onto "us" (nearest neighbour, every pixel
@@ -471,6 +489,102 @@ TEST_F(AreaRemap, ZoomRetargetsNavigation) {
     AREA_tran(1, &zlat, &zlon, &lin, &ele);
     EXPECT_LT(std::hypot(zlat - lat, zlon - lon), 0.1) << zlat << " " << zlon;
     EXPECT_EQ(zt::pixel(img_, 200, 150), expect);
+}
+
+// ---- Remap cache of loop frames ----
+
+// A loop frame reuses the source positions of the last frame only when
+// nothing they depend on has changed: each case remaps a first frame,
+// changes one thing (or nothing) for the second, and checks that the
+// positions were reused or not, and that the second frame's pixels equal a
+// remap that computes everything afresh (which keeps nothing).
+std::vector<unsigned char> remap(IMG_report img, Domain out, bool fresh) {
+    if (fresh) SAT_remap_cache(0);
+    EXPECT_EQ(SAT_remap_image(&img, &out), 1);
+    const std::vector<unsigned char> px(img.data, img.data + static_cast<std::size_t>(img.width) * img.height);
+    IMG_free(&img);
+    SAT_remap_cache(1);
+    return px;
+}
+
+struct Change {
+    const char* name;
+    std::function<void(IMG_report&, Domain&)> second;  // applied to frame 2
+    bool reused;
+};
+
+const Change kChanges[] = {
+    {"same_navigation", [](IMG_report&, Domain&) {}, true},
+    {"image_domain_spacing", [](IMG_report& i, Domain&) { i.domain.dx *= 1.0001f; }, false},
+    {"image_subpoint", [](IMG_report& i, Domain&) { i.domain.plon = -75.2f; }, false},
+    {"output_centre", [](IMG_report&, Domain& o) { o.clat = 38.5f; }, false},
+    {"output_size", [](IMG_report&, Domain& o) { o.nx = 301; }, false},
+    {"image_size",
+     [](IMG_report& i, Domain&) {
+         IMG_free(&i);
+         i = disk(5, kDisk - 2);
+         i.domain.nx = kDisk;  // same domain, narrower buffer
+     },
+     false},
+};
+
+class RemapCache : public ::testing::TestWithParam<Change> {
+protected:
+    void SetUp() override {
+        SAT_reset_params();
+        SAT_set_tran_sat(0);
+        SAT_remap_cache(0);
+        SAT_remap_cache(1);
+    }
+    zt::MessCapture quiet_;
+};
+
+TEST_P(RemapCache, ReusedOnlyWhenNothingChanged) {
+    const int hits0 = SAT_remap_cache(1);
+    const std::vector<unsigned char> first = remap(disk(0), dom(kLambert), false);
+    IMG_report img = disk(99), copy;
+    Domain out = dom(kLambert);
+    GetParam().second(img, out);
+    IMG_init(&copy);
+    IMG_copy(&copy, &img);
+    const std::vector<unsigned char> second = remap(img, out, false);
+    EXPECT_EQ(SAT_remap_cache(1) - hits0, GetParam().reused ? 1 : 0);
+    EXPECT_EQ(second, remap(copy, out, true));
+    EXPECT_NE(second, first);  // new counts really went through
+}
+
+INSTANTIATE_TEST_SUITE_P(Changes, RemapCache, ::testing::ValuesIn(kChanges),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Satellite navigation: the real GVAR file remapped twice reuses the
+// positions; once its navigation is moved to other pixels (as a zoom does)
+// they are computed again, and each result equals a fresh remap.
+TEST_F(AreaRemap, CacheFollowsTheNavigation) {
+    read("cmx3g8_wv_1998.260_0745_mcidas.ara");
+    if (IsSkipped() || HasFatalFailure()) return;
+    SAT_reset_params();
+    const Domain us = dom("ps::-97,39,-97,320,240,0.12,0.12");
+    auto remap_src = [&](bool fresh) {
+        IMG_report img;
+        IMG_init(&img);
+        IMG_copy(&img, &img_);
+        return remap(img, us, fresh);
+    };
+    SAT_remap_cache(0);
+    const int hits0 = SAT_remap_cache(1);
+    remap_src(false);
+    const std::vector<unsigned char> again = remap_src(false);
+    EXPECT_EQ(SAT_remap_cache(1) - hits0, 1);
+    EXPECT_EQ(again, remap_src(true));
+    float l0 = 0.0f, e0 = 0.0f, l1 = 0.0f, e1 = 0.0f;
+    AREA_line_elem(1, 0.0f, 0.0f, &l0, &e0);
+    AREA_line_elem(1, 1.0f, 1.0f, &l1, &e1);
+    AREA_set_res(l0 + 1.0f + 40.0f * (l1 - l0), e0 + 1.0f, l1 - l0, e1 - e0);  // 40 lines down
+    remap_src(false);
+    const std::vector<unsigned char> moved = remap_src(false);
+    EXPECT_EQ(SAT_remap_cache(1) - hits0, 2);  // the first after the move computed afresh
+    EXPECT_NE(moved, again);
+    EXPECT_EQ(moved, remap_src(true));
 }
 
 }  // namespace
