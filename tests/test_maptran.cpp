@@ -2,18 +2,13 @@
 // points the projections cannot show; then one table of edge cases
 // (clamps, wraps, NaN, limbs), directions, limits and grids, the diagram
 // kinds and the row transforms the remapper uses.
-#include <gtest/gtest.h>
+#include "zem_test.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
-#include <string>
 #include <tuple>
-#include <vector>
 
 #include "maptran.h"
-#include "region.h"
-#include "zem_test.h"
 
 namespace {
 

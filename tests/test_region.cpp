@@ -1,20 +1,14 @@
 // Domains and regions as a user writes them: domain strings (every template,
 // region files, built-in regions, places), the shipped region file, the
 // region menu, comparison and printing, label priorities, and garbage.
-#include <gtest/gtest.h>
+#include "zem_test.h"
 
-#include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <sstream>
-#include <string>
 
 #include "cty_tool.h"
 #include "flag.h"
 #include "maptran.h"
-#include "region.h"
 #include "resrc.h"
-#include "zem_test.h"
 
 namespace {
 
@@ -89,14 +83,11 @@ TEST_F(RegionTest, DomainStringsDecode) {
         {"fi:absent.reg", -1, kNoProj, "Unknown region: fi:absent.reg"},
         {"lamb:40:-95:30:60,40,-95,80,60,0.5,0.5", 1, ""},
         {"ps:60:-100,95,-100,25,17,1.2,1.2", -1, "", "beyond a pole"},  // domains that cannot be drawn
-        {"ps:60:-100,-91,-100,25,17,1.2,1.2", -1, "", "beyond a pole"},
         {"ps:60:-100,45,-100,25,17,0,1.2", -1, "", "spacing must be positive"},
-        {"ps:60:-100,45,-100,25,17,1.2,-1", -1, "", "spacing must be positive"},
         {"zoom,40,-95,0", -1, "", "spacing must be positive"},
         {"ps:60:-100,45,-100,-25,17,1.2,1.2", -1, "", "width must be positive"},
         {"ps:60:-100,45,-100,25,0,1.2,1.2", -1, "", "height must be positive"},
         {"lamb:40:-95:0:0,40,-95,80,60,0.5,0.5", -1, "", "Lambert standard latitudes"},
-        {"lamb:40:-95:-30:30,40,-95,80,60,0.5,0.5", -1, "", "Lambert standard latitudes"},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.str.substr(0, 40));

@@ -3,29 +3,20 @@
 // pixel located through the point-wise projection and navigation calls and
 // sampled by a plain bilinear/nearest formula, against the remapper's
 // row-wise machinery.
-#include <gtest/gtest.h>
+#include "zem_test.h"
 
 #include <algorithm>
-#include <cmath>
-#include <cstdlib>
-#include <cstdio>
 #include <cstring>
-#include <functional>
 #include <memory>
-#include <string>
 #include <tuple>
-#include <vector>
 
 #include "flag.h"
 #include "img_tool.h"
 #include "maptran.h"
-#include "region.h"
 #include "resrc.h"
-#include "sat_read.h"
 #include "sat_tool.h"
 #include "sat_tran.h"
 #include "tools.h"
-#include "zem_test.h"
 
 namespace {
 
@@ -103,20 +94,12 @@ int ref_sample(const Pixels& px, int w, int h, float r, float c, bool ave) {
 }
 
 // Source row and column of output pixel (i, j) and its longitude: the grid
-// point to earth, then to the image through its map grid or its navigation.
-bool ref_source(const Domain& out, const Domain& src, bool satellite, int i, int j, float* r, float* c, float* lon) {
+// point to earth, then to the image through its map grid.
+bool ref_source(const Domain& out, const Domain& src, int i, int j, float* r, float* c, float* lon) {
     float x, y, lat, sx, sy;
     MAP_domain(&out);
     MAP_grid_tran(static_cast<float>(i), static_cast<float>(j), &x, &y);
     if (MAP_untran(x, y, &lat, lon) == 0) return false;
-    if (satellite) {
-        float la = lat, lo = *lon;
-        AREA_tran(2, &la, &lo, &sx, &sy);
-        if (is_missing(sx) || is_missing(sy) || AREA_line_elem(2, sx, sy, r, c) != 0) return false;
-        *r -= 1.0f;  // image lines count from 1, rows from 0
-        *c -= 1.0f;
-        return true;
-    }
     MAP_domain(&src);
     return MAP_tran(lat, *lon, &sx, &sy) != 0 && MAP_grid_untran(sx, sy, c, r) == 0;
 }
@@ -128,7 +111,7 @@ bool ref_source(const Domain& out, const Domain& src, bool satellite, int i, int
 // start) or lie within half a source pixel of them (inside a segment);
 // pixels west of the window are 0; without classes exact positions give the
 // plain sample (within 1 when averaging). Returns the pixels with a source.
-int expect_remap(const IMG_report& src, const Pixels& px, Domain out, bool satellite, const Mode& m, int step) {
+int expect_remap(const IMG_report& src, const Pixels& px, Domain out, const Mode& m, int step) {
     SCOPED_TRACE(testing::Message() << "remap " << m.inc << " ave " << m.ave << " classes " << m.b1);
     set_params(m);
     IMG_report copy;
@@ -146,7 +129,7 @@ int expect_remap(const IMG_report& src, const Pixels& px, Domain out, bool satel
             EXPECT_NE(r[i], -7.0f) << i << " " << j;
             EXPECT_EQ(got, SAT_sample_pixel(&src, r[i], c[i])) << i << " " << j;
             float rr = -1, rc = -1, lon = 0;
-            if (!ref_source(out, src.domain, satellite, i, j, &rr, &rc, &lon) || rr < 0 || rc < 0 ||
+            if (!ref_source(out, src.domain, i, j, &rr, &rc, &lon) || rr < 0 || rc < 0 ||
                 rr > src.height - 1 || rc > src.width - 1)
                 continue;
             const float dev = std::max(std::fabs(r[i] - rr), std::fabs(c[i] - rc));
@@ -245,7 +228,7 @@ TEST_F(RemapTest, ProjectedImageEveryMode) {
                           {7, 0, 0, kMissingF}, {7, 1, 0, kMissingF},  {7, 0, 90, kMissingF}, {7, 1, 90, kMissingF},
                           {1, 0, 0, -100.0f}};
     for (const Mode& m : modes) {
-        const int inside = expect_remap(src.img, s.px, out, false, m, 1);
+        const int inside = expect_remap(src.img, s.px, out, m, 1);
         EXPECT_TRUE(inside > 2000 && inside < 300 * 40 - 2000) << inside;  // and positions off the image
     }
     Image img(200, 100, s.px, s.dom);
@@ -271,7 +254,7 @@ TEST_F(RemapTest, SatelliteViewImage) {
         {"sat:e:0:-75:421.64:1,0,0,240,160,0.05335,0.05335", {1, 1, 0, kMissingF}}};
     for (const auto& [out, m] : cases) {
         SCOPED_TRACE(out);
-        EXPECT_GT(expect_remap(src, px, dom(out), false, m, 1), 3000);
+        EXPECT_GT(expect_remap(src, px, dom(out), m, 1), 3000);
     }
     IMG_free(&src);
 }
@@ -365,20 +348,6 @@ protected:
     IMG_report img_{};
     Pixels px_;
 };
-
-// The real GOES-8 image (three-axis navigation) onto the built-in "us"
-// region and a Lambert cone: navigated at every pixel, and at every 20th
-// with the positions between interpolated.
-TEST_F(AreaRemap, GvarImageMatchesNavigation) {
-    read("cmx3g8_wv_1998.260_0745_mcidas.ara");
-    if (IsSkipped() || HasFatalFailure()) return;
-    ASSERT_TRUE(img_.domain.proj == 9 && SAT_get_tran_sat() == 1);
-    for (Domain out : {dom("us"), dom("lamb:30:-75:25:25,30,-75,25,17,1,1")}) {
-        SAT_domain_image(&out);
-        for (const Mode& m : {Mode{1, 0, 0, kMissingF}, Mode{1, 1, 0, kMissingF}, Mode{20, 1, 0, kMissingF}})
-            EXPECT_GT(expect_remap(img_, px_, out, true, m, 7), 50) << "projection " << out.proj;
-    }
-}
 
 // The GOES-8 image remapped onto "us" (nearest neighbour, every pixel
 // navigated) against a remap done here: each output pixel's latitude and
