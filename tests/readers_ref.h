@@ -8,8 +8,6 @@
 
 #include <cctype>
 #include <map>
-#include <sstream>
-#include <string>
 
 #include "flag.h"
 #include "img_tool.h"
@@ -31,6 +29,13 @@ inline Fields ref_decode(const std::string& args) {
             f[kv.substr(0, eq)] = std::atof(kv.c_str() + eq + 1);
     EXPECT_EQ(r.status, 0) << r.out;
     return f;
+}
+
+// The image date against the decoder's year .. second fields.
+inline void expect_date(const Date& d, const Fields& f) {
+    EXPECT_EQ(std::vector<int>({d.year, d.month, d.day, d.hour, d.min, d.sec}),
+              std::vector<int>({int(f.at("year")), int(f.at("month")), int(f.at("day")), int(f.at("hour")),
+                                int(f.at("minute")), int(f.at("second"))}));
 }
 
 inline std::uint32_t crc(const unsigned char* p, std::size_t n) {

@@ -270,7 +270,6 @@ TEST(MapEdges, Directions) {
         {"ps:90:-100,60,-100", 50, -70, poleward, 0, 0},  {"ps:-90:20,-60,20", -50, 50, poleward, 0, 180},
         {"ps:90:-100,60,-100", 30, 0, factor, 0, 1.244f}, {"ps:-90:20,-60,20", 30, 0, factor, 0, 1.244f},
         {"lamb:25:-95:25:25,38,-97", 40, -85, adj, 90, 85.773817f},
-        {"lamb:25:-95:25:25,38,-97", 40, -85, undir, 85.773817f, 90},
         {"sat:0:-75,0,-75", 0, -75, adj, 90, 90},         {"sat:e:0:-137.2::1,0,-137.2", 0, -137.2f, adj, 0, 0},
         {"sat:0:-75,0,-75", 0, -75, uv, 0, 0},            {"sat:0:-75,0,-75", kOff, 0, adj, 0, kMiss},
         {"ll,0,0", 40, 10, adj, 33, 33},                  {"lamb:25:-95:25:25:1.5,38,-97", 40, 0, factor, 0, 1.5f},
@@ -316,7 +315,6 @@ TEST(MapEdges, LimitsGridAndDomainConversion) {
                 gy == kMiss);
     EXPECT_TRUE(MAP_in_domain(xc, yc) == 1 && MAP_in_domain(L.x_max + 1, yc) == 0);
     EXPECT_TRUE(MAP_in_grid_domain(L.x_max + 1, yc) == 1 && MAP_in_grid_domain(L.x_max + 7, yc) == 0);  // 3 dx
-    EXPECT_TRUE(MAP_get_clat() == 39 && MAP_get_clon() == -97 && MAP_proj_str("merc") == DOM_MERC);
     for (const char* text : {"xy,0,0,25,17,1,1", "pix,0,0,25,17,1,1"}) {  // row forms without an earth projection
         const Domain k = dom(text);
         MAP_domain(&k);
@@ -342,32 +340,6 @@ TEST(MapEdges, LimitsGridAndDomainConversion) {
     MAP_offset(10, 40, 0, 111.195f, &x, &y);
     MAP_offset(10, 60, 90, 111.195f, &x2, &y2);
     EXPECT_TRUE(std::fabs(y - 41) < 1e-4 && std::fabs(x2 - 12) < 1e-3) << y << " " << x2;
-}
-
-// Changing only the projection code, point or standard latitudes of the
-// active domain gives what a whole domain with those values gives; a lone
-// first standard latitude is a tangent cone.
-TEST(MapEdges, PartialChangesEqualWholeDomains) {
-    const struct {
-        const char* start;
-        int change;  // 0: MAP_proj_coord(25, p), 1: MAP_coord(90, -80), 2: MAP_proj(Mercator)
-        float p;
-        const char* whole;
-    } rows[] = {{"lamb:40:-95,38,-97", 0, 25, "lamb:40:-95:25:25,38,-97"},
-                {"lamb:40:-95,38,-97", 0, kMiss, "lamb:40:-95:25:25,38,-97"},
-                {"ps:90:-100,40,-100", 1, 0, "ps:90:-80,40,-100"}, {"ll:0:0,0,0", 2, 0, "merc:0:0,0,0"}};
-    for (const auto& r : rows) {
-        const Domain d = dom(r.start), whole = dom(r.whole);
-        MAP_domain(&d);
-        r.change == 0 ? MAP_proj_coord(25, r.p) : r.change == 1 ? MAP_coord(90, -80) : MAP_proj(DOM_MERC);
-        const Domain* active = MAP_get_domain(nullptr);
-        EXPECT_TRUE(active->proj == whole.proj && active->param[0] == whole.param[0]) << r.whole;
-        float x = 0, y = 0, wx = 0, wy = 0;
-        MAP_tran(45, -85, &x, &y);
-        MAP_domain(&whole);
-        MAP_tran(45, -85, &wx, &wy);
-        EXPECT_TRUE(std::fabs(x - wx) < 1e-4 && std::fabs(y - wy) < 1e-4) << r.whole << ": " << x << " " << y;
-    }
 }
 
 // Station thinning: steps in order, each limit starting a fresh grid over a

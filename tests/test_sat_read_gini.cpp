@@ -56,10 +56,7 @@ TEST_P(GiniFiles, MatchIndependentDecodingAndProj) {
     EXPECT_EQ(img.source, 53);
     EXPECT_EQ(img.type, 100 * f.at("entity") + f.at("element"));
     EXPECT_STREQ(img.info, GetParam().info);
-    const Date& d = img.date;
-    EXPECT_EQ(std::vector<int>({d.year, d.month, d.day, d.hour, d.min, d.sec}),
-              std::vector<int>({int(f.at("year")), int(f.at("month")), int(f.at("day")), int(f.at("hour")),
-                                int(f.at("minute")), int(f.at("second"))}));
+    rr::expect_date(img.date, f);
     EXPECT_EQ(rr::crc(img), f.at("crc"));
     EXPECT_EQ(SAT_get_imager_source(), 53);
 

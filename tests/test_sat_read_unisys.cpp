@@ -56,22 +56,4 @@ TEST_P(UnisysFiles, GivesBackTheGiniPicture) {
 INSTANTIATE_TEST_SUITE_P(Real, UnisysFiles, ::testing::Values("gini/tigw04.gini", "gini/tige04.gini"),
                          [](const auto& i) { return rr::name_of(i.param); });
 
-// The smallest header: text, size and end; the header's bytes and the
-// separator after it read as black pixels, the rest as they are.
-TEST(UnisysHeader, FourTokens) {
-    zt::TempDir dir;
-    std::string bytes = "idTest x640 y480 end\n";
-    const std::size_t head = bytes.size();
-    bytes.resize(640 * 480, 'z');
-    zt::spit(dir.file("t.uni"), bytes);
-    zt::MessCapture quiet;
-    const rr::Read r(55, dir.file("t.uni"));
-    ASSERT_EQ(r.rc, 1);
-    EXPECT_STREQ(r.img.info, "Test");
-    EXPECT_EQ(r.img.width, 640);
-    EXPECT_EQ(r.img.height, 480);
-    zt::expect_pixels(r.img, {{0, 0, 0}, {int(head) - 1, 0, 0}, {int(head), 0, 'z'}, {639, 479, 'z'}});
-    EXPECT_EQ(r.img.domain.proj, 99);
-}
-
 }  // namespace
