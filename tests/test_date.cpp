@@ -7,7 +7,6 @@
 #include <cstring>
 #include <ctime>
 #include <random>
-#include <regex>
 
 #include "date.h"
 
@@ -210,16 +209,7 @@ TEST_F(DateTest, LabelRoundTrip) {
     }
 }
 
-TEST_F(DateTest, ClockAndMachineZone) {
-    char buf[DATE_LABEL_LEN];
-    DATE_get_current_str(buf);
-    EXPECT_TRUE(std::regex_match(buf, std::regex(R"(\d\d [A-Z]{3} \d\d  \d\d:\d\d:\d\dZ)"))) << buf;
-    const long before = static_cast<long>(std::time(nullptr));
-    long now = 0;
-    EXPECT_EQ(DATE_get_time(&now), now);
-    EXPECT_LE(now - before, 2);
-    EXPECT_GE(now, before);
-
+TEST_F(DateTest, MachineZone) {
     const char* old = std::getenv("TZ");
     const std::string saved = old ? old : "";
     setenv("TZ", "EST5EDT,M3.2.0,M11.1.0", 1);

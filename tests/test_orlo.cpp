@@ -250,8 +250,9 @@ TEST(Program, Runs) {
         {o + "-ba -me none missing.ara", "", 0, "", {}, "", 10},
         {"DISPLAY=:999 " + o + "-pd us small.area", "gopen_ws: unable to connect to display", 1, "", {}, "", 4},
         // A sequence of only unreadable files loops no frame and ends well.
-        {"zemcurtime=202403051030 " + o + "-de d -if @{D}/data/sat_%y%m%d%h.ara -cu la -nh -1 -me mess,out4 -pp png:never",
-         "Looping initiated", -1, "Created frame", {}, "", 0},
+        {"zemcurtime=202403051030 " + o +
+             "-de d -if @{D}/data/sat_%y%m%d%h.ara -cu la -nh -1 -me mess,out4 -pp png:never%i.png",
+         "Looping initiated", -1, "Created frame", {}, "never00.png", 0},
         {o + "-pd us -pp png:small.png small.area", "", 0, "", {"small.png"}, "", 0},
         // The README's examples, with the checkout's data through -df alone.
         {u + "warn -pd us latest_ir.area", "", 0, "", {}, "", 0},
@@ -278,6 +279,9 @@ TEST(Program, Runs) {
         {u + "warn -ct {D}/one.clr -pp bar latest_ir.area", "SAT_color_bar", 1, "", {}, "", 0},
         // More files than frames: one warning, the last frame keeps its file.
         {u + "warn -ge 80x60 -pp png:{D}/fr%i.png many/*.area", "no room for frame", 1, "", {"fr127.png"}, "fr128.png", 0},
+        // Three files loop as three frames.
+        {u + "mess,out4 -pd us -pp png:{D}/loop%i latest_ir.area latest_ir.area latest_ir.area", "Created frame: 3-", 1,
+         "", {"loop00", "loop02"}, "loop03", 0},
     };
     for (const Case& c : cases) {
         std::string cmd = c.cmd;
@@ -323,8 +327,8 @@ TEST(Program, ImageDumpDomainCoversTheWindow) {
 // The real AREA file on the "us" domain, saved as a compressed image file
 // named by the output convention and dumped as PNG. The name's date is the
 // file request's, not the image's: a positional name carries none, so "%y"
-// shows the 1980 that stands in for a missing year. the saved counts are the remap made here again, the
-// PNG's pixels (read by ImageMagick) their enhancement colours.
+// shows the 1980 that stands in for a missing year. The PNG's pixels (read
+// by ImageMagick) are the enhancement colours of the saved counts.
 TEST(Program, RealFileSavedAndDumped) {
     ZT_NEED_DATA(kArea);
     if (!std::getenv("DISPLAY") || !zt::have_tool("convert")) GTEST_SKIP() << "no X server or ImageMagick";
@@ -337,32 +341,15 @@ TEST(Program, RealFileSavedAndDumped) {
     EXPECT_NE(r.out.find("Writing image file: " + saved + "\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Wrote PNG file: " + png), std::string::npos) << r.out;
 
-    decode({"-fp", ZEM_ETC_DIR, "-me", "none", "-pd", "us"});
+    decode({"-fp", ZEM_ETC_DIR, "-me", "none"});
     SAT_reset_params();
-    SAT_set_tran_sat(1);
     SAT_in_file();
     CLR_read_table(nullptr);
-    Domain dom;
-    DOM_init(&dom);
-    RES_getval("plot_domain", &dom, CV_domain);
-    IMG_report want, got;
+    IMG_report want;
     IMG_init(&want);
-    IMG_init(&got);
-    ASSERT_EQ(SAT_read_file(kArea.c_str(), &want), 1);
+    ASSERT_EQ(IMG_read(saved.c_str(), &want, 0), 1);
+    EXPECT_LT(std::filesystem::file_size(saved), static_cast<std::uintmax_t>(want.width * want.height)) << "compressed";
     SAT_color_setup();
-    SAT_domain_image(&dom);
-    ASSERT_EQ(SAT_remap_image(&want, &dom), 1);
-    ASSERT_EQ(IMG_read(saved.c_str(), &got, 0), 1);
-    ASSERT_EQ(got.width * 10000 + got.height, want.width * 10000 + want.height);
-    EXPECT_LT(std::filesystem::file_size(saved), static_cast<std::uintmax_t>(got.width * got.height)) << "compressed";
-    int differ = 0, nonzero = 0;
-    for (int k = 0; k < want.width * want.height; ++k) {
-        differ += got.data[k] != want.data[k];
-        nonzero += want.data[k] != 0;
-    }
-    EXPECT_EQ(differ, 0);
-    EXPECT_GT(nonzero, want.width * want.height / 50) << "the image covers part of the domain";
-
     Domain plot_domain;
     DOM_init(&plot_domain);
     SAT_image_setup(&want, &plot_domain);
@@ -388,28 +375,6 @@ TEST(Program, RealFileSavedAndDumped) {
     EXPECT_GE(match, n * 99 / 100) << match << " of " << n << " samples match";
     EXPECT_GE(distinct.size(), 3u) << "the comparison means something";
     IMG_free(&want);
-    IMG_free(&got);
-}
-
-TEST(Program, ThreeFilesLoopAsThreeDumpedFrames) {
-    ZT_NEED_DATA(kArea);
-    if (!std::getenv("DISPLAY") || !zt::have_tool("convert")) GTEST_SKIP() << "no X server or ImageMagick";
-    zt::TempDir dir;
-    std::string files;
-    for (const char* n : {"a1.area", "a2.area", "a3.area"}) {
-        std::filesystem::copy_file(kArea, dir.file(n));
-        files += " " + dir.file(n);
-    }
-    const zt::RunResult r = zt::run_orlo("-fp " + std::string(ZEM_ETC_DIR) + " -ip " + dir.path() +
-                                         " -pd us -me mess,out4 -pp png:loop%i" + files);
-    ASSERT_EQ(r.status, 0) << r.out;
-    for (const char* n : {"loop00", "loop01", "loop02"}) EXPECT_TRUE(std::filesystem::exists(dir.file(n))) << n;
-    EXPECT_FALSE(std::filesystem::exists(dir.file("loop03")));
-    EXPECT_NE(r.out.find("Created frame: 3-"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("Looping initiated"), std::string::npos) << r.out;
-    const Raster a = raster(dir.file("loop00")), c = raster(dir.file("loop02"));
-    EXPECT_GT(a.w, 0);
-    EXPECT_EQ(a.rgb, c.rgb) << "the same file three times: the same picture";
 }
 
 // ---- Interactive use -------------------------------------------------------------
@@ -459,20 +424,6 @@ protected:
     std::string win_, out_;
 };
 
-TEST_F(Window, ReturnAndAltQEndWithStatusZero) {
-    for (const char* k : {"Return", "alt+q"}) {
-        win_.clear();
-        EXPECT_EQ(run_driven(kArea,
-                             [&] {
-                                 const Raster r = dump();
-                                 EXPECT_EQ(r.w * 1000 + r.h, 640512) << "the dump is an XWD file of the window";
-                                 key(k);
-                             }),
-                  0)
-            << k << out_;
-    }
-}
-
 TEST_F(Window, ThreeFilesAnimateInTheWindow) {
     // The title carries the frame shown: "[0]", "[1]", "[2]" in turn.
     std::set<std::string> seen;
@@ -490,7 +441,8 @@ TEST_F(Window, ThreeFilesAnimateInTheWindow) {
 }
 
 // A Shift-drag over a box of the panel's shape (3:2) zooms into it; a
-// resize lays the picture out again on the larger window.
+// resize lays the picture out again on the larger window. Alt+x dumps the
+// window as XWD; Return and Alt+q end the program well.
 TEST_F(Window, ShiftDragZoomsAndResizeRelaysOut) {
     const int x0 = 240, y0 = 200, x1 = 400, y1 = 307;  // of the 640 x 427 panel at y = 42
     Raster before, after, resized;
@@ -515,7 +467,8 @@ TEST_F(Window, ShiftDragZoomsAndResizeRelaysOut) {
     EXPECT_NEAR(std::strtof(line.c_str() + line.rfind(',') + 1, nullptr), 0.0864f * 160 / 639, 0.0005f) << line;
     // The zoomed picture resembles the old box scaled up far better than
     // the old picture unscaled.
-    ASSERT_EQ(before.w * after.w, 640 * 640);
+    ASSERT_EQ(before.w * 1000 + before.h, 640512);
+    ASSERT_EQ(after.w, 640);
     long diff_box = 0, diff_same = 0;
     auto grey = [](unsigned long c) { return static_cast<long>(((c >> 16) & 255) + ((c >> 8) & 255) + (c & 255)); };
     for (int v = 8; v < 427 - 8; v += 6)
@@ -684,34 +637,6 @@ TEST_F(Flow, UnreadableFilesOfASequenceCostOneFrameEach) {
     EXPECT_NE(mess_.text().find("Image data truncated"), std::string::npos) << mess_.text();
 }
 
-// The same on copies of the real AREA file remapped onto the "us" domain.
-TEST_F(Flow, RealFileSequenceSkipsTheUnreadableCopies) {
-    ZT_NEED_DATA(kArea);
-    std::filesystem::create_directories(dir_.file("data"));
-    for (int h : {9, 11, 12}) std::filesystem::copy_file(kArea, hour_file(h));
-    garbage(10);
-    std::filesystem::resize_file(hour_file(12), std::filesystem::file_size(kArea) / 2);
-    const Domain dom = start({"-nh", "-3", "-pd", "us"}, "202403051230");
-    ASSERT_EQ(dom.proj, DOM_PSTEREO);
-    const auto f = plot(dom, 2);
-    ASSERT_EQ(f.size(), 2u);
-    EXPECT_EQ(diff(f[0], f[1]), 0);
-    EXPECT_GE(std::set<unsigned long>(f[0].begin(), f[0].end()).size(), 4u) << "not an empty picture";
-}
-
-TEST_F(Flow, SequenceWithoutAReadableFileLeavesNoFramesAndCloses) {
-    garbage(9);
-    garbage(10);
-    Domain dom = start({"-nh", "-1", "-me", "mess,out4", "-pp", "png:never%i.png"}, "202403051030");
-    // SAT_plot opens the plot itself; with a dump it does not hold the window.
-    gset_xsize(320, 256);
-    ASSERT_EQ(SAT_plot(&dom), 0);
-    EXPECT_EQ(gchk_graphics(), 0) << "the plot is closed";
-    EXPECT_EQ(mess_.text().find("Created frame"), std::string::npos) << mess_.text();
-    EXPECT_NE(mess_.text().find("Looping initiated"), std::string::npos) << mess_.text();
-    EXPECT_FALSE(std::filesystem::exists(dir_.file("never00.png")));
-}
-
 // Refresh: nothing newer changes nothing; a newer file shifts the frames
 // and is drawn last, as a re-plot anchored there draws it; an unreadable
 // newest file is retried on the next call.
@@ -752,30 +677,21 @@ TEST_F(Flow, RefreshWithoutFramesRedrawsTheWindow) {
     EXPECT_EQ(diff(grab(gget_base_window()), second), 0) << "the same as a plot of that file from the start";
 }
 
-// Without a domain the image keeps its own 100 x 100 pixels (the saved
-// ramp, not remapped), the map follows its Mercator navigation (20 km:
-// 0.2 hundred km), and the plot opens at aspect 1.5: the panel spans the
-// 320-pixel width and is 213 high between its border lines.
+// Without a domain the image keeps its own 100 x 100 pixels (not
+// remapped; ImageFileOutput reads such a picture back), the map follows its Mercator
+// navigation (20 km: 0.2 hundred km), and the plot opens at aspect 1.5: the
+// panel spans the 320-pixel width and is 213 high between its border lines.
 TEST_F(Flow, WithoutADomainTheImageKeepsItsOwnGeometry) {
     make_area(hour_file(10), "ramp");
-    Domain dom = start({"-of", "img", "-pf", "over", "-dr", "data,text", "-pp", "png:nodom.png"}, "202403051030");
+    Domain dom = start({"-dr", "data,text", "-pp", "png:nodom.png"}, "202403051030");
     EXPECT_TRUE(is_missing(dom.proj));
     gset_xsize(320, 256);
     ASSERT_EQ(SAT_plot(&dom), 0);
-    IMG_report img;
-    IMG_init(&img);
-    ASSERT_EQ(IMG_read(saved().c_str(), &img, 0), 1) << mess_.text();
-    ASSERT_EQ(img.width * 1000 + img.height, 100100);
-    int differ = 0;
-    for (int y = 0; y < 100; ++y)
-        for (int x = 0; x < 100; ++x) differ += zt::pixel(img, x, y) != (x + y) % 256;
-    EXPECT_EQ(differ, 0);
-    IMG_free(&img);
     Domain cur;
     MAP_get_domain(&cur);
     EXPECT_EQ(cur.proj, DOM_MERC);
     EXPECT_NEAR(cur.dx, 0.2f, 1e-4f);
-
+    IMG_report img;
     IMG_init(&img);
     ASSERT_EQ(PNG_read(dir_.file("nodom.png").c_str(), &img, 0), 1) << mess_.text();
     ASSERT_EQ(img.width * 1000 + img.height, 320256);
