@@ -7,6 +7,7 @@
 #include <cstring>
 #include <ctime>
 #include <random>
+#include <tuple>
 
 #include "date.h"
 
@@ -18,12 +19,7 @@ constexpr long kLast2099 = 4102444799L;  // 2099-12-31 23:59:59 UTC (timegm)
 Date make(int y, int mo, int d, int h, int mi, int s = 0) {
     Date r;
     DATE_init(&r);
-    r.year = y;
-    r.month = mo;
-    r.day = d;
-    r.hour = h;
-    r.min = mi;
-    r.sec = s;
+    std::tie(r.year, r.month, r.day, r.hour, r.min, r.sec) = std::tie(y, mo, d, h, mi, s);
     return r;
 }
 

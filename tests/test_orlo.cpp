@@ -144,15 +144,12 @@ TEST_F(Decode, PlotParameters) {
                    Case{&SAT_params::refresh, "refreshed,zo", 0}, Case{&SAT_params::refresh, "refresh", 1},
                    Case{&SAT_params::fill, "fill=3", ATTR_parse_fill_pat("3")}})
         EXPECT_EQ(params(c.pp).*c.field, c.want) << c.pp;
-    EXPECT_FLOAT_EQ(params("zoom=2").zoom, 2.0f);
     p = params("minlon=-120.5,maxlon=-60,remix,zo");
-    EXPECT_FLOAT_EQ(p.min_lon, -120.5f);
-    EXPECT_FLOAT_EQ(p.max_lon, -60.0f);
-    EXPECT_FLOAT_EQ(p.zoom, 2.0f);
-    params("tran_zem");
-    EXPECT_EQ(SAT_get_tran_sat(), 0);
-    params("tran_sat");
-    EXPECT_EQ(SAT_get_tran_sat(), 1);
+    EXPECT_EQ(std::vector<float>({p.min_lon, p.max_lon, p.zoom}), std::vector<float>({-120.5f, -60.0f, 2.0f}));
+    for (int sat : {0, 1}) {
+        params(sat ? "tran_sat" : "tran_zem");
+        EXPECT_EQ(SAT_get_tran_sat(), sat);
+    }
     // Cut-off tables: base, then up to three limits closed by 256.
     p = params("cutoff=5:60:120:180");
     EXPECT_EQ(std::vector<int>(p.cutoff, p.cutoff + 5), (std::vector<int>{0, 60, 120, 180, 256}));
@@ -163,10 +160,6 @@ TEST_F(Decode, PlotParameters) {
 }
 
 // ---- The program run whole ------------------------------------------------------
-
-std::string q(const std::string& s) {
-    return "'" + s + "'";
-}
 
 // A square Mercator-navigated AREA file (100 x 100 by default) with an
 // area_writer pattern ("constant 90", "ramp").
@@ -193,8 +186,8 @@ struct Raster {
 };
 Raster raster(const std::string& file) {
     Raster r;
-    std::sscanf(zt::run("identify -format '%w %h' " + q(file)).out.c_str(), "%d %d", &r.w, &r.h);
-    zt::run("convert " + q(file) + " -depth 8 rgb:" + q(file + ".rgb"));
+    std::sscanf(zt::im_size(file).c_str(), "%d %d", &r.w, &r.h);
+    zt::run("convert '" + file + "' -depth 8 'rgb:" + file + ".rgb'");
     r.rgb = zt::slurp(file + ".rgb");
     if (r.rgb.size() != static_cast<std::size_t>(r.w) * r.h * 3) r.w = r.h = 0;
     return r;
@@ -425,7 +418,8 @@ protected:
 };
 
 TEST_F(Window, ThreeFilesAnimateInTheWindow) {
-    // The title carries the frame shown: "[0]", "[1]", "[2]" in turn.
+    // The title carries the frame shown: "[0]", "[1]", "[2]" in turn; Alt+q
+    // ends the program well.
     std::set<std::string> seen;
     const int status = run_driven(kArea + " " + kArea + " " + kArea, [&] {
         for (int i = 0; i < 60 && seen.size() < 3; ++i) {
@@ -434,19 +428,18 @@ TEST_F(Window, ThreeFilesAnimateInTheWindow) {
             if (b != std::string::npos) seen.insert(t.substr(b + 1, t.find(']', b) - b));
             usleep(100000);
         }
-        key("Return");
+        key("alt+q");
     });
     EXPECT_EQ(status, 0) << out_;
     EXPECT_EQ(seen, (std::set<std::string>{"[0]", "[1]", "[2]"}));
 }
 
-// A Shift-drag over a box of the panel's shape (3:2) zooms into it; a
-// resize lays the picture out again on the larger window. Alt+x dumps the
-// window as XWD; Return and Alt+q end the program well.
-TEST_F(Window, ShiftDragZoomsAndResizeRelaysOut) {
+// A Shift-drag over a box of the panel's shape (3:2) zooms into it. Alt+x
+// dumps the window as XWD; Return ends the program well.
+TEST_F(Window, ShiftDragZooms) {
     const int x0 = 240, y0 = 200, x1 = 400, y1 = 307;  // of the 640 x 427 panel at y = 42
-    Raster before, after, resized;
-    int status = run_driven(kArea, [&] {
+    Raster before, after;
+    const int status = run_driven(kArea, [&] {
         before = dump();
         auto at = [&](int x, int y) {
             return " mousemove --window " + win_ + " " + std::to_string(x) + " " + std::to_string(y);
@@ -478,23 +471,6 @@ TEST_F(Window, ShiftDragZoomsAndResizeRelaysOut) {
             diff_same += std::labs(now - grey(before.at(u, 42 + v)));
         }
     EXPECT_LT(diff_box * 2, diff_same) << "box " << diff_box << " whole " << diff_same;
-    // After a resize the picture reaches past the old width and height.
-    win_.clear();
-    status = run_driven(kArea, [&] {
-        dump();
-        xdo("windowsize --sync " + win_ + " 900 700");
-        usleep(500000);
-        resized = dump();
-        key("alt+q");
-    });
-    EXPECT_EQ(status, 0) << out_;
-    ASSERT_EQ(resized.w * 1000 + resized.h, 900700);
-    int right = 0, below = 0, other = 0;
-    for (int y = 0; y < 700; y += 4)
-        for (int x = 0; x < 900; x += 4)
-            if (resized.at(x, y) != 0) ++(x >= 650 ? right : y >= 520 ? below : other);
-    EXPECT_GT(right, 100);
-    EXPECT_GT(below, 100);
 }
 
 // ---- The driver's flows in this process ---------------------------------------------
@@ -813,9 +789,7 @@ TEST_F(Flow, ImageFileOutput) {
         const std::string now = zt::slurp(saved());
         EXPECT_EQ(now == "an older file\n", !c.written) << c.pf;
         if (!c.written) continue;
-        EXPECT_EQ(now.rfind("ZEMIMG", 0), 0u);
-        EXPECT_NE(now.substr(0, now.find('\n')).find('Z', 6), std::string::npos) << "compressed";
-        EXPECT_LT(now.size(), 10000u) << "10000 ramp pixels compress well";
+        EXPECT_LT(now.size(), 10000u) << "compressed: 10000 ramp pixels compress well";
         IMG_report img;
         IMG_init(&img);
         ASSERT_EQ(IMG_read(saved().c_str(), &img, 0), 1);
