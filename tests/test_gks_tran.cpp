@@ -1,5 +1,6 @@
-// Transform chain, clip rectangle, aspect fitting and the failure paths
-// that need no X server.
+// Far and unplaceable points, the clip rectangle, aspect fitting and the
+// failure paths that need no X server; where drawing lands is checked on
+// the window's pixels.
 #include "zem_test.h"
 
 #include <limits>
@@ -24,53 +25,6 @@ protected:
     }
     void TearDown() override { gclose_gks(); }
 };
-
-struct PixelCase {
-    Glim win, vp, ws;  // transform 2's window and viewport, workstation window
-    float wx, wy;      // world point
-    float px, py;      // X11 pixel (y down)
-    float sx, sy;      // print units (y up)
-};
-
-// Hand arithmetic: NDC = (w - win_min) * vp_ext / win_ext + vp_min; pixel x =
-// NDC * 511 and y = (1 - NDC) * 511 on the unit workstation window; a
-// workstation window of 1 x 0.5 uses the width: 639 px per NDC unit.
-const PixelCase kPixelCases[] = {
-    {{0, 1, 0, 1}, {0, 1, 0, 1}, {0, 1, 0, 1}, 0, 0, 0, 511, 0, 0},
-    {{0, 1, 0, 1}, {0, 1, 0, 1}, {0, 1, 0, 1}, 1, 1, 511, 0, 511, 511},
-    // NDC (0.4, 0.3): x 204.4, y 0.7 * 511 = 357.7, print y 0.3 * 511 = 153.3.
-    {{10, 20, 100, 200}, {0.2f, 0.6f, 0.1f, 0.5f}, {0, 1, 0, 1}, 15, 150, 204.4f, 357.7f, 204.4f, 153.3f},
-    {{0, 1, 0, 1}, {0, 1, 0, 1}, {0, 1, 0, 0.5f}, 1, 0, 639, 319.5f, 639, 0},
-    {{0, 1, 0, 1}, {0, 1, 0, 1}, {0, 1, 0, 0.5f}, 0.5f, 0.5f, 319.5f, 0, 319.5f, 319.5f},
-};
-
-TEST_F(Transforms, WorldToPixelAndBack) {
-    for (const PixelCase& c : kPixelCases) {
-        SCOPED_TRACE(testing::Message() << "world " << c.wx << "," << c.wy);
-        ginit_tran(0);
-        ASSERT_EQ(gset_ws_win(1, &c.ws), 0);
-        ASSERT_EQ(gset_win(2, &c.win), 0);
-        ASSERT_EQ(gset_vp(2, &c.vp), 0);
-        ASSERT_EQ(gsel_norm_tran(2), 0);
-        EXPECT_NEAR(xW_p(c.wx), c.px, 1e-3);
-        EXPECT_NEAR(yW_p(c.wy), c.py, 1e-3);
-        EXPECT_NEAR(xW_ps(c.wx), c.sx, 1e-3);
-        EXPECT_NEAR(yW_ps(c.wy), c.sy, 1e-3);
-        EXPECT_NEAR(xp_W(xW_p(c.wx)), c.wx, 1e-3);
-        EXPECT_NEAR(yp_W(yW_p(c.wy)), c.wy, 1e-3);
-    }
-    // Transform 2 to transform 0 (the unit square) gives the NDC value.
-    ginit_tran(0);
-    const Glim win{10, 20, 100, 200}, vp{0.2f, 0.6f, 0.1f, 0.5f};
-    gset_win(2, &win);
-    gset_vp(2, &vp);
-    gsel_norm_tran(2);
-    EXPECT_NEAR(xW_trans(15.0f, 2, 0), 0.4f, 1e-6);
-    EXPECT_NEAR(yW_trans(0.3f, 0, 2), 150.0f, 1e-3);
-    // A size change keeps the transforms but rescales the device: 255 px.
-    gset_win_size(320, 256);
-    EXPECT_NEAR(xW_p(20.0f), 0.6f * 255, 1e-3);
-}
 
 // Far and unplaceable points stay inside the int range of the primitives;
 // NaN goes off the device at the low limit.
