@@ -255,6 +255,10 @@ TEST_F(DateTest, ExtremeFieldsStayDefined) {
     Date g;
     EXPECT_EQ(DATE_get_gmdate(&far, &g), 0);
     EXPECT_TRUE(g.month >= 1 && g.month <= 12) << g.month;
+    far = LONG_MIN;  // the clock time from python3: -2**63 % 86400 = 30592 s
+    DATE_get_gmdate(&far, &g);
+    EXPECT_EQ(g.hour * 3600 + g.min * 60 + g.sec, 30592);
+    EXPECT_EQ(DATE_date_days(INT_MAX, 1, 1), INT_MAX) << "clamped, not wrapped";
 }
 
 }  // namespace

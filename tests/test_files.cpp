@@ -233,7 +233,10 @@ TEST_F(Files, RepositoryTable) {
     EXPECT_EQ(mess.text().find("malformed"), std::string::npos) << mess.text();
     EXPECT_EQ(mess.text().find("longer than"), std::string::npos) << mess.text();
     ASSERT_EQ(FILE_set_name("sat_vis"), 1);
-    EXPECT_EQ(FILE_set_file("myimage", out), 1) << "a word that is no date text is a literal name";
+    for (const char* name : {"myimage", "./no.area", "/no/such.area", "../no.area", "sub/no.area"}) {
+        EXPECT_EQ(FILE_set_file(name, out), 1) << name;
+        EXPECT_STREQ(out, name) << "a name that is no date text is used as typed";
+    }
 }
 
 // An hourly convention in a scratch sat_path with files from 06 to 12 UTC

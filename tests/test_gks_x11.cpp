@@ -140,7 +140,9 @@ TEST_F(Window640, ColourAllocationReusesNearColours) {
     ASSERT_GE(pix7, 0);
     EXPECT_EQ(galloc_colr(-1, 0.505f, 0.25f, 0.75f), pix7);  // 0.005 away: reused
     EXPECT_EQ(gget_max_colr(), before);
-    EXPECT_GE(galloc_colr(-1, 0.9f, 0.9f, 0.1f), 0);  // far from all: a new index
+    const long added = galloc_colr(-1, 0.9f, 0.9f, 0.1f);  // far from all: a new index
+    EXPECT_GE(added, 0);
+    EXPECT_EQ(galloc_colr(-1, 0.9f, 0.9f, 0.1f), added) << "asked again: the same index";
     EXPECT_EQ(gget_max_colr(), before + 1);
     EXPECT_EQ(gis_color_near(7, 0.5f, 0.25f, 0.755f, 0), 1);
     EXPECT_EQ(gis_color_near(7, 0.5f, 0.3f, 0.75f, 0), 0);  // 0.05 away

@@ -263,12 +263,14 @@ TEST(Program, Runs) {
         {u + "warn -sp {D} -if ir -nh -0:30 -of img -ip {D}/named {D}/ir/2403051400.area", "", 0, "",
          {"named/sat_2403051330.img", "named/sat_2403051400.img"}, "named/sat_8001010000.img", 0},
         // Whole level words keep errors visible; an unknown word is named.
-        {u + "warning nosuch.area", "Unable to open file", 1, "", {}, "", 10},
-        {u + "errors nosuch.area", "No image read from", 1, "", {}, "", 10},
-        {u + "messages nosuch.area", "Unable to open file", 1, "", {}, "", 10},
-        // A name past the limit is reported as given, never cut into another.
+        // Missing files are named as typed, or as the convention built them.
+        {u + "warning ./nosuch.area", "Unable to open file:./nosuch.area\n", 1, "", {}, "", 10},
+        {u + "errors ../nosuch.area", "No image read from ../nosuch.area\n", 1, "", {}, "", 10},
+        {u + "messages sub/nosuch.area", "Unable to open file:sub/nosuch.area\n", 1, "", {}, "", 10},
+        {u + "warning -sp sat -if ir 2403051200", "Unable to open file:sat/ir/2403051200.area\n", 1, "", {}, "", 10},
+        // A name past the limit is reported once as given, never cut into another.
         {u + "errors {D}/ir" + [] { std::string s; for (int k = 0; k < 25; ++k) s += "/../ir"; return s; }() +
-             "/2403051400.area", "/../ir/2403051400.area", -1, "", {}, "", 10},
+             "/2403051400.area", "/../ir/2403051400.area\n", 1, "", {}, "", 10},
         {u + "bogus latest_ir.area", "Unknown message level \"bogus\"", 1, "", {}, "", 0},
         // Domains that cannot be drawn stop the program.
         {u + "warn -pd nosuch nofile.area", "plot domain cannot be drawn", 1, "", {}, "", 10},
