@@ -15,10 +15,11 @@ build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD) -j$(JOBS)
 
-# Regenerates the generated run-time data in etc/: stroke fonts, map
-# databases and the place file (see etc/README.md for their sources).
+# Regenerates the generated run-time data in etc/: stroke fonts, colour
+# table, map databases and the place file (see etc/README.md for their sources).
 data: build
 	sh scripts/make-fonts.sh $(BUILD)
+	$(BUILD)/tools/rgb2clr /usr/share/X11/rgb.txt > etc/zem.clr
 	/usr/bin/python3 tools/make_maps.py etc
 	/usr/bin/python3 tools/make_sao_cty.py > etc/sao.cty
 	cp /usr/share/doc/gmt-gshhg-low/copyright etc/gshhg.copyright

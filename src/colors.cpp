@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -165,8 +166,11 @@ constexpr const char* kPatternColours[] = {
     "pblk", "pbblk", "ptblk", "pwht", "pbwht", "ptwht", "pgry", "pbgry", "ptgry",
 };
 
-// Numbers in attribute strings: text that does not read gives 0.
-int to_int(const char* s) { return static_cast<int>(std::strtol(s, nullptr, 10)); }
+// Numbers in attribute strings: text that does not read gives 0; numbers
+// beyond an int stay at its ends rather than wrapping into a small index.
+int to_int(const char* s) {
+    return static_cast<int>(std::clamp(std::strtol(s, nullptr, 10), long{INT_MIN}, long{INT_MAX}));
+}
 float to_float(const char* s) { return std::strtof(s, nullptr); }
 
 }  // namespace
@@ -239,7 +243,11 @@ int CLR_get_ind(const char* name) {
                            static_cast<float>(c[2]) / 255.0f);
         return kClrNone;
     }
-    if (s[0] >= '0' && s[0] <= '9') return to_int(name);
+    if (s[0] >= '0' && s[0] <= '9') {
+        // A number past any int names no index (not a wrapped small one).
+        const long v = std::strtol(name, nullptr, 10);
+        return v <= INT_MAX ? static_cast<int>(v) : kClrNone;
+    }
     return kClrNone;
 }
 

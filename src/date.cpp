@@ -287,7 +287,9 @@ int DATE_date_days(int year, int month, int day)
     d.month = month;
     d.day = day;
     d.hour = d.min = d.sec = 0;
-    return static_cast<int>(floor_div(DATE_num_sec(&d), kDay) + 1);
+    // Years millions away give day numbers past an int: held at its ends.
+    const long days = floor_div(DATE_num_sec(&d), kDay) + 1;
+    return static_cast<int>(days > INT_MAX ? INT_MAX : (days < INT_MIN ? INT_MIN : days));
 }
 
 int DATE_time_date(int secs, int* hour, int* min, int* sec)
@@ -334,7 +336,10 @@ int DATE_get_gmdate(const long* secs, Date* date)
         return -1;
     long s = secs ? *secs : now_secs();
     long days = floor_div(s, kDay);
-    long sod = s - days * kDay;
+    // From the remainder: days * kDay itself leaves the range of long for
+    // the most negative times.
+    long sod = s % kDay;
+    if (sod < 0) sod += kDay;
     if (days > kMaxDays) days = kMaxDays;
     if (days < -kMaxDays) days = -kMaxDays;
     DATE_days_date(static_cast<int>(days + 1), &date->year, &date->month, &date->day);

@@ -690,11 +690,13 @@ bool date_code_ahead(const std::string& t, std::size_t pos) {
 }
 
 // Walks template and request together; see FILE_set_file. Returns 1
-// when the request was taken literally.
-int walk(const std::string& tmpl, const std::string& req, std::string& out, Date& fd, Interval& iv) {
+// when the request was taken literally; `date_read` tells whether a date
+// code of the template took its digits from the request.
+int walk_codes(const std::string& tmpl, const std::string& req, std::string& out, Date& fd, Interval& iv,
+               bool& date_read) {
     const bool full = is_full(req);
     std::size_t i = 0, j = 0;
-    bool date_read = false;
+    date_read = false;
     bool consumed = false;  // some code has taken characters from the request
     int jday = kMissing;
     auto literal_rest = [&]() {
@@ -834,6 +836,25 @@ int walk(const std::string& tmpl, const std::string& req, std::string& out, Date
     return 0;
 }
 
+// A request from which no date code took its digits says nothing the
+// convention could build a name from: it is a file name, used (and
+// reported) as the user typed it, not a template path wrapped around it.
+int walk(const std::string& tmpl, const std::string& req, std::string& out, Date& fd, Interval& iv) {
+    const Date fd_in = fd;
+    const Interval iv_in = iv;
+    bool date_read = false;
+    std::string walked;
+    const int literal = walk_codes(tmpl, req, walked, fd, iv, date_read);
+    if (date_read) {
+        out += walked;
+        return literal;
+    }
+    fd = fd_in;
+    iv = iv_in;
+    out += req;
+    return 1;
+}
+
 // ---- sequence helpers ----------------------------------------------------------------
 
 // "[-]H[:M]" or ":M" in seconds.
@@ -903,6 +924,12 @@ int select_file(const char* prompt, char* outfile, bool only) {
         if (list[0] == "list") {
             FILE_list_file();
             ZEM_exit(0);
+        }
+        // A name past the limit is reported once, here, and names no file.
+        if (too_long(list[0])) {
+            put_out(outfile, "");
+            if (only) return 0;
+            ZEM_exit(10);
         }
         FILE_set_file(list[0].c_str(), outfile);
         g_file.filename_type = 1;
@@ -1402,9 +1429,14 @@ int FILE_first(const Date* datim) {
 int FILE_get_next(char* file) {
     const int n = static_cast<int>(g_file.files.size());
     if (n > 1 || (n == 1 && g_file.num_hour == 0)) {
-        if (g_file.file_ind >= n) return 0;
-        FILE_set_file(g_file.files[static_cast<std::size_t>(g_file.file_ind++)].c_str(), file);
-        return 1;
+        while (g_file.file_ind < n) {
+            const std::string& name = g_file.files[static_cast<std::size_t>(g_file.file_ind++)];
+            FILE_set_file(name.c_str(), file);
+            // A name too long to use was reported and names nothing: an
+            // empty result would otherwise read standard input.
+            if (file == nullptr || *file != '\0' || is_stdio(name)) return 1;
+        }
+        return 0;
     }
     if (g_file.num_hour < 0 && g_file.nsecs > 0) return 0;
     if (g_file.num_hour >= 0 && g_file.nsecs > g_file.num_hour) return 0;

@@ -339,11 +339,7 @@ int read_gif(const char* filename, IMG_report* image, int type) {
     image->color_type = 1;
     image->trans_color = -1;
     std::snprintf(image->info, sizeof image->info, "GIF");
-    MESS_print(M_debug, "type: %s\n", image->info);
-    MESS_print(M_debug, "width: %d\n", image->width);
-    MESS_print(M_debug, "height: %d\n", image->height);
-    MESS_print(M_debug, "depth: %d\n", image->depth);
-    MESS_print(M_debug, "bytes_per_line: %d\n", image->bytes_line);
+    img::report_layout(*image);
     if (type == 1) return 1;
 
     const int table_size = image->num_colors;

@@ -172,9 +172,11 @@ Gint gset_colr_rep(Gint /*ws_id*/, Gint ind, const Gcolr_rep* rep) {
 
 long galloc_colr(int ind, float r, float g, float b) {
     if (ind < 0) {
-        // Any index will do: reuse a colour that is close enough.
+        // Any index will do: reuse a colour that is close enough. The
+        // highest index counts too, or asking twice for one new colour
+        // would take a new index each time until the table is full.
         int found = -1;
-        for (int i = 0; i < g_clr.max_color_ind; ++i) {
+        for (int i = 0; i <= g_clr.max_color_ind; ++i) {
             const std::size_t s = static_cast<std::size_t>(i);
             if (std::fabs(g_clr.red[s] - r) + std::fabs(g_clr.grn[s] - g) + std::fabs(g_clr.blu[s] - b) <= kNear)
                 found = i;

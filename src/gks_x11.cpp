@@ -488,10 +488,7 @@ int open_existing_window(const std::vector<std::string>& items) {
     }
     // A drawing area inside the window: "WxH+X+Y", "WxH" or a panel
     // "Pcolsxrows+col+row".
-    std::string geom = g_ws.geometry;
-    if (geom.empty()) {
-        if (const char* r = RES_get("geometry"); r && *r) geom = r;
-    }
+    const std::string geom = requested_geometry();
     if (!geom.empty()) {
         if (geom[0] == 'P' || geom[0] == 'p') {
             float cols = 1, rows = 1, col = 0, row = 0;

@@ -1,6 +1,7 @@
-// Image-file internals shared by the writers of the image-file modules
-// (img_tool, gif, png, xdump): the palette pass that turns any IMG_report
-// into palette indices. Nothing outside those modules may include it.
+// Image-file internals shared by the image-file modules (img_tool, gif,
+// png, xdump): the palette pass that turns any IMG_report into palette
+// indices, and the layout report of the readers. Nothing outside those
+// modules may include it.
 #ifndef ZEM_IMG_PRIV_H
 #define ZEM_IMG_PRIV_H
 
@@ -54,6 +55,15 @@ int guard_alloc(const char* msg, Body body) {
         MESS_print(M_warn, "%s", msg);
         return 0;
     }
+}
+
+// The layout a reader found, reported at debug level.
+inline void report_layout(const IMG_report& im) {
+    MESS_print(M_debug, "type: %s\n", im.info);
+    MESS_print(M_debug, "width: %d\n", im.width);
+    MESS_print(M_debug, "height: %d\n", im.height);
+    MESS_print(M_debug, "depth: %d\n", im.depth);
+    MESS_print(M_debug, "bytes_per_line: %d\n", im.bytes_line);
 }
 
 }  // namespace img

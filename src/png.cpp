@@ -155,11 +155,7 @@ int read_png(const char* filename, IMG_report* image, int type) {
         image->bits_pixel = 8 * (image->bytes_line / std::max(1, width));
     }
     image->byte_order = 1;
-    MESS_print(M_debug, "type: %s\n", image->info);
-    MESS_print(M_debug, "width: %d\n", image->width);
-    MESS_print(M_debug, "height: %d\n", image->height);
-    MESS_print(M_debug, "depth: %d\n", image->depth);
-    MESS_print(M_debug, "bytes_per_line: %d\n", image->bytes_line);
+    img::report_layout(*image);
     if (type == 1) return 1;
 
     if (h.out_color_type == PNG_COLOR_TYPE_PALETTE) {

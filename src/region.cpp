@@ -34,7 +34,9 @@ constexpr int kMaxNesting = 8;          // regions naming regions
 const char* const kRegionFile = "zem.reg";
 
 // Projection names, tested in this order by case-insensitive prefix; the
-// first match wins, so "lambaz" selects Lambert conformal through "lamb".
+// first match wins. "lambaz", the name the azimuthal projection is printed
+// with, is tested whole before "lamb", or a printed domain would read back
+// as the Lambert cone.
 struct ProjName {
     const char* prefix;
     int code;
@@ -44,7 +46,7 @@ struct ProjName {
 constexpr ProjName kProjNames[] = {
     {"ll", DOM_LATLON, false},   {"lat", DOM_LATLON, false},
     {"polar", DOM_PSTEREO, false}, {"ps", DOM_PSTEREO, false},
-    {"sat", DOM_SAT, false},     {"lamb", DOM_LAMB, false},
+    {"sat", DOM_SAT, false},     {"lambaz", DOM_LAMBAZ, true}, {"lamb", DOM_LAMB, false},
     {"lc", DOM_LAMB, false},     {"la", DOM_LAMBAZ, false},
     {"gn", DOM_GNOM, false},     {"or", DOM_ORTHO, false},
     {"mo", DOM_MOLL, false},     {"me", DOM_MERC, false},

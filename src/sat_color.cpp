@@ -121,6 +121,16 @@ int dither_level(char l) {
     return std::clamp(l - 'a', 0, 25);
 }
 
+// A bin's colour: a table index is one byte of the coloured image, so an
+// index past the table (a number such as 300, a pattern colour) would wrap
+// into some other colour. It is refused like an unknown name: no colour.
+int bin_colour(const std::string& name) {
+    const int ind = CLR_get_ind(name.c_str());
+    if (ind >= -1 && ind <= 255) return ind;
+    MESS_print(M_warn, "SAT_decode_colors: %s is no colour of the table (0 to 255)\n", name.c_str());
+    return -1;
+}
+
 // Adds one bin "col" or "col1%lcol2" with the given break value.
 void add_bin(int* num, int cut, const std::string& colours) {
     if (*num < 0 || *num >= kMaxBins) return;
@@ -133,11 +143,11 @@ void add_bin(int* num, int cut, const std::string& colours) {
         col1 = colours.substr(0, pct);
         if (pct + 1 < colours.size()) {
             level = dither_level(colours[pct + 1]);
-            second = CLR_get_ind(colours.substr(pct + 2).c_str());
+            second = bin_colour(colours.substr(pct + 2));
         }
     }
     g_enh.sat_cut[b] = cut;
-    g_enh.color_fill_ind[b] = CLR_get_ind(col1.c_str());
+    g_enh.color_fill_ind[b] = bin_colour(col1);
     g_enh.dither_ind[b] = level;
     g_enh.color_dith_ind[b] = second;
     ++*num;
@@ -209,8 +219,8 @@ int SAT_decode_colors(const char* str, int* num) {
     auto dash = s.find('-');
     if (dash != std::string::npos && s[0] != 'c') {
         // Colour range: one interpolating bin per table index from A to B.
-        int a = CLR_get_ind(s.substr(0, dash).c_str());
-        int b = CLR_get_ind(s.substr(dash + 1).c_str());
+        int a = bin_colour(s.substr(0, dash));
+        int b = bin_colour(s.substr(dash + 1));
         if (a < 0 || b < 0) {
             add_bin(num, kMissing, "");  // unknown end: one bin without colour
             return 0;

@@ -248,6 +248,7 @@ TEST_F(Enhance, BinsFromEntries) {
          {{39, 7}, {255, 1}}},
         {"cyan-blue", "enh.clr", {0, 256}, {10}, {{255, 10}}},  // a name starting "c" is never a range
         {"0:nosuch,128:white", "enh.clr", {0, 128, 256}, {-1, 1}, {{0, 255}, {200, 1}}},  // -1 stored as a byte
+        {"0:300,128:1003", "enh.clr", {0, 128, 256}, {-1, -1}, {{0, 255}, {200, 255}}},  // past the table: refused
         // test.enh: name, comments, 0:black, a relabel, 100:gray, c-60:red.
         {"test.enh", "enh.clr", {0, 100, 205, 256}, {0, 2, 3}, {{99, 0}, {100, 2}, {255, 3}}},
     };

@@ -55,7 +55,7 @@ protected:
 // bottom - 0.15 h (h = the room below the panel, at most 0.035). Each
 // value's strip has its bin's colour; the outline and ticks are in the text
 // colour. A red rectangle beside it; the window dumped as XWD and PNG reads
-// back alike, and ImageMagick and pngcheck read the files.
+// back alike.
 TEST_F(Window, ColourBarAndDumps) {
     RES_put("color_fill", "0:red,64:green,128:blue,192:white");
     SAT_color_setup();
@@ -84,8 +84,6 @@ TEST_F(Window, ColourBarAndDumps) {
     for (int y = 0; y < 512; ++y)
         for (int x = 0; x < 640; ++x) differ += !(zt::rgb_at(im, x, y) == zt::rgb_at(b, x, y));
     EXPECT_EQ(differ, 0);
-    EXPECT_EQ(zt::run("/usr/bin/pngcheck -q '" + png + "'").status, 0);
-    EXPECT_EQ(zt::run("(/usr/bin/convert '" + xwd + "' -depth 8 rgb:- 2>/dev/null)").out.size(), 640u * 512 * 3);
     const float x0 = vp.x_min + 0.03f * (vp.x_max - vp.x_min), w = ((vp.x_min + vp.x_max) / 2 - x0) / 256.0f;
     const float bottom = vp.y_min - h, top = vp.y_min - 0.15f * h;
     auto px = [&](float v) { return int(std::lround(xW_p(x0 + v * w))); };

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <ctime>
 #include <random>
-#include <regex>
+#include <tuple>
 
 #include "date.h"
 
@@ -19,12 +19,7 @@ constexpr long kLast2099 = 4102444799L;  // 2099-12-31 23:59:59 UTC (timegm)
 Date make(int y, int mo, int d, int h, int mi, int s = 0) {
     Date r;
     DATE_init(&r);
-    r.year = y;
-    r.month = mo;
-    r.day = d;
-    r.hour = h;
-    r.min = mi;
-    r.sec = s;
+    std::tie(r.year, r.month, r.day, r.hour, r.min, r.sec) = std::tie(y, mo, d, h, mi, s);
     return r;
 }
 
@@ -210,16 +205,7 @@ TEST_F(DateTest, LabelRoundTrip) {
     }
 }
 
-TEST_F(DateTest, ClockAndMachineZone) {
-    char buf[DATE_LABEL_LEN];
-    DATE_get_current_str(buf);
-    EXPECT_TRUE(std::regex_match(buf, std::regex(R"(\d\d [A-Z]{3} \d\d  \d\d:\d\d:\d\dZ)"))) << buf;
-    const long before = static_cast<long>(std::time(nullptr));
-    long now = 0;
-    EXPECT_EQ(DATE_get_time(&now), now);
-    EXPECT_LE(now - before, 2);
-    EXPECT_GE(now, before);
-
+TEST_F(DateTest, MachineZone) {
     const char* old = std::getenv("TZ");
     const std::string saved = old ? old : "";
     setenv("TZ", "EST5EDT,M3.2.0,M11.1.0", 1);
@@ -255,6 +241,10 @@ TEST_F(DateTest, ExtremeFieldsStayDefined) {
     Date g;
     EXPECT_EQ(DATE_get_gmdate(&far, &g), 0);
     EXPECT_TRUE(g.month >= 1 && g.month <= 12) << g.month;
+    far = LONG_MIN;  // the clock time from python3: -2**63 % 86400 = 30592 s
+    DATE_get_gmdate(&far, &g);
+    EXPECT_EQ(g.hour * 3600 + g.min * 60 + g.sec, 30592);
+    EXPECT_EQ(DATE_date_days(INT_MAX, 1, 1), INT_MAX) << "clamped, not wrapped";
 }
 
 }  // namespace

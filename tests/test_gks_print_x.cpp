@@ -23,23 +23,9 @@ namespace {
 
 const auto* const kKeep = ::testing::AddGlobalTestEnvironment(new zt::KeepServer);
 
-struct Rgb {
-    int r, g, b;
-};
+using zt::Rgb;
 bool near(const Rgb& a, const Rgb& b) {
     return std::abs(a.r - b.r) + std::abs(a.g - b.g) + std::abs(a.b - b.b) < 60;
-}
-std::ostream& operator<<(std::ostream& o, const Rgb& c) { return o << c.r << "," << c.g << "," << c.b; }
-
-Rgb drawable_rgb(Drawable d, int x, int y) {
-    Display* dpy = gget_display();
-    XImage* im = XGetImage(dpy, d, x, y, 1, 1, AllPlanes, ZPixmap);
-    if (!im) return {-1, -1, -1};
-    XColor c{};
-    c.pixel = XGetPixel(im, 0, 0);
-    XDestroyImage(im);
-    XQueryColor(dpy, gget_colormap(), &c);
-    return {c.red >> 8, c.green >> 8, c.blue >> 8};
 }
 
 // A page rendered by Ghostscript at 72 dpi, read back as RGB.
@@ -118,16 +104,13 @@ TEST_F(WindowPrint, PrintedAndRedrawnPicturesMatchTheWindow) {
     IMG_color colors[] = {{1, 1, 0}, {0, 0, 1}};
     IMG_report img;
     IMG_init(&img);
-    img.width = 100;
+    img.width = img.bytes_line = 100;
     img.height = 40;
     img.depth = img.bits_pixel = 8;
-    img.bytes_line = 100;
     img.num_colors = 2;
     img.colors = colors;
     img.data = pix.data();
-    gload_image(&img, 0, 0);
-    img.colors = nullptr;
-    img.data = nullptr;
+    gload_image(&img, 0, 0);  // the record's buffers are the locals: not freed
     gsel_norm_tran(1);
     gupdate_window();
 
@@ -146,13 +129,15 @@ TEST_F(WindowPrint, PrintedAndRedrawnPicturesMatchTheWindow) {
         }
     };
     auto check_window = [&](const char* when, Drawable d) {
+        const zt::Shot shot(d);
         for (const Sample& s : samples) {
             float nx, ny;
             ndc(s, &nx, &ny);
             // The image keeps its pixel size: its samples count from its corner.
             const int x = static_cast<int>(s.image ? xNDC_p(img_vp.x_min) + s.x : xNDC_p(nx) + 0.5f);
             const int y = static_cast<int>(s.image ? yNDC_p(img_vp.y_max) + s.y : yNDC_p(ny) + 0.5f);
-            const Rgb got = drawable_rgb(d, x, y);
+            const unsigned long v = shot.rgb(x, y);
+            const Rgb got{int(v >> 16), int(v >> 8 & 255), int(v & 255)};
             EXPECT_TRUE(near(got, s.want)) << when << " " << s.what << " at " << x << "," << y << ": " << got;
         }
     };
@@ -266,16 +251,11 @@ TEST(GoesPrint, PostScriptMatchesTheWindowDump) {
     ASSERT_EQ(win.width, 756);
     const Page page(ps, dir.file("page.png"));
     ASSERT_NE(page.img.data, nullptr);
-    const int bpp = win.bits_pixel / 8;
     int same = 0, image = 0;
     for (int y = 0; y < win.height; ++y) {
         for (int x = 0; x < win.width; ++x) {
-            const unsigned char* p = win.data + y * win.bytes_line + x * bpp;
-            // A palette pixel is one byte: its index, never the bytes after it.
-            const IMG_color* c = win.colors && p[0] < win.num_colors ? &win.colors[p[0]] : nullptr;
-            const Rgb wp = c ? Rgb{int(c->r * 255), int(c->g * 255), int(c->b * 255)}
-                             : win.colors ? Rgb{0, 0, 0} : Rgb{p[0], p[1], p[2]};
-            if (wp.r + wp.g + wp.b == 0) continue;  // window background
+            const Rgb wp = zt::rgb_at(win, x, y);
+            if (wp.r + wp.g + wp.b <= 0) continue;  // window background
             ++image;
             // Lines may land one pixel apart between the two rasterisers.
             bool hit = false;

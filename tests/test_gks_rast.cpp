@@ -30,18 +30,6 @@ struct Picture {
     ~Picture() { IMG_free(&img); }
     Picture(const Picture&) = delete;
     Picture& operator=(const Picture&) = delete;
-    // 0xRRGGBB of pixel (x, y) of a 32-bit read-back or an indexed PNG.
-    unsigned rgb(int x, int y) const {
-        const unsigned char* p = img.data + static_cast<std::size_t>(y) * img.bytes_line +
-                                 static_cast<std::size_t>(x) * static_cast<std::size_t>(img.bits_pixel / 8);
-        if (img.bits_pixel == 8 && img.colors && p[0] < img.num_colors) {
-            const IMG_color& c = img.colors[p[0]];
-            return unsigned(c.r * 255.0f + 0.5f) << 16 | unsigned(c.g * 255.0f + 0.5f) << 8 |
-                   unsigned(c.b * 255.0f + 0.5f);
-        }
-        return img.byte_order == 0 ? unsigned(p[2]) << 16 | unsigned(p[1]) << 8 | p[0]
-                                   : unsigned(p[1]) << 16 | unsigned(p[2]) << 8 | p[3];
-    }
 };
 
 // Pixels that differ, and pixels drawn (not background) in either picture.
@@ -58,9 +46,9 @@ Diff compare(const Picture& a, const Picture& b) {
     }
     for (int y = 0; y < a.img.height; ++y)
         for (int x = 0; x < a.img.width; ++x) {
-            const unsigned pa = a.rgb(x, y), pb = b.rgb(x, y);
-            d.drawn += pa != 0 || pb != 0;
-            d.differ += pa != pb;
+            const zt::Rgb pa = zt::rgb_at(a.img, x, y), pb = zt::rgb_at(b.img, x, y), black{0, 0, 0};
+            d.drawn += !(pa == black) || !(pb == black);
+            d.differ += !(pa == pb);
         }
     return d;
 }

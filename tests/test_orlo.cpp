@@ -144,15 +144,12 @@ TEST_F(Decode, PlotParameters) {
                    Case{&SAT_params::refresh, "refreshed,zo", 0}, Case{&SAT_params::refresh, "refresh", 1},
                    Case{&SAT_params::fill, "fill=3", ATTR_parse_fill_pat("3")}})
         EXPECT_EQ(params(c.pp).*c.field, c.want) << c.pp;
-    EXPECT_FLOAT_EQ(params("zoom=2").zoom, 2.0f);
     p = params("minlon=-120.5,maxlon=-60,remix,zo");
-    EXPECT_FLOAT_EQ(p.min_lon, -120.5f);
-    EXPECT_FLOAT_EQ(p.max_lon, -60.0f);
-    EXPECT_FLOAT_EQ(p.zoom, 2.0f);
-    params("tran_zem");
-    EXPECT_EQ(SAT_get_tran_sat(), 0);
-    params("tran_sat");
-    EXPECT_EQ(SAT_get_tran_sat(), 1);
+    EXPECT_EQ(std::vector<float>({p.min_lon, p.max_lon, p.zoom}), std::vector<float>({-120.5f, -60.0f, 2.0f}));
+    for (int sat : {0, 1}) {
+        params(sat ? "tran_sat" : "tran_zem");
+        EXPECT_EQ(SAT_get_tran_sat(), sat);
+    }
     // Cut-off tables: base, then up to three limits closed by 256.
     p = params("cutoff=5:60:120:180");
     EXPECT_EQ(std::vector<int>(p.cutoff, p.cutoff + 5), (std::vector<int>{0, 60, 120, 180, 256}));
@@ -163,10 +160,6 @@ TEST_F(Decode, PlotParameters) {
 }
 
 // ---- The program run whole ------------------------------------------------------
-
-std::string q(const std::string& s) {
-    return "'" + s + "'";
-}
 
 // A square Mercator-navigated AREA file (100 x 100 by default) with an
 // area_writer pattern ("constant 90", "ramp").
@@ -193,8 +186,8 @@ struct Raster {
 };
 Raster raster(const std::string& file) {
     Raster r;
-    std::sscanf(zt::run("identify -format '%w %h' " + q(file)).out.c_str(), "%d %d", &r.w, &r.h);
-    zt::run("convert " + q(file) + " -depth 8 rgb:" + q(file + ".rgb"));
+    std::sscanf(zt::im_size(file).c_str(), "%d %d", &r.w, &r.h);
+    zt::run("convert '" + file + "' -depth 8 'rgb:" + file + ".rgb'");
     r.rgb = zt::slurp(file + ".rgb");
     if (r.rgb.size() != static_cast<std::size_t>(r.w) * r.h * 3) r.w = r.h = 0;
     return r;
@@ -250,9 +243,11 @@ TEST(Program, Runs) {
         {o + "-ba -me none missing.ara", "", 0, "", {}, "", 10},
         {"DISPLAY=:999 " + o + "-pd us small.area", "gopen_ws: unable to connect to display", 1, "", {}, "", 4},
         // A sequence of only unreadable files loops no frame and ends well.
-        {"zemcurtime=202403051030 " + o + "-de d -if @{D}/data/sat_%y%m%d%h.ara -cu la -nh -1 -me mess,out4 -pp png:never",
-         "Looping initiated", -1, "Created frame", {}, "", 0},
+        {"zemcurtime=202403051030 " + o +
+             "-de d -if @{D}/data/sat_%y%m%d%h.ara -cu la -nh -1 -me mess,out4 -pp png:never%i.png",
+         "Looping initiated", -1, "Created frame", {}, "never00.png", 0},
         {o + "-pd us -pp png:small.png small.area", "", 0, "", {"small.png"}, "", 0},
+        {o + "-pd us -pp img:small.img small.area", "", 0, "", {"small.img"}, "", 0},
         // The README's examples, with the checkout's data through -df alone.
         {u + "warn -pd us latest_ir.area", "", 0, "", {}, "", 0},
         {u + "warn,out1 -pd us -cof ir.enh -pp bar cumulus.area", "Enhancement: IR_", 1, "", {}, "", 0},
@@ -263,12 +258,14 @@ TEST(Program, Runs) {
         {u + "warn -sp {D} -if ir -nh -0:30 -of img -ip {D}/named {D}/ir/2403051400.area", "", 0, "",
          {"named/sat_2403051330.img", "named/sat_2403051400.img"}, "named/sat_8001010000.img", 0},
         // Whole level words keep errors visible; an unknown word is named.
-        {u + "warning nosuch.area", "Unable to open file", 1, "", {}, "", 10},
-        {u + "errors nosuch.area", "No image read from", 1, "", {}, "", 10},
-        {u + "messages nosuch.area", "Unable to open file", 1, "", {}, "", 10},
-        // A name past the limit is reported as given, never cut into another.
+        // Missing files are named as typed, or as the convention built them.
+        {u + "warning ./nosuch.area", "Unable to open file:./nosuch.area\n", 1, "", {}, "", 10},
+        {u + "errors ../nosuch.area", "No image read from ../nosuch.area\n", 1, "", {}, "", 10},
+        {u + "messages sub/nosuch.area", "Unable to open file:sub/nosuch.area\n", 1, "", {}, "", 10},
+        {u + "warning -sp sat -if ir 2403051200", "Unable to open file:sat/ir/2403051200.area\n", 1, "", {}, "", 10},
+        // A name past the limit is reported once as given, never cut into another.
         {u + "errors {D}/ir" + [] { std::string s; for (int k = 0; k < 25; ++k) s += "/../ir"; return s; }() +
-             "/2403051400.area", "/../ir/2403051400.area", -1, "", {}, "", 10},
+             "/2403051400.area", "/../ir/2403051400.area\n", 1, "", {}, "", 10},
         {u + "bogus latest_ir.area", "Unknown message level \"bogus\"", 1, "", {}, "", 0},
         // Domains that cannot be drawn stop the program.
         {u + "warn -pd nosuch nofile.area", "plot domain cannot be drawn", 1, "", {}, "", 10},
@@ -278,6 +275,9 @@ TEST(Program, Runs) {
         {u + "warn -ct {D}/one.clr -pp bar latest_ir.area", "SAT_color_bar", 1, "", {}, "", 0},
         // More files than frames: one warning, the last frame keeps its file.
         {u + "warn -ge 80x60 -pp png:{D}/fr%i.png many/*.area", "no room for frame", 1, "", {"fr127.png"}, "fr128.png", 0},
+        // Three files loop as three frames.
+        {u + "mess,out4 -pd us -pp png:{D}/loop%i latest_ir.area latest_ir.area latest_ir.area", "Created frame: 3-", 1,
+         "", {"loop00", "loop02"}, "loop03", 0},
     };
     for (const Case& c : cases) {
         std::string cmd = c.cmd;
@@ -299,32 +299,11 @@ TEST(Program, Runs) {
     }
 }
 
-// A window dump in the package's image format describes the whole window it
-// holds, not only the map panel: its domain has the window's size, and its
-// centre lies within a pixel of the panel's centre ("us" is centred on 39 N,
-// 97 W; the labels take equal margins above and below).
-TEST(Program, ImageDumpDomainCoversTheWindow) {
-    const std::string area = zt::testdata("area/pngarea");
-    ZT_NEED_DATA(area);
-    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X server (DISPLAY unset)";
-    zt::TempDir dir;
-    const zt::RunResult r = zt::run_orlo(std::string("-df ") + ZEM_ETC_DIR + " -ba -me warn -ge 640x512 -pd us -pp img:" +
-                                         dir.file("d") + " " + area);
-    ASSERT_EQ(r.status, 0) << r.out;
-    IMG_report back;
-    IMG_init(&back);
-    ASSERT_EQ(IMG_read_zem(dir.file("d").c_str(), &back, 0), 1);
-    EXPECT_TRUE(back.domain.nx == 640 && back.domain.ny == 512 && std::fabs(back.domain.clat - 39) < 0.1 &&
-                std::fabs(back.domain.clon + 97) < 0.1)
-        << zt::domain_text(back.domain);
-    IMG_free(&back);
-}
-
 // The real AREA file on the "us" domain, saved as a compressed image file
 // named by the output convention and dumped as PNG. The name's date is the
 // file request's, not the image's: a positional name carries none, so "%y"
-// shows the 1980 that stands in for a missing year. the saved counts are the remap made here again, the
-// PNG's pixels (read by ImageMagick) their enhancement colours.
+// shows the 1980 that stands in for a missing year. The PNG's pixels (read
+// by ImageMagick) are the enhancement colours of the saved counts.
 TEST(Program, RealFileSavedAndDumped) {
     ZT_NEED_DATA(kArea);
     if (!std::getenv("DISPLAY") || !zt::have_tool("convert")) GTEST_SKIP() << "no X server or ImageMagick";
@@ -337,32 +316,15 @@ TEST(Program, RealFileSavedAndDumped) {
     EXPECT_NE(r.out.find("Writing image file: " + saved + "\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Wrote PNG file: " + png), std::string::npos) << r.out;
 
-    decode({"-fp", ZEM_ETC_DIR, "-me", "none", "-pd", "us"});
+    decode({"-fp", ZEM_ETC_DIR, "-me", "none"});
     SAT_reset_params();
-    SAT_set_tran_sat(1);
     SAT_in_file();
     CLR_read_table(nullptr);
-    Domain dom;
-    DOM_init(&dom);
-    RES_getval("plot_domain", &dom, CV_domain);
-    IMG_report want, got;
+    IMG_report want;
     IMG_init(&want);
-    IMG_init(&got);
-    ASSERT_EQ(SAT_read_file(kArea.c_str(), &want), 1);
+    ASSERT_EQ(IMG_read(saved.c_str(), &want, 0), 1);
+    EXPECT_LT(std::filesystem::file_size(saved), static_cast<std::uintmax_t>(want.width * want.height)) << "compressed";
     SAT_color_setup();
-    SAT_domain_image(&dom);
-    ASSERT_EQ(SAT_remap_image(&want, &dom), 1);
-    ASSERT_EQ(IMG_read(saved.c_str(), &got, 0), 1);
-    ASSERT_EQ(got.width * 10000 + got.height, want.width * 10000 + want.height);
-    EXPECT_LT(std::filesystem::file_size(saved), static_cast<std::uintmax_t>(got.width * got.height)) << "compressed";
-    int differ = 0, nonzero = 0;
-    for (int k = 0; k < want.width * want.height; ++k) {
-        differ += got.data[k] != want.data[k];
-        nonzero += want.data[k] != 0;
-    }
-    EXPECT_EQ(differ, 0);
-    EXPECT_GT(nonzero, want.width * want.height / 50) << "the image covers part of the domain";
-
     Domain plot_domain;
     DOM_init(&plot_domain);
     SAT_image_setup(&want, &plot_domain);
@@ -388,28 +350,6 @@ TEST(Program, RealFileSavedAndDumped) {
     EXPECT_GE(match, n * 99 / 100) << match << " of " << n << " samples match";
     EXPECT_GE(distinct.size(), 3u) << "the comparison means something";
     IMG_free(&want);
-    IMG_free(&got);
-}
-
-TEST(Program, ThreeFilesLoopAsThreeDumpedFrames) {
-    ZT_NEED_DATA(kArea);
-    if (!std::getenv("DISPLAY") || !zt::have_tool("convert")) GTEST_SKIP() << "no X server or ImageMagick";
-    zt::TempDir dir;
-    std::string files;
-    for (const char* n : {"a1.area", "a2.area", "a3.area"}) {
-        std::filesystem::copy_file(kArea, dir.file(n));
-        files += " " + dir.file(n);
-    }
-    const zt::RunResult r = zt::run_orlo("-fp " + std::string(ZEM_ETC_DIR) + " -ip " + dir.path() +
-                                         " -pd us -me mess,out4 -pp png:loop%i" + files);
-    ASSERT_EQ(r.status, 0) << r.out;
-    for (const char* n : {"loop00", "loop01", "loop02"}) EXPECT_TRUE(std::filesystem::exists(dir.file(n))) << n;
-    EXPECT_FALSE(std::filesystem::exists(dir.file("loop03")));
-    EXPECT_NE(r.out.find("Created frame: 3-"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("Looping initiated"), std::string::npos) << r.out;
-    const Raster a = raster(dir.file("loop00")), c = raster(dir.file("loop02"));
-    EXPECT_GT(a.w, 0);
-    EXPECT_EQ(a.rgb, c.rgb) << "the same file three times: the same picture";
 }
 
 // ---- Interactive use -------------------------------------------------------------
@@ -459,22 +399,9 @@ protected:
     std::string win_, out_;
 };
 
-TEST_F(Window, ReturnAndAltQEndWithStatusZero) {
-    for (const char* k : {"Return", "alt+q"}) {
-        win_.clear();
-        EXPECT_EQ(run_driven(kArea,
-                             [&] {
-                                 const Raster r = dump();
-                                 EXPECT_EQ(r.w * 1000 + r.h, 640512) << "the dump is an XWD file of the window";
-                                 key(k);
-                             }),
-                  0)
-            << k << out_;
-    }
-}
-
 TEST_F(Window, ThreeFilesAnimateInTheWindow) {
-    // The title carries the frame shown: "[0]", "[1]", "[2]" in turn.
+    // The title carries the frame shown: "[0]", "[1]", "[2]" in turn; Alt+q
+    // ends the program well.
     std::set<std::string> seen;
     const int status = run_driven(kArea + " " + kArea + " " + kArea, [&] {
         for (int i = 0; i < 60 && seen.size() < 3; ++i) {
@@ -483,18 +410,18 @@ TEST_F(Window, ThreeFilesAnimateInTheWindow) {
             if (b != std::string::npos) seen.insert(t.substr(b + 1, t.find(']', b) - b));
             usleep(100000);
         }
-        key("Return");
+        key("alt+q");
     });
     EXPECT_EQ(status, 0) << out_;
     EXPECT_EQ(seen, (std::set<std::string>{"[0]", "[1]", "[2]"}));
 }
 
-// A Shift-drag over a box of the panel's shape (3:2) zooms into it; a
-// resize lays the picture out again on the larger window.
-TEST_F(Window, ShiftDragZoomsAndResizeRelaysOut) {
+// A Shift-drag over a box of the panel's shape (3:2) zooms into it. Alt+x
+// dumps the window as XWD; Return ends the program well.
+TEST_F(Window, ShiftDragZooms) {
     const int x0 = 240, y0 = 200, x1 = 400, y1 = 307;  // of the 640 x 427 panel at y = 42
-    Raster before, after, resized;
-    int status = run_driven(kArea, [&] {
+    Raster before, after;
+    const int status = run_driven(kArea, [&] {
         before = dump();
         auto at = [&](int x, int y) {
             return " mousemove --window " + win_ + " " + std::to_string(x) + " " + std::to_string(y);
@@ -515,7 +442,8 @@ TEST_F(Window, ShiftDragZoomsAndResizeRelaysOut) {
     EXPECT_NEAR(std::strtof(line.c_str() + line.rfind(',') + 1, nullptr), 0.0864f * 160 / 639, 0.0005f) << line;
     // The zoomed picture resembles the old box scaled up far better than
     // the old picture unscaled.
-    ASSERT_EQ(before.w * after.w, 640 * 640);
+    ASSERT_EQ(before.w * 1000 + before.h, 640512);
+    ASSERT_EQ(after.w, 640);
     long diff_box = 0, diff_same = 0;
     auto grey = [](unsigned long c) { return static_cast<long>(((c >> 16) & 255) + ((c >> 8) & 255) + (c & 255)); };
     for (int v = 8; v < 427 - 8; v += 6)
@@ -525,23 +453,6 @@ TEST_F(Window, ShiftDragZoomsAndResizeRelaysOut) {
             diff_same += std::labs(now - grey(before.at(u, 42 + v)));
         }
     EXPECT_LT(diff_box * 2, diff_same) << "box " << diff_box << " whole " << diff_same;
-    // After a resize the picture reaches past the old width and height.
-    win_.clear();
-    status = run_driven(kArea, [&] {
-        dump();
-        xdo("windowsize --sync " + win_ + " 900 700");
-        usleep(500000);
-        resized = dump();
-        key("alt+q");
-    });
-    EXPECT_EQ(status, 0) << out_;
-    ASSERT_EQ(resized.w * 1000 + resized.h, 900700);
-    int right = 0, below = 0, other = 0;
-    for (int y = 0; y < 700; y += 4)
-        for (int x = 0; x < 900; x += 4)
-            if (resized.at(x, y) != 0) ++(x >= 650 ? right : y >= 520 ? below : other);
-    EXPECT_GT(right, 100);
-    EXPECT_GT(below, 100);
 }
 
 // ---- The driver's flows in this process ---------------------------------------------
@@ -684,34 +595,6 @@ TEST_F(Flow, UnreadableFilesOfASequenceCostOneFrameEach) {
     EXPECT_NE(mess_.text().find("Image data truncated"), std::string::npos) << mess_.text();
 }
 
-// The same on copies of the real AREA file remapped onto the "us" domain.
-TEST_F(Flow, RealFileSequenceSkipsTheUnreadableCopies) {
-    ZT_NEED_DATA(kArea);
-    std::filesystem::create_directories(dir_.file("data"));
-    for (int h : {9, 11, 12}) std::filesystem::copy_file(kArea, hour_file(h));
-    garbage(10);
-    std::filesystem::resize_file(hour_file(12), std::filesystem::file_size(kArea) / 2);
-    const Domain dom = start({"-nh", "-3", "-pd", "us"}, "202403051230");
-    ASSERT_EQ(dom.proj, DOM_PSTEREO);
-    const auto f = plot(dom, 2);
-    ASSERT_EQ(f.size(), 2u);
-    EXPECT_EQ(diff(f[0], f[1]), 0);
-    EXPECT_GE(std::set<unsigned long>(f[0].begin(), f[0].end()).size(), 4u) << "not an empty picture";
-}
-
-TEST_F(Flow, SequenceWithoutAReadableFileLeavesNoFramesAndCloses) {
-    garbage(9);
-    garbage(10);
-    Domain dom = start({"-nh", "-1", "-me", "mess,out4", "-pp", "png:never%i.png"}, "202403051030");
-    // SAT_plot opens the plot itself; with a dump it does not hold the window.
-    gset_xsize(320, 256);
-    ASSERT_EQ(SAT_plot(&dom), 0);
-    EXPECT_EQ(gchk_graphics(), 0) << "the plot is closed";
-    EXPECT_EQ(mess_.text().find("Created frame"), std::string::npos) << mess_.text();
-    EXPECT_NE(mess_.text().find("Looping initiated"), std::string::npos) << mess_.text();
-    EXPECT_FALSE(std::filesystem::exists(dir_.file("never00.png")));
-}
-
 // Refresh: nothing newer changes nothing; a newer file shifts the frames
 // and is drawn last, as a re-plot anchored there draws it; an unreadable
 // newest file is retried on the next call.
@@ -752,30 +635,21 @@ TEST_F(Flow, RefreshWithoutFramesRedrawsTheWindow) {
     EXPECT_EQ(diff(grab(gget_base_window()), second), 0) << "the same as a plot of that file from the start";
 }
 
-// Without a domain the image keeps its own 100 x 100 pixels (the saved
-// ramp, not remapped), the map follows its Mercator navigation (20 km:
-// 0.2 hundred km), and the plot opens at aspect 1.5: the panel spans the
-// 320-pixel width and is 213 high between its border lines.
+// Without a domain the image keeps its own 100 x 100 pixels (not
+// remapped; ImageFileOutput reads such a picture back), the map follows its Mercator
+// navigation (20 km: 0.2 hundred km), and the plot opens at aspect 1.5: the
+// panel spans the 320-pixel width and is 213 high between its border lines.
 TEST_F(Flow, WithoutADomainTheImageKeepsItsOwnGeometry) {
     make_area(hour_file(10), "ramp");
-    Domain dom = start({"-of", "img", "-pf", "over", "-dr", "data,text", "-pp", "png:nodom.png"}, "202403051030");
+    Domain dom = start({"-dr", "data,text", "-pp", "png:nodom.png"}, "202403051030");
     EXPECT_TRUE(is_missing(dom.proj));
     gset_xsize(320, 256);
     ASSERT_EQ(SAT_plot(&dom), 0);
-    IMG_report img;
-    IMG_init(&img);
-    ASSERT_EQ(IMG_read(saved().c_str(), &img, 0), 1) << mess_.text();
-    ASSERT_EQ(img.width * 1000 + img.height, 100100);
-    int differ = 0;
-    for (int y = 0; y < 100; ++y)
-        for (int x = 0; x < 100; ++x) differ += zt::pixel(img, x, y) != (x + y) % 256;
-    EXPECT_EQ(differ, 0);
-    IMG_free(&img);
     Domain cur;
     MAP_get_domain(&cur);
     EXPECT_EQ(cur.proj, DOM_MERC);
     EXPECT_NEAR(cur.dx, 0.2f, 1e-4f);
-
+    IMG_report img;
     IMG_init(&img);
     ASSERT_EQ(PNG_read(dir_.file("nodom.png").c_str(), &img, 0), 1) << mess_.text();
     ASSERT_EQ(img.width * 1000 + img.height, 320256);
@@ -842,8 +716,8 @@ TEST_F(Flow, ReplotsRebuildTheFrames) {
     EXPECT_EQ(diff(third[0], second[1]) + diff(third[1], second[2]), 0);
 }
 
-// zoom=2 saves the image twice the size, each source pixel spread over two
-// (interpolated); "bar" lights pixels below the panel, none without it.
+// zoom=2 saves the image twice the size (the remap suite checks the
+// interpolated values); "bar" lights pixels below the panel, none without it.
 TEST_F(Flow, ZoomTwoAndBar) {
     make_area(hour_file(10), "ramp");
     Domain dom = start({"-pp", "zoom=2,bar", "-of", "img", "-pf", "over"}, "202403051030");
@@ -852,11 +726,7 @@ TEST_F(Flow, ZoomTwoAndBar) {
     IMG_report img;
     IMG_init(&img);
     ASSERT_EQ(IMG_read(saved().c_str(), &img, 0), 1) << mess_.text();
-    ASSERT_EQ(img.width * 1000 + img.height, 200200);
-    int bad = 0;
-    for (int y = 2; y < 198; y += 3)
-        for (int x = 2; x < 198; x += 3) bad += std::abs(zt::pixel(img, x, y) - (y + x) / 2) > 2;
-    EXPECT_EQ(bad, 0);
+    EXPECT_EQ(img.width * 1000 + img.height, 200200);
     IMG_free(&img);
     auto lit_below_panel = [] {
         const Pixels px = grab(gget_base_window());
@@ -897,9 +767,7 @@ TEST_F(Flow, ImageFileOutput) {
         const std::string now = zt::slurp(saved());
         EXPECT_EQ(now == "an older file\n", !c.written) << c.pf;
         if (!c.written) continue;
-        EXPECT_EQ(now.rfind("ZEMIMG", 0), 0u);
-        EXPECT_NE(now.substr(0, now.find('\n')).find('Z', 6), std::string::npos) << "compressed";
-        EXPECT_LT(now.size(), 10000u) << "10000 ramp pixels compress well";
+        EXPECT_LT(now.size(), 10000u) << "compressed: 10000 ramp pixels compress well";
         IMG_report img;
         IMG_init(&img);
         ASSERT_EQ(IMG_read(saved().c_str(), &img, 0), 1);

@@ -11,7 +11,6 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -189,57 +188,35 @@ inline bool have_tool(const std::string& name) {
 
 // Forks; the child reads `input` on standard input, runs `body` and ends
 // with `fallthrough_status` when `body` returns, so a body that calls exit
-// itself is told apart from one that returned. A child silent for 20 s is
-// killed and reported with status -1.
+// itself is told apart from one that returned. Its output and error go
+// through scratch files; a child still running after 60 s is killed and
+// reported with status -1.
 inline RunResult run_child(const std::function<void()>& body, const std::string& input = "",
                            int fallthrough_status = 99) {
     RunResult r;
-    int in[2], out[2], err[2];
-    if (pipe(in) || pipe(out) || pipe(err)) return r;
+    TempDir dir;
+    spit(dir.file("0"), input);
     std::fflush(nullptr);
     const pid_t pid = fork();
     if (pid < 0) return r;
     if (pid == 0) {
-        dup2(in[0], 0);
-        dup2(out[1], 1);
-        dup2(err[1], 2);
-        for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
+        for (int fd = 0; fd < 3; ++fd) {
+            const int f = open(dir.file(std::to_string(fd)).c_str(), fd ? O_WRONLY | O_CREAT : O_RDONLY, 0600);
+            dup2(f, fd);
+            close(f);
+        }
         body();
         std::fflush(nullptr);
         _exit(fallthrough_status);
     }
-    close(in[0]);
-    close(out[1]);
-    close(err[1]);
-    if (!input.empty()) {
-        const ssize_t w = write(in[1], input.data(), input.size());
-        (void)w;
-    }
-    close(in[1]);
-    pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
-    int open_fds = 2;
-    while (open_fds > 0 && poll(fds, 2, 20000) > 0) {
-        for (int k = 0; k < 2; ++k) {
-            if (fds[k].fd < 0 || !(fds[k].revents & (POLLIN | POLLHUP))) continue;
-            char buf[4096];
-            const ssize_t n = read(fds[k].fd, buf, sizeof buf);
-            if (n <= 0) {
-                close(fds[k].fd);
-                fds[k].fd = -1;
-                --open_fds;
-            } else {
-                (k == 0 ? r.out : r.err).append(buf, static_cast<std::size_t>(n));
-            }
-        }
-    }
-    for (auto& f : fds)
-        if (f.fd >= 0) {
-            kill(pid, SIGKILL);
-            close(f.fd);
-        }
     int st = 0;
-    waitpid(pid, &st, 0);
+    for (int ms = 0; waitpid(pid, &st, WNOHANG) == 0; ms += 10) {
+        if (ms > 60000) kill(pid, SIGKILL);
+        usleep(10000);
+    }
     r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    r.out = slurp(dir.file("1"));
+    r.err = slurp(dir.file("2"));
     return r;
 }
 

@@ -314,16 +314,15 @@ void fuzz_resfile(Input in) {
 // scratch folder and skips inputs with a "/" (give libFuzzer absolute
 // corpus and artifact paths; run_all.sh does).
 void fuzz_cmdline(Input in) {
-    static const res_type keys[] = {RES_help,        RES_batch,      RES_message,     RES_file_path,  RES_data_path,
-                                    RES_con_path,    RES_grid_path,  RES_raw_path,    RES_image_path, RES_watch_path,
-                                    RES_text_path,   RES_model_path, RES_sat_path,    RES_city_file,  RES_map_file,
-                                    RES_input,       RES_output,     RES_name_conv,   RES_in_file,    RES_out_file,
-                                    RES_file_param,  RES_current,    RES_hour,        RES_num_hour,   RES_plot_domain,
-                                    RES_grid_domain, RES_region,     RES_stat_prior,  RES_plot_type,  RES_plot_scale,
-                                    RES_plot_format, RES_plot_param, RES_draw,        RES_label,      RES_con_interval,
-                                    RES_con_base,    RES_font_list,  RES_color_table, RES_color_text, RES_color_data,
-                                    RES_color_map,   RES_color_grid, RES_color_line,  RES_color_fill, RES_device,
-                                    RES_title,       RES_icon,       RES_background,  RES_geometry,   RES_null};
+    // The display program's keys: the program keys up to geometry (without
+    // the sibling programs' second switches) and the satellite path.
+    static const std::vector<res_type> keys = [] {
+        std::vector<res_type> k{RES_sat_path};
+        for (int r = RES_help; r <= RES_geometry; ++r)
+            if (r != RES_input_in && r != RES_in_file_inf) k.push_back(static_cast<res_type>(r));
+        k.push_back(RES_null);
+        return k;
+    }();
     static const res_type pos[] = {RES_filenames, RES_null};
     static const bool moved = [] {
         char dir[] = "/tmp/zem_fuzz_cmdline_XXXXXX";
@@ -341,7 +340,7 @@ void fuzz_cmdline(Input in) {
     std::vector<char*> argv;
     for (auto& w : words) argv.push_back(w.data());
     argv.push_back(nullptr);
-    RES_init(static_cast<int>(words.size()), argv.data(), keys, pos);
+    RES_init(static_cast<int>(words.size()), argv.data(), keys.data(), pos);
     for (const char* name : {"plot_domain", "hour", "filenames", "color_fill", "draw"}) {
         int count = 0;
         char** values = nullptr;
