@@ -423,29 +423,6 @@ TEST_F(Existing, WindowIdFileAndBadParameters) {
     EXPECT_EQ(gchk_graphics(), 0);
 }
 
-// The whole set-up path from the "device" resource and flag 2, then the end.
-TEST(Setup, OpensFromTheDeviceResourceAndEnds) {
-    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X server (DISPLAY unset)";
-    RES_put("device", "display");
-    RES_put("title", "Kernel_setup");
-    FLAG_set(FLAG_WS_TYPE, 1);
-    gset_xsize(640, 512);
-    Gint id = 0;
-    Gws_type type = 0;
-    Glim lim{0.0f, 0.0f, 0.0f, 0.0f};
-    GPH_set_view_size(1, 1, 0, 0);
-    ASSERT_EQ(GPH_setup(&id, &type, 0.0f, &lim), 0);
-    EXPECT_EQ(Ints({id, type, gchk_graphics()}), Ints({1, 1, 1}));
-    EXPECT_STREQ(gget_win_title(), "Kernel_setup");
-    GPH_trans(1);  // the drawing area reaches the bottom-right pixel
-    EXPECT_NEAR(xW_p(1.0f), 639.0f, 1e-3);
-    EXPECT_NEAR(yW_p(0.0f), 511.0f, 1e-3);
-    FLAG_set(FLAG_WS_TYPE, 5);  // changed meanwhile; the end puts the original back
-    GPH_end(id);
-    EXPECT_EQ(gchk_graphics(), 0);
-    EXPECT_EQ(FLAG_get(FLAG_WS_TYPE), 1);
-}
-
 // ---- Input from the X server, typed by xdotool during the hold loop ---------
 
 struct Seen {
