@@ -6,6 +6,7 @@
 // seconds, day numbers and calendar dates consistent with each other.
 #include "date.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -289,7 +290,7 @@ int DATE_date_days(int year, int month, int day)
     d.hour = d.min = d.sec = 0;
     // Years millions away give day numbers past an int: held at its ends.
     const long days = floor_div(DATE_num_sec(&d), kDay) + 1;
-    return static_cast<int>(days > INT_MAX ? INT_MAX : (days < INT_MIN ? INT_MIN : days));
+    return static_cast<int>(std::clamp(days, long{INT_MIN}, long{INT_MAX}));
 }
 
 int DATE_time_date(int secs, int* hour, int* min, int* sec)
