@@ -7,11 +7,8 @@
 #include "zem_test.h"
 
 #include <algorithm>
-#include <cmath>
-#include <cstdint>
 #include <regex>
 
-#include "img_tool.h"
 #include "png.h"
 
 namespace geo {
@@ -37,17 +34,15 @@ constexpr std::uint32_t kRed = 0xFF0000, kGreen = 0x00FF00, kBlue = 0x0000FF, kY
 
 // Reads a PNG file into `p`; false when it cannot be read.
 inline bool read_pic(const std::string& path, Pic& p) {
-    IMG_report img;
-    IMG_init(&img);
-    if (!std::filesystem::exists(path) || PNG_read(path.c_str(), &img, 0) != 1) return false;
-    p = {img.width, img.height, {}};
-    for (int y = 0; y < img.height; ++y)
-        for (int x = 0; x < img.width; ++x) {
-            const IMG_color& c = img.colors[zt::pixel(img, x, y)];
+    zt::Image img;
+    if (!std::filesystem::exists(path) || PNG_read(path.c_str(), &img.rec, 0) != 1) return false;
+    p = {img.rec.width, img.rec.height, {}};
+    for (int y = 0; y < img.rec.height; ++y)
+        for (int x = 0; x < img.rec.width; ++x) {
+            const IMG_color& c = img.rec.colors[zt::pixel(img.rec, x, y)];
             auto b = [](float v) { return static_cast<std::uint32_t>(std::lround(v * 255.0f)); };
             p.rgb.push_back(b(c.r) << 16 | b(c.g) << 8 | b(c.b));
         }
-    IMG_free(&img);
     return true;
 }
 

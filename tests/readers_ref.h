@@ -10,7 +10,6 @@
 #include <map>
 
 #include "flag.h"
-#include "img_tool.h"
 #include "maptran.h"
 #include "zem_test.h"
 
@@ -47,17 +46,13 @@ inline std::uint32_t crc(const IMG_report& img) {
 
 // An image read through the entry point in input format `code`, freed at
 // the end of the scope.
-struct Read {
-    IMG_report img;
+struct Read : zt::Image {
+    IMG_report& img = rec;
     int rc;
     Read(int code, const std::string& path) {
-        IMG_init(&img);
         FLAG_set(14, code);
         rc = SAT_read_file(path.c_str(), &img);
     }
-    ~Read() { IMG_free(&img); }
-    Read(const Read&) = delete;
-    Read& operator=(const Read&) = delete;
 };
 
 // Latitude and longitude of grid point (col, row) of `d`.

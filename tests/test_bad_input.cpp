@@ -6,7 +6,6 @@
 #include "zem_test.h"
 
 #include <cctype>
-#include <cstdio>
 #include <cstring>
 #include <map>
 
@@ -14,11 +13,7 @@
 #include "flag.h"
 #include "gif.h"
 #include "gks_meta.h"
-#include "gks_x11.h"
-#include "img_tool.h"
 #include "png.h"
-#include "resrc.h"
-#include "sat_read.h"
 #include "sat_tran.h"
 #include "tools.h"
 #include "xdump.h"

@@ -13,9 +13,6 @@
 #include "colors.h"
 #include "dither.h"
 #include "gks_fill.h"
-#include "img_tool.h"
-#include "resrc.h"
-#include "sat_read.h"
 #include "sat_tool.h"
 #include "tools.h"
 

@@ -7,13 +7,10 @@
 #include "gks_img.h"
 #include "gks_tool.h"
 #include "gks_tran.h"
-#include "gks_x11.h"
-#include "img_tool.h"
 #include "maptran.h"
 #include "plt_labl.h"
 #include "plt_tool.h"
 #include "png.h"
-#include "resrc.h"
 #include "sat_tool.h"
 #include "tools.h"
 #include "xdump.h"
@@ -21,8 +18,6 @@
 namespace {
 
 using Ints = std::vector<std::int64_t>;  // for comparing several fields at once
-
-const auto* const kKeep = ::testing::AddGlobalTestEnvironment(new zt::KeepServer);
 
 using zt::Rgb;
 const Rgb kRed{255, 0, 0}, kGreen{0, 255, 0}, kBlue{0, 0, 255}, kWhite{255, 255, 255};
@@ -74,9 +69,8 @@ TEST_F(Window, ColourBarAndDumps) {
     gupdate_window();
     const std::string xwd = tmp_.file("dump.xwd"), png = tmp_.file("dump.png");
     ASSERT_EQ(XWD_dump(xwd.c_str()) + PNG_dump(png.c_str()), 2);
-    IMG_report im, b;
-    IMG_init(&im);
-    IMG_init(&b);
+    zt::Image xwd_back, png_back;
+    IMG_report &im = xwd_back.rec, &b = png_back.rec;
     im.depth = 32;
     ASSERT_EQ(XWD_read(xwd.c_str(), &im, 0) + PNG_read(png.c_str(), &b, 0), 2);
     ASSERT_EQ(Ints({im.width, im.height, b.width, b.height}), Ints({640, 512, 640, 512}));
@@ -98,8 +92,6 @@ TEST_F(Window, ColourBarAndDumps) {
     for (int dx = -1; dx <= 1; ++dx) tick |= zt::rgb_at(im, px(114) + dx, py(top - 0.008f)) == kWhite;
     EXPECT_TRUE(tick);
     EXPECT_EQ(zt::rgb_at(im, px(121), py(top - 0.008f)), kGreen);
-    IMG_free(&im);
-    IMG_free(&b);
 }
 
 // A dump in the package's format carries the plot labels and, when the map
@@ -119,22 +111,20 @@ TEST_F(Window, PackageDumpCarriesLabelsAndDomain) {
     for (float offset : {0.04f, 0.8f}) {
         PLT_set_view_offset(offset);
         ASSERT_EQ(IMG_dump(tmp_.file("dump.zem").c_str()), 1);
-        IMG_report back;
-        IMG_init(&back);
-        ASSERT_EQ(IMG_read_zem(tmp_.file("dump.zem").c_str(), &back, 0), 1);
-        ASSERT_GT(back.width * back.height, 1);
-        EXPECT_STREQ(back.info, "GOES-16 band 2 [zem]");
-        EXPECT_STREQ(back.datim, "1745Z  5 MAR 24");
-        EXPECT_EQ(Ints({back.domain.nx, back.domain.ny}), Ints({back.width, back.height}));
+        zt::Image back;
+        ASSERT_EQ(IMG_read_zem(tmp_.file("dump.zem").c_str(), &back.rec, 0), 1);
+        ASSERT_GT(back.rec.width * back.rec.height, 1);
+        EXPECT_STREQ(back.rec.info, "GOES-16 band 2 [zem]");
+        EXPECT_STREQ(back.rec.datim, "1745Z  5 MAR 24");
+        EXPECT_EQ(Ints({back.rec.domain.nx, back.rec.domain.ny}), Ints({back.rec.width, back.rec.height}));
         if (offset < 0.7f) {
-            EXPECT_TRUE(back.domain.proj == 1 && std::fabs(back.domain.clat - 40) + std::fabs(back.domain.clon + 100) < 1e-4)
-                << back.domain.clat << " " << back.domain.clon;
-            EXPECT_GE(back.domain.dx * (back.width - 1), 1.2 * 24 - 1e-3);
-            EXPECT_GE(back.domain.dy * (back.height - 1), 1.2 * 16 - 1e-3);
+            const Domain& d = back.rec.domain;
+            EXPECT_TRUE(d.proj == 1 && std::fabs(d.clat - 40) + std::fabs(d.clon + 100) < 1e-4) << d.clat << " " << d.clon;
+            EXPECT_GE(back.rec.domain.dx * (back.rec.width - 1), 1.2 * 24 - 1e-3);
+            EXPECT_GE(back.rec.domain.dy * (back.rec.height - 1), 1.2 * 16 - 1e-3);
         } else {
-            EXPECT_TRUE(is_missing(back.domain.proj));
+            EXPECT_TRUE(is_missing(back.rec.domain.proj));
         }
-        IMG_free(&back);
     }
 }
 

@@ -11,7 +11,6 @@
 #include "date.h"
 #include "files.h"
 #include "flag.h"
-#include "resrc.h"
 #include "tools.h"
 
 namespace fs = std::filesystem;

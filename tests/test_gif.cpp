@@ -7,7 +7,6 @@
 #include <cstring>
 
 #include "gif.h"
-#include "img_tool.h"
 
 namespace {
 
@@ -31,12 +30,6 @@ Bytes magick(const std::string& file, const std::string& what = "rgb") {
     zt::run("convert '" + file + "[0]'" + op + d.file("out"));
     return zt::slurp_bytes(d.file("out"));
 }
-
-struct Record {
-    IMG_report im{};
-    Record() { IMG_init(&im); }
-    ~Record() { IMG_free(&im); }
-};
 
 // ---- Reading real files ----------------------------------------------------
 
@@ -81,19 +74,20 @@ TEST_P(GifRead, PixelsAndColoursAsImageMagickReadsThem) {
         file = d.file("comment.gif");
         zt::spit(file, "** made by a satellite ingest\n" + zt::slurp(src));
     }
-    Record r;
-    ASSERT_EQ(IMG_read(file.c_str(), &r.im, 0), 1);
-    EXPECT_EQ(r.im.width, c.width);
-    EXPECT_EQ(r.im.height, c.height);
-    EXPECT_EQ(r.im.depth, 8);
+    zt::Image r;
+    ASSERT_EQ(IMG_read(file.c_str(), &r.rec, 0), 1);
+    EXPECT_EQ(r.rec.width, c.width);
+    EXPECT_EQ(r.rec.height, c.height);
+    EXPECT_EQ(r.rec.depth, 8);
     // The comment variant is not a GIF to ImageMagick: compare with the
     // file it was made from.
-    EXPECT_TRUE(rgb_of(r.im) == magick(c.variant == Variant::comment ? src : file)) << "other colours than ImageMagick's";
-    if (r.im.trans_color < 0) return;
+    EXPECT_TRUE(rgb_of(r.rec) == magick(c.variant == Variant::comment ? src : file))
+        << "other colours than ImageMagick's";
+    if (r.rec.trans_color < 0) return;
     const Bytes alpha = magick(file, "alpha");
     ASSERT_EQ(alpha.size(), static_cast<std::size_t>(c.width) * c.height);
     for (std::size_t i = 0; i < alpha.size(); ++i)
-        ASSERT_EQ(alpha[i] == 0, r.im.data[i] == r.im.trans_color) << "pixel " << i;
+        ASSERT_EQ(alpha[i] == 0, r.rec.data[i] == r.rec.trans_color) << "pixel " << i;
 }
 
 INSTANTIATE_TEST_SUITE_P(Images, GifRead,
@@ -133,35 +127,36 @@ TEST(GifWrite, PathologicalPicturesReadBackTheSame) {
     zt::TempDir d;
     for (const WriteCase& c : kWrites) {
         SCOPED_TRACE(c.name);
-        Record src;
-        src.im.width = src.im.bytes_line = c.width;
-        src.im.height = c.height;
-        src.im.depth = src.im.bits_pixel = 8;
-        src.im.color_type = 0;
-        src.im.data = static_cast<unsigned char*>(std::malloc(static_cast<std::size_t>(c.width) * c.height));
+        zt::Image src;
+        src.rec.width = src.rec.bytes_line = c.width;
+        src.rec.height = c.height;
+        src.rec.depth = src.rec.bits_pixel = 8;
+        src.rec.color_type = 0;
+        src.rec.data = static_cast<unsigned char*>(std::malloc(static_cast<std::size_t>(c.width) * c.height));
         Bytes want;
         for (int i = 0; i < c.width * c.height; ++i) {
-            src.im.data[i] = static_cast<unsigned char>(c.grey(i % c.width, i / c.width, i));
-            want.insert(want.end(), 3, src.im.data[i]);
+            src.rec.data[i] = static_cast<unsigned char>(c.grey(i % c.width, i / c.width, i));
+            want.insert(want.end(), 3, src.rec.data[i]);
         }
         const std::string file = d.file("w.gif");
         GIF_interlace(c.interlace);
-        ASSERT_EQ(GIF_write(file.c_str(), &src.im), 1);
+        ASSERT_EQ(GIF_write(file.c_str(), &src.rec), 1);
         GIF_interlace(0);
         EXPECT_LE(static_cast<long>(std::filesystem::file_size(file)), c.max_bytes);
         EXPECT_TRUE(magick(file) == want) << "ImageMagick reads other colours";
         const std::string text = zt::run("giftext " + file).out;
         EXPECT_NE(text.find("BitsPerPixel = " + std::to_string(c.table_bits)), std::string::npos) << text;
         EXPECT_NE(text.find(c.interlace ? "Image is Interlaced" : "Image is Non Interlaced"), std::string::npos);
-        Record back;
-        ASSERT_EQ(GIF_read(file.c_str(), &back.im, 0), 1);
-        EXPECT_EQ(back.im.num_colors, 1 << c.table_bits);
-        EXPECT_TRUE(rgb_of(back.im) == want) << "the reader gives other colours";
+        zt::Image back;
+        ASSERT_EQ(GIF_read(file.c_str(), &back.rec, 0), 1);
+        EXPECT_EQ(back.rec.num_colors, 1 << c.table_bits);
+        EXPECT_TRUE(rgb_of(back.rec) == want) << "the reader gives other colours";
         // giflib's decoder gives the same palette indices as ours (in file
         // row order, so only for pictures that are not interlaced).
         const std::string raw = zt::run("giftext -r " + file + " 2>/dev/null").out;
         if (!c.interlace) {
-            EXPECT_TRUE(raw.compare(0, want.size() / 3, reinterpret_cast<const char*>(back.im.data), want.size() / 3) == 0);
+            EXPECT_TRUE(
+                raw.compare(0, want.size() / 3, reinterpret_cast<const char*>(back.rec.data), want.size() / 3) == 0);
         }
     }
 }

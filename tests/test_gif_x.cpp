@@ -5,11 +5,8 @@
 #include "zem_test.h"
 
 #include "gif.h"
-#include "img_tool.h"
 
 namespace {
-
-const auto* const kKeep = ::testing::AddGlobalTestEnvironment(new zt::KeepServer);
 
 // ImageMagick's RGB (or alpha) of picture `n` of a file.
 zt::Bytes magick(const std::string& file, int n = 0, const char* op = " -depth 8 rgb:") {

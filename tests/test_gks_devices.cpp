@@ -5,7 +5,6 @@
 // measured against the Hershey source data.
 #include "zem_test.h"
 
-#include <fstream>
 #include <regex>
 
 #include "gks_colr.h"
@@ -15,9 +14,6 @@
 #include "gks_meta.h"
 #include "gks_text.h"
 #include "gks_tool.h"
-#include "gks_x11.h"
-#include "img_tool.h"
-#include "resrc.h"
 
 namespace {
 
@@ -31,20 +27,18 @@ zt::RunResult orlo_on(const std::string& device) {
 
 // Dark pixels of a picture written by an outside program (-1 unreadable).
 int dark_pixels(const std::string& png, int* w = nullptr, int* h = nullptr) {
-    IMG_report img;
-    IMG_init(&img);
-    if (IMG_read(png.c_str(), &img, 0) <= 0) return -1;
+    zt::Image img;
+    if (IMG_read(png.c_str(), &img.rec, 0) <= 0) return -1;
     int n = 0;
-    const int bpp = std::max(img.bits_pixel / 8, 1);
-    for (int y = 0; y < img.height; ++y)
-        for (int x = 0; x < img.width; ++x) {
-            const int v = zt::pixel(img, x * bpp, y);
-            const bool mapped = img.colors && v < img.num_colors;
-            n += (mapped ? img.colors[v].g * 255.0f : static_cast<float>(v)) < 128.0f;
+    const int bpp = std::max(img.rec.bits_pixel / 8, 1);
+    for (int y = 0; y < img.rec.height; ++y)
+        for (int x = 0; x < img.rec.width; ++x) {
+            const int v = zt::pixel(img.rec, x * bpp, y);
+            const bool mapped = img.rec.colors && v < img.rec.num_colors;
+            n += (mapped ? img.rec.colors[v].g * 255.0f : static_cast<float>(v)) < 128.0f;
         }
-    if (w) *w = img.width;
-    if (h) *h = img.height;
-    IMG_free(&img);
+    if (w) *w = img.rec.width;
+    if (h) *h = img.rec.height;
     return n;
 }
 

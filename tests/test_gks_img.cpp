@@ -4,33 +4,21 @@
 // channel order, saved as files, and on 8- and 16-bit screens.
 #include "zem_test.h"
 
-#include <fcntl.h>
-
 #include <cstring>
 
 #include "gks_colr.h"
 #include "gks_img.h"
 #include "gks_loop.h"
 #include "gks_tran.h"
-#include "img_tool.h"
 #include "png.h"
 
 namespace {
 
 using Ints = std::vector<std::int64_t>;  // for comparing several fields at once
 
-const auto* const kKeep = ::testing::AddGlobalTestEnvironment(new zt::KeepServer);
-
 constexpr unsigned long kBlack = 0, kRed = 0xFF0000, kGreen = 0x00FF00, kBlue = 0x0000FF, kYellow = 0xFFFF00;
 
-// Owns an image record built or read by a test.
-struct Image {
-    IMG_report rec;
-    Image() { IMG_init(&rec); }
-    ~Image() { IMG_free(&rec); }
-    Image(const Image&) = delete;
-    Image& operator=(const Image&) = delete;
-};
+using zt::Image;
 
 // An 8-bit indexed w x h image whose pixel (x, y) holds index(x, y).
 template <typename F>

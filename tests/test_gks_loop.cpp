@@ -10,8 +10,6 @@
 
 namespace {
 
-const auto* const kKeep = ::testing::AddGlobalTestEnvironment(new zt::KeepServer);
-
 constexpr unsigned long kRed = 0xFF0000, kBlue = 0x0000FF;
 
 class Frames : public ::testing::Test {

@@ -5,7 +5,6 @@
 // the same plot written as PostScript.
 #include "zem_test.h"
 
-#include <X11/Xutil.h>
 #include <X11/keysym.h>
 
 #include "gks_colr.h"
@@ -15,13 +14,8 @@
 #include "gks_line.h"
 #include "gks_obj.h"
 #include "gks_text.h"
-#include "gks_x11.h"
-#include "img_tool.h"
-#include "resrc.h"
 
 namespace {
-
-const auto* const kKeep = ::testing::AddGlobalTestEnvironment(new zt::KeepServer);
 
 using zt::Rgb;
 bool near(const Rgb& a, const Rgb& b) {
@@ -29,15 +23,13 @@ bool near(const Rgb& a, const Rgb& b) {
 }
 
 // A page rendered by Ghostscript at 72 dpi, read back as RGB.
-struct Page {
-    IMG_report img{};
+struct Page : zt::Image {
+    IMG_report& img = rec;
     explicit Page(const std::string& ps, const std::string& png) {
-        IMG_init(&img);
         zt::run("gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=png16m -r72 -sPAPERSIZE=letter -sOutputFile=" + png +
                 " " + ps);
         IMG_read(png.c_str(), &img, 0);
     }
-    ~Page() { IMG_free(&img); }
     // Print units of a landscape letter page (turned a quarter, a quarter
     // inch in) to the rendered pixel.
     Rgb at_print(float px, float py) const {
@@ -245,16 +237,15 @@ TEST(GoesPrint, PostScriptMatchesTheWindowDump) {
     ASSERT_EQ(w.status, 0) << w.out;
     const std::string ps = dir.file("plot.ps");
     ASSERT_EQ(zt::run_orlo(args + "-pp pscolor -de p," + ps + " " + goes).status, 0);
-    IMG_report win;
-    IMG_init(&win);
-    ASSERT_GT(IMG_read(dir.file("win.png").c_str(), &win, 0), 0);
-    ASSERT_EQ(win.width, 756);
+    zt::Image win;
+    ASSERT_GT(IMG_read(dir.file("win.png").c_str(), &win.rec, 0), 0);
+    ASSERT_EQ(win.rec.width, 756);
     const Page page(ps, dir.file("page.png"));
     ASSERT_NE(page.img.data, nullptr);
     int same = 0, image = 0;
-    for (int y = 0; y < win.height; ++y) {
-        for (int x = 0; x < win.width; ++x) {
-            const Rgb wp = zt::rgb_at(win, x, y);
+    for (int y = 0; y < win.rec.height; ++y) {
+        for (int x = 0; x < win.rec.width; ++x) {
+            const Rgb wp = zt::rgb_at(win.rec, x, y);
             if (wp.r + wp.g + wp.b <= 0) continue;  // window background
             ++image;
             // Lines may land one pixel apart between the two rasterisers.
@@ -265,7 +256,6 @@ TEST(GoesPrint, PostScriptMatchesTheWindowDump) {
             same += hit;
         }
     }
-    IMG_free(&win);
     ASSERT_GT(image, 100000);
     // Printed to the report: how close the two pictures are.
     std::printf("GOES-8 on us: %d of %d non-background window pixels match the PostScript page"

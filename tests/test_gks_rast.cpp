@@ -5,10 +5,6 @@
 // must agree; and without dumps a run without a server still fails.
 #include "zem_test.h"
 
-#include <cstdlib>
-#include <functional>
-#include <string>
-
 #include "gks_colr.h"
 #include "gks_fill.h"
 #include "gks_img.h"
@@ -16,37 +12,24 @@
 #include "gks_mark.h"
 #include "gks_text.h"
 #include "gks_tran.h"
-#include "gks_x11.h"
-#include "img_tool.h"
-#include "resrc.h"
 
 namespace {
-
-const auto* const kKeep = ::testing::AddGlobalTestEnvironment(new zt::KeepServer);
-
-struct Picture {
-    IMG_report img;
-    Picture() { IMG_init(&img); }
-    ~Picture() { IMG_free(&img); }
-    Picture(const Picture&) = delete;
-    Picture& operator=(const Picture&) = delete;
-};
 
 // Pixels that differ, and pixels drawn (not background) in either picture.
 struct Diff {
     int differ = 0, drawn = 0;
 };
-Diff compare(const Picture& a, const Picture& b) {
+Diff compare(const zt::Image& a, const zt::Image& b) {
     Diff d;
-    EXPECT_EQ(a.img.width, b.img.width);
-    EXPECT_EQ(a.img.height, b.img.height);
-    if (a.img.width != b.img.width || a.img.height != b.img.height || !a.img.data || !b.img.data) {
+    EXPECT_EQ(a.rec.width, b.rec.width);
+    EXPECT_EQ(a.rec.height, b.rec.height);
+    if (a.rec.width != b.rec.width || a.rec.height != b.rec.height || !a.rec.data || !b.rec.data) {
         d.differ = d.drawn = 1;
         return d;
     }
-    for (int y = 0; y < a.img.height; ++y)
-        for (int x = 0; x < a.img.width; ++x) {
-            const zt::Rgb pa = zt::rgb_at(a.img, x, y), pb = zt::rgb_at(b.img, x, y), black{0, 0, 0};
+    for (int y = 0; y < a.rec.height; ++y)
+        for (int x = 0; x < a.rec.width; ++x) {
+            const zt::Rgb pa = zt::rgb_at(a.rec, x, y), pb = zt::rgb_at(b.rec, x, y), black{0, 0, 0};
             d.drawn += !(pa == black) || !(pb == black);
             d.differ += !(pa == pb);
         }
@@ -57,7 +40,7 @@ using Scene = std::function<void()>;
 
 // Opens a 320 x 240 window workstation (the raster one when offscreen),
 // draws the scene in transform 0 and reads the picture back.
-void draw(const Scene& scene, bool offscreen, Picture& out) {
+void draw(const Scene& scene, bool offscreen, zt::Image& out) {
     const std::string display = std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "";
     if (offscreen) unsetenv("DISPLAY");
     gset_offscreen(offscreen ? 1 : 0);
@@ -68,7 +51,7 @@ void draw(const Scene& scene, bool offscreen, Picture& out) {
     for (int i = 0; i < 3; ++i) gset_colr_rep(1, i + 1, &reps[i]);
     gsel_norm_tran(0);
     scene();
-    EXPECT_EQ(gget_image(&out.img), 1);
+    EXPECT_EQ(gget_image(&out.rec), 1);
     gclose_ws(1);
     gset_offscreen(0);
     if (offscreen && !display.empty()) setenv("DISPLAY", display.c_str(), 1);
@@ -147,15 +130,14 @@ class RasterVsWindow : public ::testing::TestWithParam<SceneCase> {
 protected:
     void SetUp() override {
         if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X display";
-        const char* argv[] = {"test", "-fp", ZEM_ETC_DIR, "-me", "none", nullptr};
         const res_type keys[] = {RES_file_path, RES_message, RES_null};
-        RES_init(5, const_cast<char**>(argv), keys, nullptr);
+        zt::decode("test", {"-fp", ZEM_ETC_DIR, "-me", "none"}, keys);
         gopen_gks("", 0);
     }
 };
 
 TEST_P(RasterVsWindow, SamePixels) {
-    Picture win, ras;
+    zt::Image win, ras;
     draw(GetParam().scene, false, win);
     draw(GetParam().scene, true, ras);
     const Diff d = compare(win, ras);
@@ -180,11 +162,11 @@ TEST(RasterRun, GoesPictureMatchesTheWindow) {
     ASSERT_EQ(w.status, 0) << w.out;
     const zt::RunResult r = zt::run("env -u DISPLAY " + std::string(ORLO_BIN) + args + "mem.png " + goes);
     ASSERT_EQ(r.status, 0) << r.out;
-    Picture win, mem;
-    ASSERT_EQ(IMG_read(dir.file("win.png").c_str(), &win.img, 0), 1);
-    ASSERT_EQ(IMG_read(dir.file("mem.png").c_str(), &mem.img, 0), 1);
+    zt::Image win, mem;
+    ASSERT_EQ(IMG_read(dir.file("win.png").c_str(), &win.rec, 0), 1);
+    ASSERT_EQ(IMG_read(dir.file("mem.png").c_str(), &mem.rec, 0), 1);
     const Diff d = compare(win, mem);
-    const int total = win.img.width * win.img.height;
+    const int total = win.rec.width * win.rec.height;
     std::printf("GOES-8 on us: %d of %d pixels differ (%d drawn)\n", d.differ, total, d.drawn);
     EXPECT_GT(d.drawn, total / 3);
     EXPECT_LE(d.differ, total / 200);

@@ -9,7 +9,6 @@
 #include "gks_line.h"
 #include "gks_tool.h"
 #include "gks_tran.h"
-#include "gks_x11.h"
 
 namespace {
 

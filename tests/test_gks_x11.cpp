@@ -4,8 +4,6 @@
 // driven by synthetic events and by xdotool.
 #include "zem_test.h"
 
-#include <X11/Xutil.h>
-
 #include "flag.h"
 #include "gks_colr.h"
 #include "gks_evnt.h"
@@ -17,13 +15,10 @@
 #include "gks_tool.h"
 #include "gks_tran.h"
 #include "gks_zoom.h"
-#include "resrc.h"
 
 namespace {
 
 using Ints = std::vector<std::int64_t>;  // for comparing several fields at once
-
-const auto* const kKeep = ::testing::AddGlobalTestEnvironment(new zt::KeepServer);
 
 constexpr unsigned long kRed = 0xFF0000, kGreen = 0x00FF00, kBlue = 0x0000FF, kWhite = 0xFFFFFF, kBlack = 0;
 

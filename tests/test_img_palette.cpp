@@ -7,11 +7,8 @@
 // with N new ones (A, A+1, ... in order of appearance).
 #include "zem_test.h"
 
-#include <cstdlib>
 #include <cstring>
-#include <string>
 
-#include "img_tool.h"
 #include "png.h"
 
 namespace {
@@ -39,16 +36,15 @@ class PaletteSplit : public ::testing::TestWithParam<PaletteCase> {};
 TEST_P(PaletteSplit, FirstColoursKeptLaterOnesTakeIndexZero) {
     MESS_set_str("none");
     const int a = GetParam().old_colours, o = GetParam().old_reused, n = GetParam().new_colours;
-    IMG_report im;
-    IMG_init(&im);
-    im.width = im.height = kSide;
-    im.depth = 24;
-    im.bits_pixel = 32;
-    im.bytes_line = 4 * kSide;
-    im.byte_order = 0;  // as the off-screen picture is read back
-    im.red = 0xFF0000;
-    im.grn = 0xFF00;
-    im.blu = 0xFF;
+    zt::Image im;
+    im.rec.width = im.rec.height = kSide;
+    im.rec.depth = 24;
+    im.rec.bits_pixel = 32;
+    im.rec.bytes_line = 4 * kSide;
+    im.rec.byte_order = 0;  // as the off-screen picture is read back
+    im.rec.red = 0xFF0000;
+    im.rec.grn = 0xFF00;
+    im.rec.blu = 0xFF;
     std::vector<int> colour(static_cast<std::size_t>(kSide) * kSide);
     for (int y = 0; y < kSide; ++y)
         for (int x = 0; x < kSide; ++x) {
@@ -57,30 +53,27 @@ TEST_P(PaletteSplit, FirstColoursKeptLaterOnesTakeIndexZero) {
                                         : a + ((y - kSide / 2) * (kSide / 2) + x / 2) % n;
             colour[static_cast<std::size_t>(y) * kSide + x] = k;
         }
-    im.data = static_cast<unsigned char*>(std::malloc(colour.size() * 4));
+    im.rec.data = static_cast<unsigned char*>(std::malloc(colour.size() * 4));
     for (std::size_t i = 0; i < colour.size(); ++i)  // bytes B G R 0, least significant first
-        for (int b = 0; b < 4; ++b) im.data[4 * i + b] = static_cast<unsigned char>(rgb_of(colour[i]) >> (8 * b));
+        for (int b = 0; b < 4; ++b) im.rec.data[4 * i + b] = static_cast<unsigned char>(rgb_of(colour[i]) >> (8 * b));
     zt::TempDir dir;
     const std::string path = dir.file("frame.png");
-    ASSERT_EQ(PNG_write(path.c_str(), &im), 1);
-    IMG_free(&im);
+    ASSERT_EQ(PNG_write(path.c_str(), &im.rec), 1);
 
-    IMG_report back;
-    IMG_init(&back);
-    ASSERT_EQ(PNG_read(path.c_str(), &back, 0), 1);
-    ASSERT_EQ(back.depth, 8);
+    zt::Image back;
+    ASSERT_EQ(PNG_read(path.c_str(), &back.rec, 0), 1);
+    ASSERT_EQ(back.rec.depth, 8);
     const int room = 256 - std::min(a, 256);  // palette entries left for the new colours
     int wrong = 0, kept = 0;
     for (std::size_t i = 0; i < colour.size(); ++i) {
         const int k = colour[i];
         const bool fits = k < a ? k < 256 : k - a < room;
-        const zt::Rgb c = zt::rgb_at(back, static_cast<int>(i % kSide), static_cast<int>(i / kSide));
+        const zt::Rgb c = zt::rgb_at(back.rec, static_cast<int>(i % kSide), static_cast<int>(i / kSide));
         wrong += static_cast<unsigned>(c.r << 16 | c.g << 8 | c.b) != (fits ? rgb_of(k) : rgb_of(0));
         kept += fits;
     }
     EXPECT_EQ(wrong, 0);
     EXPECT_GT(kept, kSide);
-    IMG_free(&back);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, PaletteSplit, ::testing::ValuesIn(kCases),

@@ -7,10 +7,7 @@
 #include "zem_test.h"
 
 #include <cstring>
-#include <sstream>
 
-#include "img_tool.h"
-#include "sat_read.h"
 #include "tools.h"
 
 namespace {

@@ -4,7 +4,6 @@
 // decoding (djpeg for JPEG), navigation against PROJ geos (sweep y), whole
 // images put together from their sibling segments, and the earth's limb in
 // the real full disk where the navigation says it is.
-#include <cmath>
 
 #include "lrit.h"
 #include "readers_ref.h"

@@ -6,19 +6,15 @@
 #include "geo_pic.h"
 
 #include <map>
-#include <sstream>
 #include <tuple>
 
 #include "cty_tool.h"
 #include "maptran.h"
 #include "plt_tool.h"
-#include "resrc.h"
 
 namespace {
 
 using namespace geo;
-
-const auto* const kKeep = ::testing::AddGlobalTestEnvironment(new zt::KeepServer);
 
 // The real GOES-8 picture on "us": every cape (positions projected by PROJ
 // on the package's sphere, true at 60 N) has a map line within 2 pixels; no

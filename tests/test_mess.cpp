@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "flag.h"
-#include "resrc.h"
 #include "system.h"
 #include "tools.h"
 

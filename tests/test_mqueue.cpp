@@ -10,7 +10,6 @@
 #include <cstring>
 
 #include "mqueue.h"
-#include "resrc.h"
 
 namespace {
 
@@ -126,12 +125,8 @@ TEST(LoopWindowQueue, ResourceExchange) {
         const zt::RunResult r = zt::run_child([&] {
             MQ_timeout(c.timeout);
             for (int i = 0; i < c.prefill; ++i) std::printf("conn %d ", MQ_connect(MQ_open(q.num)));
-            std::string path = ".:#" + num;
-            std::vector<std::string> args = {"orlo", "-df", path, "-me", "warn", "-pd", "us"};
-            std::vector<char*> argv;
-            for (auto& a : args) argv.push_back(a.data());
             const res_type keys[] = {RES_message, RES_plot_domain, RES_plot_param, RES_title, RES_label, RES_null};
-            RES_init(static_cast<int>(argv.size()), argv.data(), keys, nullptr);
+            zt::decode("orlo", {"-df", ".:#" + num, "-me", "warn", "-pd", "us"}, keys);
             std::printf("title=%s label=%s plot_domain=%s plot_param=%s\n", RES_get("title"), RES_get("label"),
                         RES_get("plot_domain"), RES_get("plot_param"));
         });

@@ -16,19 +16,15 @@
 #include "flag.h"
 #include "gks_loop.h"
 #include "gks_tool.h"
-#include "gks_x11.h"
-#include "img_tool.h"
 #include "maptran.h"
 #include "plt_labl.h"
 #include "plt_tool.h"
 #include "png.h"
-#include "resrc.h"
 #include "sat_tool.h"
 #include "tools.h"
 
 namespace {
 
-const auto* const kKeep = ::testing::AddGlobalTestEnvironment(new zt::KeepServer);
 // No resource file of the machine or the build folder takes part.
 const int kNoDefaults = setenv("zemdefault", "/nonexistent", 1);
 const std::string kArea = zt::testdata("area/cmx3g8_wv_1998.260_0745_mcidas.ara");
@@ -40,14 +36,7 @@ void decode(std::vector<std::string> args) {
                                     RES_out_file, RES_file_param, RES_current,    RES_num_hour, RES_plot_domain,
                                     RES_region,   RES_plot_param, RES_draw,       RES_geometry, RES_null};
     static const res_type pos[] = {RES_filenames, RES_null};
-    static std::vector<std::string> store;
-    static std::vector<char*> argv;
-    store = std::move(args);
-    store.insert(store.begin(), "orlo");
-    argv.clear();
-    for (auto& a : store) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    RES_init(static_cast<int>(store.size()), argv.data(), keys, pos);
+    zt::decode("orlo", std::move(args), keys, pos);
 }
 
 std::string current_conv() {
@@ -320,20 +309,20 @@ TEST(Program, RealFileSavedAndDumped) {
     SAT_reset_params();
     SAT_in_file();
     CLR_read_table(nullptr);
-    IMG_report want;
-    IMG_init(&want);
-    ASSERT_EQ(IMG_read(saved.c_str(), &want, 0), 1);
-    EXPECT_LT(std::filesystem::file_size(saved), static_cast<std::uintmax_t>(want.width * want.height)) << "compressed";
+    zt::Image want;
+    ASSERT_EQ(IMG_read(saved.c_str(), &want.rec, 0), 1);
+    EXPECT_LT(std::filesystem::file_size(saved), static_cast<std::uintmax_t>(want.rec.width * want.rec.height))
+        << "compressed";
     SAT_color_setup();
     Domain plot_domain;
     DOM_init(&plot_domain);
-    SAT_image_setup(&want, &plot_domain);
-    SAT_color_image(&want);
-    ASSERT_EQ(want.width * 1000 + want.height, 640427);
+    SAT_image_setup(&want.rec, &plot_domain);
+    SAT_color_image(&want.rec);
+    ASSERT_EQ(want.rec.width * 1000 + want.rec.height, 640427);
     const Raster shot = raster(png);
     ASSERT_EQ(shot.w * 1000 + shot.h, 640512);
     auto colour = [&want](int x, int y) {
-        const IMG_color c = want.colors[zt::pixel(want, x, y)];
+        const IMG_color c = want.rec.colors[zt::pixel(want.rec, x, y)];
         auto b = [](float v) { return static_cast<unsigned long>(v * 255.0f); };
         return (b(c.r) << 16) | (b(c.g) << 8) | b(c.b);
     };
@@ -342,14 +331,13 @@ TEST(Program, RealFileSavedAndDumped) {
     // outermost pixels.
     int match = 0, n = 0;
     std::set<unsigned long> distinct;
-    for (int y = 3; y < want.height - 3; y += 5)
-        for (int x = 3; x < want.width - 3; x += 5, ++n) {
+    for (int y = 3; y < want.rec.height - 3; y += 5)
+        for (int x = 3; x < want.rec.width - 3; x += 5, ++n) {
             match += close_rgb(shot.at(x, y + 42), colour(x, y)) || close_rgb(shot.at(x, y + 43), colour(x, y));
             distinct.insert(colour(x, y));
         }
     EXPECT_GE(match, n * 99 / 100) << match << " of " << n << " samples match";
     EXPECT_GE(distinct.size(), 3u) << "the comparison means something";
-    IMG_free(&want);
 }
 
 // ---- Interactive use -------------------------------------------------------------
@@ -649,25 +637,24 @@ TEST_F(Flow, WithoutADomainTheImageKeepsItsOwnGeometry) {
     MAP_get_domain(&cur);
     EXPECT_EQ(cur.proj, DOM_MERC);
     EXPECT_NEAR(cur.dx, 0.2f, 1e-4f);
-    IMG_report img;
-    IMG_init(&img);
-    ASSERT_EQ(PNG_read(dir_.file("nodom.png").c_str(), &img, 0), 1) << mess_.text();
-    ASSERT_EQ(img.width * 1000 + img.height, 320256);
+    zt::Image img;
+    ASSERT_EQ(PNG_read(dir_.file("nodom.png").c_str(), &img.rec, 0), 1) << mess_.text();
+    ASSERT_EQ(img.rec.width * 1000 + img.rec.height, 320256);
     auto lit = [&img](int x, int y) {
-        const IMG_color c = img.colors[zt::pixel(img, x, y)];
+        const IMG_color c = img.rec.colors[zt::pixel(img.rec, x, y)];
         return c.r + c.g + c.b;
     };
     std::vector<int> rows;
-    for (int y = 0; y < img.height; ++y) {
+    for (int y = 0; y < img.rec.height; ++y) {
         int n = 0;
-        for (int x = 0; x < img.width; ++x) n += lit(x, y) > 2.5f;
-        if (n == img.width) rows.push_back(y);
+        for (int x = 0; x < img.rec.width; ++x) n += lit(x, y) > 2.5f;
+        if (n == img.rec.width) rows.push_back(y);
     }
     ASSERT_EQ(rows.size(), 2u) << "top and bottom border lines";
     EXPECT_NEAR(rows[1] - rows[0], 320 / 1.5, 2.0);
     int x_min = 320, x_max = -1, y_min = 256, y_max = -1;
     for (int y = rows[0] + 1; y < rows[1]; ++y)
-        for (int x = 1; x < img.width - 1; ++x)
+        for (int x = 1; x < img.rec.width - 1; ++x)
             if (lit(x, y) > 0.0f) {
                 x_min = std::min(x_min, x);
                 x_max = std::max(x_max, x);
@@ -677,7 +664,6 @@ TEST_F(Flow, WithoutADomainTheImageKeepsItsOwnGeometry) {
     // The ramp's darkest corner may be black; allow its pixel.
     EXPECT_NEAR(x_max - x_min + 1, 100, 1);
     EXPECT_NEAR(y_max - y_min + 1, 100, 1);
-    IMG_free(&img);
 }
 
 // A re-plot on another domain rebuilds every frame (not appended), as a
@@ -723,11 +709,9 @@ TEST_F(Flow, ZoomTwoAndBar) {
     Domain dom = start({"-pp", "zoom=2,bar", "-of", "img", "-pf", "over"}, "202403051030");
     ASSERT_TRUE(open_plot());
     ASSERT_EQ(SAT_plot(&dom), 0);
-    IMG_report img;
-    IMG_init(&img);
-    ASSERT_EQ(IMG_read(saved().c_str(), &img, 0), 1) << mess_.text();
-    EXPECT_EQ(img.width * 1000 + img.height, 200200);
-    IMG_free(&img);
+    zt::Image img;
+    ASSERT_EQ(IMG_read(saved().c_str(), &img.rec, 0), 1) << mess_.text();
+    EXPECT_EQ(img.rec.width * 1000 + img.rec.height, 200200);
     auto lit_below_panel = [] {
         const Pixels px = grab(gget_base_window());
         int border = -1, below = 0;
@@ -768,14 +752,12 @@ TEST_F(Flow, ImageFileOutput) {
         EXPECT_EQ(now == "an older file\n", !c.written) << c.pf;
         if (!c.written) continue;
         EXPECT_LT(now.size(), 10000u) << "compressed: 10000 ramp pixels compress well";
-        IMG_report img;
-        IMG_init(&img);
-        ASSERT_EQ(IMG_read(saved().c_str(), &img, 0), 1);
+        zt::Image img;
+        ASSERT_EQ(IMG_read(saved().c_str(), &img.rec, 0), 1);
         int differ = 0;
         for (int y = 0; y < 100; ++y)
-            for (int x = 0; x < 100; ++x) differ += zt::pixel(img, x, y) != x + y;
+            for (int x = 0; x < 100; ++x) differ += zt::pixel(img.rec, x, y) != x + y;
         EXPECT_EQ(differ, 0);
-        IMG_free(&img);
     }
 }
 

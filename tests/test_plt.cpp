@@ -18,13 +18,10 @@
 #include "maptran.h"
 #include "plt_labl.h"
 #include "plt_tool.h"
-#include "resrc.h"
 
 namespace {
 
 using Floats = std::vector<float>;  // for comparing several fields at once
-
-const auto* const kKeep = ::testing::AddGlobalTestEnvironment(new zt::KeepServer);
 
 // The resources the plot session reads.
 const res_type kKeys[] = {RES_message, RES_file_path, RES_image_path, RES_out_file, RES_plot_type,
@@ -76,11 +73,8 @@ protected:
     // Decodes a command line of orlo with these switches (file path: the
     // repository's etc/, images to the scratch folder) for an X11 window.
     void args(std::vector<std::string> a) {
-        a.insert(a.begin(), {"orlo", "-fp", ZEM_ETC_DIR, "-ip", dir_.path()});
-        std::vector<char*> argv;
-        for (auto& s : a) argv.push_back(s.data());
-        argv.push_back(nullptr);
-        RES_init(static_cast<int>(a.size()), argv.data(), kKeys, nullptr);
+        a.insert(a.begin(), {"-fp", ZEM_ETC_DIR, "-ip", dir_.path()});
+        zt::decode("orlo", std::move(a), kKeys);
         FLAG_set(FLAG_WS_TYPE, 1);
     }
     // Opens the plot in a 320 x 256 window; false without an X server.

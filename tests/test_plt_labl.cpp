@@ -4,7 +4,6 @@
 // file's date. Texts are drawn green (-cot green) to tell them apart.
 #include "geo_pic.h"
 
-#include <array>
 #include <tuple>
 
 namespace {

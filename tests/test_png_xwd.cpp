@@ -5,9 +5,7 @@
 
 #include <cstring>
 
-#include "img_tool.h"
 #include "png.h"
-#include "resrc.h"
 #include "xdump.h"
 
 // Records are built with designated initializers naming only the layout
@@ -42,15 +40,13 @@ int diff_with_magick(const IMG_report& im, const std::string& file) {
 }
 
 // A record read from `file` (PNG or XWD by its name), freed at the end.
-struct Image {
-    IMG_report im;
+struct Image : zt::Image {
+    IMG_report& im = rec;
     int rc;
     explicit Image(const std::string& file, int preset_depth = 0) {
-        IMG_init(&im);
         im.depth = preset_depth;
         rc = file.find(".png") != file.npos ? PNG_read(file.c_str(), &im, 0) : XWD_read(file.c_str(), &im, 0);
     }
-    ~Image() { IMG_free(&im); }
 };
 
 class ImageFiles : public ::testing::Test {
@@ -86,11 +82,9 @@ TEST_P(RealFiles, PixelsMatchImageMagick) {
     EXPECT_TRUE(c.num_colors < 0 || im.num_colors == c.num_colors) << im.num_colors;
     EXPECT_STREQ(im.info, c.info);
     EXPECT_EQ(diff_with_magick(im, dir_ + c.file), 0);
-    IMG_report hd;  // header only: sizes without pixels
-    IMG_init(&hd);
-    EXPECT_EQ(png ? PNG_read((dir_ + c.file).c_str(), &hd, 1) : XWD_read((dir_ + c.file).c_str(), &hd, 1), 1);
-    EXPECT_EQ(Ints({hd.width, hd.data != nullptr}), Ints({c.width, 0}));
-    IMG_free(&hd);
+    zt::Image hd;  // header only: sizes without pixels
+    EXPECT_EQ(png ? PNG_read((dir_ + c.file).c_str(), &hd.rec, 1) : XWD_read((dir_ + c.file).c_str(), &hd.rec, 1), 1);
+    EXPECT_EQ(Ints({hd.rec.width, hd.rec.data != nullptr}), Ints({c.width, 0}));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -205,9 +199,8 @@ TEST_F(ImageFiles, DirectLayoutsWrittenAsPng) {
 TEST_F(ImageFiles, WriteFailures) {
     Image f(dir_ + "depth8.xwd");
     zt::MessCapture cap;
-    IMG_report none;
-    IMG_init(&none);
-    EXPECT_EQ(PNG_write("/nonexistent-dir/x.png", &f.im) + PNG_write(tmp_.file("none.png").c_str(), &none), 0);
+    zt::Image none;
+    EXPECT_EQ(PNG_write("/nonexistent-dir/x.png", &f.im) + PNG_write(tmp_.file("none.png").c_str(), &none.rec), 0);
     EXPECT_NE(cap.text().find("Unable to open PNG file\nPNG_write: no image to write\n"), std::string::npos);
     ::testing::internal::CaptureStderr();
     EXPECT_EQ(XWD_write("/nonexistent-dir/x.xwd", &f.im), 0);

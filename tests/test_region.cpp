@@ -8,7 +8,6 @@
 #include "cty_tool.h"
 #include "flag.h"
 #include "maptran.h"
-#include "resrc.h"
 
 namespace {
 

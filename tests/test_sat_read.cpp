@@ -6,13 +6,9 @@
 #include "zem_test.h"
 
 #include <cstring>
-#include <sstream>
 
 #include "flag.h"
-#include "img_tool.h"
 #include "plt_labl.h"
-#include "resrc.h"
-#include "sat_read.h"
 #include "tools.h"
 
 namespace {
@@ -159,19 +155,17 @@ TEST_F(ReaderTest, RecordOfAFullRead) {
 // so, and unknown codes read nothing.
 TEST_F(ReaderTest, PackageImageAsInput) {
     zt::spit(dir_.file("in.zem"), "ZEMIMG\n1200Z  5 MAR 24\npackage image\n2 2\n\x01\x02\x03\x04");
-    IMG_report img;
-    IMG_init(&img);
+    zt::Image img;
     zt::MessCapture cap;
     for (int code : {53, 54, 55, 59, 60, 52}) {
         FLAG_set(14, code);
-        EXPECT_EQ(SAT_read_file(dir_.file("in.zem").c_str(), &img), 0) << code;
+        EXPECT_EQ(SAT_read_file(dir_.file("in.zem").c_str(), &img.rec), 0) << code;
     }
     EXPECT_NE(cap.text().find("Not a TIFF file"), std::string::npos) << cap.text();
     FLAG_set(14, kFormatImg);
-    ASSERT_EQ(SAT_read_file(dir_.file("in.zem").c_str(), &img), 1);
-    EXPECT_EQ(Ints({SAT_get_tran_sat(), img.source, img.data[3]}), Ints({0, 50, 4}));
+    ASSERT_EQ(SAT_read_file(dir_.file("in.zem").c_str(), &img.rec), 1);
+    EXPECT_EQ(Ints({SAT_get_tran_sat(), img.rec.source, img.rec.data[3]}), Ints({0, 50, 4}));
     EXPECT_EQ(std::string(PLT_get_label(0, 0)) + "|" + PLT_get_label(2, 0), "package image|1200Z  5 MAR 24");
-    IMG_free(&img);
 }
 
 // ---- Real AREA files -------------------------------------------------------------

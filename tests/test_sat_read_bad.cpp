@@ -4,7 +4,6 @@
 // entry point promises, never a crash, a hang or a huge allocation (the
 // sanitizer build checks the rest). Broken files kept in tests/data/bad are
 // rows of test_bad_input.cpp.
-#include <functional>
 
 #include "lrit.h"
 #include "readers_ref.h"

@@ -3,7 +3,6 @@
 // the GINI sphere (R = 6371.2 km), and the strongest check there is: a
 // third party's latitude/longitude re-projection of two of the files
 // (tiff/tige04.tif, tigw04.tif) reproduced by remapping them with orlo.
-#include <cmath>
 
 #include "readers_ref.h"
 #include "sat_tool.h"

@@ -3,7 +3,6 @@
 // and tiles, every compression of tiff/derived, big- and little-endian,
 // latitude/longitude (area and point rasters), Mercator (1SP with a
 // Jakarta prime meridian, 2SP) and web Mercator grids.
-#include <cmath>
 
 #include "readers_ref.h"
 

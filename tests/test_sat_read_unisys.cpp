@@ -6,8 +6,6 @@
 #include "readers_ref.h"
 #include <cstring>
 
-#include "resrc.h"
-
 namespace {
 
 class UnisysFiles : public ::testing::TestWithParam<const char*> {};

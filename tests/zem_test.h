@@ -1,7 +1,8 @@
 // Helpers shared by every test suite: scratch folders, whole-file reads and
-// writes, message capture, running the program, a child process or an outside
-// reference tool (PROJ, python3), the X server keep-alive, and comparisons of
-// domains and pixels. Suites include only this header for such things, so
+// writes, message capture, command lines decoded as a program does, image
+// records freed at the end of a scope, running the program, a child process
+// or an outside reference tool (PROJ, python3), the X server keep-alive, and
+// comparisons of domains and pixels. Suites include only this header for such things, so
 // that one way of doing each stays in one place.
 #ifndef ZEM_TEST_H
 #define ZEM_TEST_H
@@ -31,8 +32,10 @@
 #include <vector>
 
 #include "gks_x11.h"
+#include "img_tool.h"
 #include "mess.h"
 #include "region.h"
+#include "resrc.h"
 #include "sat_read.h"
 
 namespace zt {
@@ -156,6 +159,32 @@ private:
     std::string file_;
 };
 
+// ---- Command lines and image records --------------------------------------------
+
+// Decodes the command line `prog args...` against the program's resource
+// keys and positional keys (each list closed by RES_null). The texts live
+// until the next call, as the resource store may point into them.
+inline void decode(const std::string& prog, std::vector<std::string> args, const res_type* keys,
+                   const res_type* pos = nullptr) {
+    static std::vector<std::string> store;
+    static std::vector<char*> argv;
+    store = std::move(args);
+    store.insert(store.begin(), prog);
+    argv.clear();
+    for (auto& a : store) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    RES_init(static_cast<int>(store.size()), argv.data(), keys, pos);
+}
+
+// An image record whose buffers are released at the end of the scope.
+struct Image {
+    IMG_report rec;
+    Image() { IMG_init(&rec); }
+    ~Image() { IMG_free(&rec); }
+    Image(const Image&) = delete;
+    Image& operator=(const Image&) = delete;
+};
+
 // ---- Processes -----------------------------------------------------------------
 
 struct RunResult {
@@ -254,8 +283,8 @@ inline RunResult python(const std::string& program, const std::string& args = ""
 
 // Xvfb regenerates when its last client leaves and then refuses connections
 // for a moment; holding one connection keeps it steady while tests open and
-// close the workstation. Window suites register it once:
-//   const auto* const kKeep = ::testing::AddGlobalTestEnvironment(new zt::KeepServer);
+// close the workstation. Every suite holds one while it runs (none without
+// DISPLAY).
 class KeepServer : public ::testing::Environment {
 public:
     void SetUp() override {
@@ -269,6 +298,7 @@ public:
 private:
     Display* keeper_ = nullptr;
 };
+inline const auto* const kKeepServer = ::testing::AddGlobalTestEnvironment(new KeepServer);
 
 // ---- Comparisons ---------------------------------------------------------------
 
