@@ -137,51 +137,9 @@ void fuzz_map(Input in) {
     MAP_draw(7);
 }
 
-void fuzz_area(Input in) {
-    FILE* f = fmemopen(const_cast<char*>(in.data()), in.empty() ? 1 : in.size(), "rb");
-    if (!f) return;
-    if (in.empty()) std::fgetc(f);  // an empty stream
-    MC_area area{};
-    if (SAT_read_AREA(f, &area) == 0) {
-        if (AREA_init(&area) == 0) {
-            float lat = 40, lon = -100, lin = 0, ele = 0;
-            AREA_tran(1, &lat, &lon, &lin, &ele);
-            lin = ele = 10;
-            AREA_tran(-1, &lat, &lon, &lin, &ele);
-        }
-        SAT_free_AREA(&area);
-    }
-    std::fclose(f);
-}
-
-// A navigation block of the kind the first byte picks, then a directory
-// and block from the rest, navigated both ways at fixed points.
-void fuzz_nav(Input in) {
-    static const char* const kinds[] = {"GOES", "GVAR", "PS", "MOLL", "MSAT", "RECT", "MERC", "LAMB", "TANC"};
-    if (in.empty()) return;
-    const std::string kind = kinds[static_cast<unsigned char>(in[0]) % 9];
-    in.remove_prefix(1);
-    MC_area_dir dir{};
-    std::memcpy(&dir, in.data(), std::min(in.size(), sizeof dir));
-    in.remove_prefix(std::min(in.size(), sizeof dir));
-    std::vector<unsigned char> block(sizeof(MC_nav_gvar), 0);
-    std::memcpy(block.data(), in.data(), std::min(in.size(), block.size()));
-    std::memcpy(block.data(), kind.data(), kind.size());
-    MC_area area{};
-    area.dir = &dir;
-    std::snprintf(area.type, sizeof area.type, "%s", kind.c_str());
-    void* b = block.data();
-    if (kind == "GOES")
-        area.navg = static_cast<MC_nav_goes*>(b);
-    else if (kind == "GVAR")
-        area.navgv = static_cast<MC_nav_gvar*>(b);
-    else if (kind == "PS" || kind == "MSAT")
-        area.navps = static_cast<MC_nav_ps*>(b);
-    else if (kind == "TANC")
-        area.navtanc = static_cast<MC_nav_tanc*>(b);
-    else
-        area.nav = static_cast<MC_nav*>(b);
-    if (AREA_init(&area) != 0) return;
+// The active navigation both ways at fixed points of the earth and the
+// image, its row form and its map domain, as the display uses them.
+void navigate() {
     const float lats[] = {0, 45, -60, 89.9f, 30}, lons[] = {0, -75, 140, 10, -179.9f};
     for (int i = 0; i < 5; ++i) {
         float lat = lats[i], lon = lons[i], lin = 0, ele = 0, ol, oe;
@@ -200,6 +158,18 @@ void fuzz_nav(Input in) {
     Domain d;
     DOM_init(&d);
     AREA_map_domain(&d);
+}
+
+void fuzz_area(Input in) {
+    FILE* f = fmemopen(const_cast<char*>(in.data()), in.empty() ? 1 : in.size(), "rb");
+    if (!f) return;
+    if (in.empty()) std::fgetc(f);  // an empty stream
+    MC_area area{};
+    if (SAT_read_AREA(f, &area) == 0) {
+        if (AREA_init(&area) == 0) navigate();
+        SAT_free_AREA(&area);
+    }
+    std::fclose(f);
 }
 
 void fuzz_attrib(Input in) {
@@ -411,13 +381,11 @@ struct Target {
 };
 const Target kTargets[] = {
     {"area", fuzz_area},
-    {"nav", fuzz_nav},
     {"img",
      [](Input in) {
          IMG_set_read_wait(0);
          read_image(in, "", IMG_read);
      }},
-    {"img_query", [](Input in) { IMG_query(as_file(in).c_str()); }},
     {"png", [](Input in) { read_image(in, ".png", PNG_read); }},
     {"xwd", [](Input in) { read_image(in, ".xwd", XWD_read); }},
     {"clr", fuzz_clr},

@@ -18,8 +18,7 @@ run() {
     echo "$name: exit $? $(grep -E '^(#[0-9]+.*DONE|Done [0-9]+ runs)' "$B/logs/$name.log" | tail -1)"
 }
 pair() { run "$@" & }
-run area "$S/area" & run nav "$S/nav"; wait
-run img "$S/image" & run img_query "$S/image"; wait
+run area "$S/area" & run img "$S/image"; wait
 run png "$S/image" & run xwd "$S/image"; wait
 run gif "$S/image"
 run clr "$S/colour" & run enhance "$S/colour"; wait
