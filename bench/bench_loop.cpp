@@ -4,7 +4,9 @@
 // remaps, colours, draws and writes a PNG frame, as one orlo run over a
 // 10-file loop, and as one gdalwarp run (bilinear) over the same pixels.
 // orlo runs without an X server (DISPLAY unset), so the frames are drawn by
-// its off-screen workstation. After the runs the ratios are printed.
+// its off-screen workstation. After the runs the ratios are printed, and
+// the time of each stage of a frame (read, remap, colour, display, encode)
+// from one more run of each orlo case.
 //
 // The input files are made once in a scratch folder: ZEMIMG files for orlo
 // and the same pixels as a raw file described by a VRT (geostationary
