@@ -4,7 +4,9 @@
 // remaps, colours, draws and writes a PNG frame, as one orlo run over a
 // 10-file loop, and as one gdalwarp run (bilinear) over the same pixels.
 // orlo runs without an X server (DISPLAY unset), so the frames are drawn by
-// its off-screen workstation. After the runs the ratios are printed.
+// its off-screen workstation. After the runs the ratios are printed, and
+// the time of each stage of a frame (read, remap, colour, display, encode)
+// from one more run of each orlo case.
 //
 // The input files are made once in a scratch folder: ZEMIMG files for orlo
 // and the same pixels as a raw file described by a VRT (geostationary
@@ -174,7 +176,7 @@ void run_process(benchmark::State& state, const std::string& key, const std::str
     if (n > 0) means()[key] = total / static_cast<double>(n);
 }
 
-std::string orlo_cmd(int frames)
+std::string orlo_cmd(int frames, const char* redirect = " >/dev/null 2>&1")
 {
     const Scratch& s = scratch();
     // ZEM_BENCH_WITH_X keeps the display (to time the window path).
@@ -183,7 +185,32 @@ std::string orlo_cmd(int frames)
                       " -me none -inp img -de d -ge 2000x1500 -pd " +
                       kOrloDomain + " -pp full,png:" + s.dir + "/out%i.png";
     for (int k = 0; k < frames; ++k) cmd += " " + s.frames[static_cast<std::size_t>(k)];
-    return cmd + " >/dev/null 2>&1";
+    return cmd + redirect;
+}
+
+// Stage times that orlo prints per frame with zemtimes set, from one more
+// run: the first frame's, and the mean of the later frames of a loop.
+void print_stages(int frames)
+{
+    FILE* p = popen(("zemtimes=1 " + orlo_cmd(frames, " 2>&1 >/dev/null")).c_str(), "r");
+    if (p == nullptr) return;
+    double first[5] = {}, later[5] = {};
+    int n = 0, frame = 0;
+    char line[256];
+    while (std::fgets(line, sizeof line, p) != nullptr) {
+        double t[5];
+        if (std::sscanf(line, "frame %d ms: read %lf remap %lf colour %lf display %lf encode %lf", &frame, &t[0],
+                        &t[1], &t[2], &t[3], &t[4]) != 6)
+            continue;
+        for (int k = 0; k < 5; ++k) (frame == 0 ? first : later)[k] += t[k];
+        n += frame != 0;
+    }
+    pclose(p);
+    const char* fmt = "  %-26s read %5.1f  remap %5.1f  colour %5.1f  display %5.1f  encode %5.1f ms\n";
+    std::printf(fmt, frames == 1 ? "frame:" : "loop, first frame:", first[0], first[1], first[2], first[3], first[4]);
+    if (n > 0)
+        std::printf(fmt, "loop, later frames (mean):", later[0] / n, later[1] / n, later[2] / n, later[3] / n,
+                    later[4] / n);
 }
 
 void BM_OrloFrame(benchmark::State& state)
@@ -229,6 +256,11 @@ int main(int argc, char** argv)
         std::printf("orlo frame / gdalwarp = %.3f (goal <= 0.25)\n", frame / warp);
     if (frame > 0.0 && loop > 0.0)
         std::printf("orlo %d-frame loop / orlo frame = %.2f (goal <= 4)\n", kFrames, loop / frame);
+    if (frame > 0.0 || loop > 0.0) {
+        std::printf("stage times (one more run each, zemtimes=1):\n");
+        if (frame > 0.0) print_stages(1);
+        if (loop > 0.0) print_stages(kFrames);
+    }
     const std::string dir = scratch().dir;
     if (frame > 0.0 || loop > 0.0)
         std::printf("pixel hashes: frame %08x, last loop frame %08x\n", frame_hash(dir + "/outwin.png"),

@@ -66,7 +66,10 @@ struct Sampler {
         } else {
             std::size_t k0 = 0;
 #ifdef ZEM_REMAP_AVX2
-            if (wide) k0 = bilinear_avx2(r, c, dst, n);
+            if (windowed)
+                k0 = bilinear_avx512(r, c, dst, n);
+            else if (wide)
+                k0 = bilinear_avx2(r, c, dst, n);
 #endif
             for (; k0 < n; k0 += kBlock)
                 bilinear_block(r + k0, c + k0, dst + k0, std::min(kBlock, n - k0));
@@ -76,6 +79,8 @@ struct Sampler {
     // Set by make_sampler when the processor has AVX2 and every byte offset
     // of the image fits the 32-bit lanes of its gathers.
     bool wide = false;
+    // Set when, besides, the processor has the AVX-512 byte permutes.
+    bool windowed = false;
 
 private:
     static constexpr std::size_t kBlock = 256;
@@ -223,6 +228,106 @@ private:
         }
         return k;
     }
+
+    // Sixteen pixels at a time without gathers: when a group's neighbours
+    // all lie in five rows i0 .. i0 + 4 and 32 columns (most groups where
+    // source and output pixels are of similar size; else each half of the
+    // group on its own), those rows are loaded once and byte permutes pick
+    // each pixel's four from two tables of four rows each. Gathers cost a
+    // load per lane; these are a few instructions per group. The arithmetic
+    // is bilinear_avx2's, lane by lane. Groups that do not fit go through
+    // bilinear_avx2 or bilinear_block.
+#pragma GCC diagnostic push
+    // GCC 12 takes the undefined first operand inside its own AVX-512
+    // intrinsics for an uninitialised variable.
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+    __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi"))) std::size_t
+    bilinear_avx512(const float* r, const float* c, unsigned char* dst, std::size_t n) const
+    {
+        const __m512 zero = _mm512_setzero_ps(), one = _mm512_set1_ps(1.0f);
+        const __m512 rmax = _mm512_set1_ps(static_cast<float>(height - 1));
+        const __m512 cmax = _mm512_set1_ps(static_cast<float>(width - 1));
+        const __m512i top = _mm512_set1_epi32(255);
+        std::size_t k = 0;
+        for (; k + 16 <= n; k += 16) {
+            __m512 rk = _mm512_loadu_ps(r + k), ck = _mm512_loadu_ps(c + k);
+            // Ordered comparisons: NaN positions are outside too.
+            const __mmask16 in = _mm512_cmp_ps_mask(rk, zero, _CMP_GE_OQ) & _mm512_cmp_ps_mask(ck, zero, _CMP_GE_OQ) &
+                                 _mm512_cmp_ps_mask(rk, rmax, _CMP_LE_OQ) & _mm512_cmp_ps_mask(ck, cmax, _CMP_LE_OQ);
+            rk = _mm512_maskz_mov_ps(in, rk);  // outside: pixel (0, 0), masked below
+            ck = _mm512_maskz_mov_ps(in, ck);
+            const __m512i i = _mm512_cvttps_epi32(rk), j = _mm512_cvttps_epi32(ck);
+            __m512i p[4] = {_mm512_setzero_si512(), _mm512_setzero_si512(), _mm512_setzero_si512(),
+                            _mm512_setzero_si512()};
+            if (!window_pick(i, j, in, p) && !(window_pick(i, j, in & 0x00FF, p) && window_pick(i, j, in & 0xFF00, p))) {
+                std::size_t done = wide ? bilinear_avx2(r + k, c + k, dst + k, 16) : 0;
+                if (done < 16) bilinear_block(r + k + done, c + k + done, dst + k + done, 16 - done);
+                continue;
+            }
+            const __m512i p00 = p[0], p01 = p[1], p10 = p[2], p11 = p[3];
+            const __m512 fy = _mm512_sub_ps(rk, _mm512_cvtepi32_ps(i));
+            const __m512 fx = _mm512_sub_ps(ck, _mm512_cvtepi32_ps(j));
+            const __m512 gy = _mm512_sub_ps(one, fy), gx = _mm512_sub_ps(one, fx);
+            __m512 v = term(gy, gx, p00);
+            v = _mm512_add_round_ps(v, term(gy, fx, p01), kNearest);
+            v = _mm512_add_round_ps(v, term(fy, gx, p10), kNearest);
+            v = _mm512_add_round_ps(v, term(fy, fx, p11), kNearest);
+            const __mmask16 same = _mm512_cmpeq_epi32_mask(p00, p01) & _mm512_cmpeq_epi32_mask(p00, p10) &
+                                   _mm512_cmpeq_epi32_mask(p00, p11);
+            __m512i o = _mm512_mask_mov_epi32(_mm512_cvttps_epi32(v), same, p00);
+            o = _mm512_maskz_min_epi32(in, _mm512_max_epi32(o, _mm512_setzero_si512()), top);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + k), _mm512_cvtepi32_epi8(o));
+        }
+        return k;
+    }
+
+    // Rounding forms of the products and sums: plain ones the compiler
+    // fuses into multiply-adds where the target has them, as AVX-512 does.
+    static constexpr int kNearest = _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC;
+
+    // Weight a x b times pixel p.
+    __attribute__((target("avx512f"), always_inline)) static __m512 term(__m512 a, __m512 b, __m512i p)
+    {
+        return _mm512_mul_round_ps(_mm512_mul_round_ps(a, b, kNearest), _mm512_cvtepi32_ps(p), kNearest);
+    }
+
+    // The four neighbours of the pixels of `sel` (rows i, columns j) into
+    // their lanes of p[0..3] (upper left, upper right, lower left, lower
+    // right), from the rows i0 .. i0 + 4 and 32 columns from j0 that hold
+    // them all; false, with p untouched, when they do not fit.
+    __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi"), always_inline)) bool
+    window_pick(__m512i i, __m512i j, __mmask16 sel, __m512i* p) const
+    {
+        if (sel == 0) return true;
+        const int i0 = _mm512_mask_reduce_min_epi32(sel, i), j0 = _mm512_mask_reduce_min_epi32(sel, j);
+        const __m512i di = _mm512_sub_epi32(i, _mm512_set1_epi32(i0));
+        const __m512i dj = _mm512_sub_epi32(j, _mm512_set1_epi32(j0));
+        const __mmask16 odd = _mm512_mask_cmpgt_epi32_mask(sel, di, _mm512_set1_epi32(3)) |
+                              _mm512_mask_cmpgt_epi32_mask(sel, dj, _mm512_set1_epi32(30)) |
+                              _mm512_mask_cmpgt_epi32_mask(sel, i, _mm512_set1_epi32(height - 2)) |
+                              _mm512_mask_cmpgt_epi32_mask(sel, j, _mm512_set1_epi32(width - 2));
+        const std::size_t at = static_cast<std::size_t>(i0) * stride + static_cast<std::size_t>(j0);
+        if (odd != 0 || at + 4 * stride + 32 > static_cast<std::size_t>(height) * stride) return false;
+        __m256i w[5];
+        for (std::size_t q = 0; q < 5; ++q)
+            w[q] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + at + q * stride));
+        // Rows i0 .. i0 + 3 for the upper neighbours, i0 + 1 .. i0 + 4 for
+        // the lower ones, 32 bytes each; the byte index of a pixel is
+        // 32 di + dj (and one more for its right neighbours).
+        const __m512i up0 = _mm512_inserti64x4(_mm512_castsi256_si512(w[0]), w[1], 1);
+        const __m512i up1 = _mm512_inserti64x4(_mm512_castsi256_si512(w[2]), w[3], 1);
+        const __m512i lo0 = _mm512_inserti64x4(_mm512_castsi256_si512(w[1]), w[2], 1);
+        const __m512i lo1 = _mm512_inserti64x4(_mm512_castsi256_si512(w[3]), w[4], 1);
+        const __m512i ix =
+            _mm512_castsi128_si512(_mm512_cvtepi32_epi8(_mm512_maskz_add_epi32(sel, _mm512_slli_epi32(di, 5), dj)));
+        const __m512i ix1 = _mm512_add_epi8(ix, _mm512_set1_epi8(1));
+        const __m512i picked[4] = {_mm512_permutex2var_epi8(up0, ix, up1), _mm512_permutex2var_epi8(up0, ix1, up1),
+                                   _mm512_permutex2var_epi8(lo0, ix, lo1), _mm512_permutex2var_epi8(lo0, ix1, lo1)};
+        for (int q = 0; q < 4; ++q)
+            p[q] = _mm512_mask_mov_epi32(p[q], sel, _mm512_cvtepu8_epi32(_mm512_castsi512_si128(picked[q])));
+        return true;
+    }
+#pragma GCC diagnostic pop
 #endif
 
     // One pixel with class cut-offs.
@@ -289,6 +394,8 @@ Sampler make_sampler(const IMG_report& image, bool use_classes)
     const std::size_t bytes = static_cast<std::size_t>(std::max(image.height, 0)) * s.stride;
     s.wide = s.stride <= (std::size_t{1} << 30) && bytes < (std::size_t{1} << 30) &&
              __builtin_cpu_supports("avx2");
+    s.windowed = s.wide && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                 __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi");
 #endif
     if (use_classes) {
         s.numcut = std::clamp(sat_params().numcut, 0, 255);
@@ -336,15 +443,16 @@ bool image_usable(const IMG_report* image, const char* func)
     return true;
 }
 
-unsigned char* alloc_pixels(int w, int h, const char* func)
+// A w x h byte raster, zero-filled unless every pixel is to be written.
+unsigned char* alloc_pixels(int w, int h, const char* func, bool zero = true)
 {
     if (w <= 0 || h <= 0 ||
         static_cast<std::size_t>(w) > kMaxOutputPixels / static_cast<std::size_t>(h)) {
         MESS_print(M_warn, "%s: output size %dx%d out of range\n", func, w, h);
         return nullptr;
     }
-    auto* p = static_cast<unsigned char*>(
-        std::calloc(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), 1));
+    const std::size_t n = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
+    auto* p = static_cast<unsigned char*>(zero ? std::calloc(n, 1) : std::malloc(n));
     if (p == nullptr) MESS_print(M_warn, "%s: out of memory for %dx%d image\n", func, w, h);
     return p;
 }
@@ -486,6 +594,11 @@ public:
         const float* br = &t.br[k * nb];
         const float* bc = &t.bc[k * nb];
         const unsigned char* ok = &t.bvalid[k * nb];
+#ifdef ZEM_REMAP_AVX2
+        if (wide_fill_) {
+            segments_avx512(br, bc, ok, r, c);
+        } else
+#endif
         for (std::size_t s = 0; s + 1 < nb; ++s) {
             if (!ok[s] || !ok[s + 1]) continue;
             const int first = seg_col_[s];
@@ -520,6 +633,43 @@ public:
     }
 
 private:
+#ifdef ZEM_REMAP_AVX2
+    // fill's interpolation sixteen columns at a time: the same products and
+    // sums, lane by lane, in their rounding forms (plain ones would be
+    // fused into multiply-adds).
+#pragma GCC diagnostic push
+    // As in the sampler: GCC 12 and the undefined operand of its intrinsics.
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+    __attribute__((target("avx512f"))) void segments_avx512(const float* br, const float* bc,
+                                                             const unsigned char* ok, float* r, float* c) const
+    {
+        constexpr int kNearest = _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC;
+        const __m512 lane = _mm512_setr_ps(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+        for (std::size_t s = 0; s + 1 < bx_.size(); ++s) {
+            if (!ok[s] || !ok[s + 1]) continue;
+            const float len = seg_len_[s];
+            const __m512 inv = _mm512_set1_ps(len > 0.0f ? 1.0f / len : 0.0f);
+            const __m512 rs = _mm512_set1_ps(br[s]), cs = _mm512_set1_ps(bc[s]);
+            const __m512 drs = _mm512_set1_ps(br[s + 1] - br[s]), dcs = _mm512_set1_ps(bc[s + 1] - bc[s]);
+            const int count = seg_count_[s];
+            float* rq = r + seg_col_[s];
+            float* cq = c + seg_col_[s];
+            for (int q = 0; q < count; q += 16) {
+                const __mmask16 m = count - q >= 16 ? 0xFFFF : static_cast<__mmask16>((1u << (count - q)) - 1);
+                // q + u is exact in a float for any row a raster can have.
+                const __m512 f =
+                    _mm512_mul_round_ps(_mm512_add_ps(_mm512_set1_ps(static_cast<float>(q)), lane), inv, kNearest);
+                _mm512_mask_storeu_ps(rq + q, m,
+                                      _mm512_add_round_ps(rs, _mm512_mul_round_ps(f, drs, kNearest), kNearest));
+                _mm512_mask_storeu_ps(cq + q, m,
+                                      _mm512_add_round_ps(cs, _mm512_mul_round_ps(f, dcs, kNearest), kNearest));
+            }
+        }
+    }
+#pragma GCC diagnostic pop
+    const bool wide_fill_ = __builtin_cpu_supports("avx512f");
+#endif
+
     float row_y(int j0, std::size_t k) const
     {
         return lim_.y_max - static_cast<float>(j0 + static_cast<int>(k)) * dy_;
@@ -842,7 +992,8 @@ int SAT_remap_image(IMG_report* image, Domain* domain)
     if (is_missing(out.plon)) out.plon = out.clon;
     const int nx = out.nx;
     const int ny = out.ny;
-    unsigned char* pixels = alloc_pixels(nx, ny, "SAT_remap_image");
+    // The sampling writes every pixel of every row.
+    unsigned char* pixels = alloc_pixels(nx, ny, "SAT_remap_image", false);
     if (pixels == nullptr) return 0;
 
     try {

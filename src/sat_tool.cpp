@@ -11,6 +11,7 @@
 // resize, and into SAT_plot_nextfile on refresh.
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -77,6 +78,40 @@ struct Driver {
     int tran_choice = -1;  // "tran_sat" 1, "tran_zem" 0, neither -1
 };
 Driver g_drv;
+
+// Where the time of each frame goes, on standard error when zemtimes is set
+// in the environment: a loop that has slowed down can be looked at without
+// a profiler. Each lap charges the time since the last one to a stage.
+enum Stage { kRead, kRemap, kColour, kDisplay, kEncode, kStages };
+
+class StageClock {
+public:
+    void restart()
+    {
+        last_ = Clock::now();
+        sec_.fill(0.0);
+    }
+    void lap(Stage s)
+    {
+        const Clock::time_point now = Clock::now();
+        sec_[s] += std::chrono::duration<double>(now - last_).count();
+        last_ = now;
+    }
+    void report(int frame) const
+    {
+        if (!on_) return;
+        std::fprintf(stderr, "frame %d ms: read %.1f remap %.1f colour %.1f display %.1f encode %.1f\n", frame,
+                     sec_[kRead] * 1e3, sec_[kRemap] * 1e3, sec_[kColour] * 1e3, sec_[kDisplay] * 1e3,
+                     sec_[kEncode] * 1e3);
+    }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    bool on_ = std::getenv("zemtimes") != nullptr;
+    Clock::time_point last_ = Clock::now();
+    std::array<double, kStages> sec_{};
+};
+StageClock g_clock;
 
 void set_tran_choice(int v)
 {
@@ -376,6 +411,7 @@ int SAT_plot(Domain* domain)
     FILE_first(&g_drv.base_date);
     int frame = 0;
     while (FILE_get_next(g_drv.filename) != 0) {
+        g_clock.restart();
         FILE_get_date(&g_drv.file_date);
         bool sequence = FILE_get_num_file() != 0;
         if (SAT_read_file(g_drv.filename, &image) != 1) {
@@ -385,6 +421,7 @@ int SAT_plot(Domain* domain)
             MESS_print(M_error, "SAT_plot: No image read from %s\n", g_drv.filename);
             PLT_exit(10);
         }
+        g_clock.lap(kRead);
         g_drv.fsecs = round_file_time(DATE_num_sec(&g_drv.file_date));
         if (sequence) {
             const int id = gcreate_frame(frame);
@@ -398,7 +435,10 @@ int SAT_plot(Domain* domain)
         }
         SAT_plot_frame();
         if (sequence) gdisplay_frame(frame);
+        g_clock.lap(kDisplay);
         PLT_dump(frame);
+        g_clock.lap(kEncode);
+        g_clock.report(frame);
         ++frame;
     }
     if (FILE_get_num_file() != 0) {
@@ -426,6 +466,7 @@ int SAT_plot_frame()
     }
     if (dom.proj == DOM_ZOOM) SAT_zoom_image(&image, dom.clat, dom.clon, dom.dx);
     if (g_drv.p.zoom != 1.0f) SAT_zoom_image(&image, kMissingF, kMissingF, g_drv.p.zoom);
+    g_clock.lap(kRemap);
 
     // Optional copy of the remapped image in the package's own format,
     // named by the output convention and the file's date.
@@ -444,6 +485,7 @@ int SAT_plot_frame()
 
     SAT_image_setup(&image, &g_drv.plot_domain);
     SAT_color_image(&image);
+    g_clock.lap(kColour);
     // The layers under the image need the map window of this frame's plot
     // domain as much as those over it.
     MAP_setup(&g_drv.plot_domain);
