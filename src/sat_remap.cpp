@@ -40,6 +40,13 @@ namespace {
 // Largest output raster accepted (pixels); far above any screen.
 constexpr std::size_t kMaxOutputPixels = std::size_t{1} << 28;
 
+#ifdef ZEM_REMAP_AVX2
+// Rounding forms of the vector products and sums: plain ones the compiler
+// fuses into multiply-adds where the target has them, as AVX-512 does, and
+// the positions and pixels would then differ from the scalar path's.
+constexpr int kNearest = _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC;
+#endif
+
 // Reads the 8-bit pixels of a record with edge replication for the lower
 // and right neighbours of the last row and column. A whole row of source
 // positions is sampled at once: the averaging and class settings are fixed
@@ -260,7 +267,8 @@ private:
             __m512i p[4] = {_mm512_setzero_si512(), _mm512_setzero_si512(), _mm512_setzero_si512(),
                             _mm512_setzero_si512()};
             if (!window_pick(i, j, in, p) && !(window_pick(i, j, in & 0x00FF, p) && window_pick(i, j, in & 0xFF00, p))) {
-                std::size_t done = wide ? bilinear_avx2(r + k, c + k, dst + k, 16) : 0;
+                // `windowed` is only set where the gathers are usable too.
+                const std::size_t done = bilinear_avx2(r + k, c + k, dst + k, 16);
                 if (done < 16) bilinear_block(r + k + done, c + k + done, dst + k + done, 16 - done);
                 continue;
             }
@@ -280,10 +288,6 @@ private:
         }
         return k;
     }
-
-    // Rounding forms of the products and sums: plain ones the compiler
-    // fuses into multiply-adds where the target has them, as AVX-512 does.
-    static constexpr int kNearest = _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC;
 
     // Weight a x b times pixel p.
     __attribute__((target("avx512f"), always_inline)) static __m512 term(__m512 a, __m512 b, __m512i p)
@@ -643,7 +647,6 @@ private:
     __attribute__((target("avx512f"))) void segments_avx512(const float* br, const float* bc,
                                                              const unsigned char* ok, float* r, float* c) const
     {
-        constexpr int kNearest = _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC;
         const __m512 lane = _mm512_setr_ps(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
         for (std::size_t s = 0; s + 1 < bx_.size(); ++s) {
             if (!ok[s] || !ok[s + 1]) continue;
