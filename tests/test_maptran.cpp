@@ -18,12 +18,7 @@ constexpr double kDtr = 3.1415926535898 / 180.0;
 constexpr double kSatRad = 421.61;          // default geostationary radius, units
 constexpr float kMiss = -9999.0f;
 
-// A domain from its string (a centre and the default 25 x 17 grid).
-Domain dom(const char* text) {
-    Domain d;
-    EXPECT_GE(DOM_decode(text, &d), 1) << text;
-    return d;
-}
+using zt::dom;
 
 double wrap180(double d) { return std::remainder(d, 360.0); }
 

@@ -41,28 +41,16 @@ void set_params(const Mode& m, int pix_off = 0) {
     SAT_set_params(&p);
 }
 
-// An 8-bit image record owning a malloc'd copy of `px`, freed at the end.
-struct Image {
-    IMG_report img;
-    Image(int w, int h, const Pixels& px, const Domain& d) {
-        IMG_init(&img);
-        img.width = img.bytes_line = w;
-        img.height = h;
-        img.depth = img.bits_pixel = 8;
+// An 8-bit image of `px` on domain `d`, as a satellite reader makes it.
+struct Image : zt::Image {
+    IMG_report& img = rec;
+    Image(int w, int h, const Pixels& px, const Domain& d) : zt::Image(w, h, px) {
         img.domain = d;
         img.source = 59;
-        img.data = static_cast<unsigned char*>(std::malloc(px.size()));
-        std::memcpy(img.data, px.data(), px.size());
     }
-    Image(const Image&) = delete;
-    ~Image() { IMG_free(&img); }
 };
 
-Domain dom(const std::string& text) {
-    Domain d;
-    EXPECT_GE(DOM_decode(text.c_str(), &d), 1) << text;
-    return d;
-}
+using zt::dom;
 
 // A full disk of 600 x 600 pixels in the satellite view (`width` columns of
 // it), with counts that differ by frame.
@@ -206,7 +194,7 @@ TEST_F(RemapTest, DomainSizedToDefaultOrGeometry) {
 // neighbours, and zeros are spread through it so that four-equal and class
 // neighbourhoods occur next to averaged ones.
 struct LatLonSource {
-    Domain dom = ::dom("ll:0:-100,40,-100,200,100,0.5,0.5");
+    Domain dom = zt::dom("ll:0:-100,40,-100,200,100,0.5,0.5");
     Pixels px = Pixels(200 * 100);
     LatLonSource() {
         for (int i = 0; i < 100; ++i)

@@ -176,10 +176,18 @@ inline void decode(const std::string& prog, std::vector<std::string> args, const
     RES_init(static_cast<int>(store.size()), argv.data(), keys, pos);
 }
 
-// An image record whose buffers are released at the end of the scope.
+// An image record whose buffers are released at the end of the scope;
+// optionally a w x h image of one byte a pixel holding a copy of `px`.
 struct Image {
     IMG_report rec;
     Image() { IMG_init(&rec); }
+    Image(int w, int h, const Bytes& px) : Image() {
+        rec.width = rec.bytes_line = w;
+        rec.height = h;
+        rec.depth = rec.bits_pixel = 8;
+        rec.data = static_cast<unsigned char*>(std::malloc(px.size()));
+        std::copy(px.begin(), px.end(), rec.data);
+    }
     ~Image() { IMG_free(&rec); }
     Image(const Image&) = delete;
     Image& operator=(const Image&) = delete;
@@ -301,6 +309,13 @@ private:
 inline const auto* const kKeepServer = ::testing::AddGlobalTestEnvironment(new KeepServer);
 
 // ---- Comparisons ---------------------------------------------------------------
+
+// The domain a domain string decodes to (a failure to decode fails the test).
+inline Domain dom(const std::string& text) {
+    Domain d;
+    EXPECT_GE(DOM_decode(text.c_str(), &d), 1) << text;
+    return d;
+}
 
 // The domain as the program prints it, so a mismatch shows every field.
 inline std::string domain_text(const Domain& d) {
