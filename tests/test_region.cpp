@@ -27,91 +27,33 @@ protected:
     zt::TempDir dir_;
 };
 
-// Each string with its result and the domain it decodes to, as the domain
-// printer writes it (code name[:e]:plat:plon:p0:p1:p2, centre, nx, ny, dx,
-// dy; unset values empty or -9999). Place positions come from
-// tests/data/geo/sao.cty; "ne" and "SW" are built in (not in the test file),
-// "US" is the test file's own. A refused string (-1) names its fault in a
-// warning ("Invalid plot domain" unless the row says otherwise).
+// Domain strings from the case table (tests/data/region/domains.txt): the
+// result, the domain as the domain printer writes it, and for a refused
+// string the fault its warning names.
 TEST_F(RegionTest, DomainStringsDecode) {
-    const std::string unset = ":::::,-9999.000,-9999.000,-9999,-9999,-9999.0000,-9999.0000\n";
-    const char* kNoProj = "-1";
-    const struct {
-        std::string str;
-        int result;
-        std::string printed;  // "" when the domain is not looked at
-        std::string message = "";
-    } rows[] = {
-        {"ps,-105,40,-100,30,20,1.5,1.6", 1, "pstereo::-105.000:::,40.000,-100.000,30,20,1.5000,1.6000\n"},
-        {"ps:60:-105,40,-100,25,17,1.2,1.2", 1, "pstereo:60.000:-105.000:::,40.000,-100.000,25,17,1.2000,1.2000\n"},
-        {"merc,-90,20,-95,0.5,0.6", 1, "merc::-90.000:::,20.000,-95.000,25,17,0.5000,0.6000\n"},
-        {"40,-100,30,20,1.5,1.6", 1, "pstereo:::::,40.000,-100.000,30,20,1.5000,1.6000\n"},
-        {"ortho,10,20,3,4", 1, "ortho:::::,10.000,20.000,25,17,3.0000,4.0000\n"},
-        {"40,-100,30,20,1.5", 1, "pstereo:::::,40.000,-100.000,30,20,1.5000,1.5000\n"},
-        {"lamb:e:25:-95:25:25,38,-97,1.5", 1,
-         "lamb:e:25.000:-95.000:25.000:25.000:,38.000,-97.000,25,17,1.5000,1.5000\n"},
-        {"40,-100,30,20", 1, "pstereo:::::,40.000,-100.000,30,20,1.2000,1.2000\n"},
-        {"40,-100,2", 1, "pstereo:::::,40.000,-100.000,25,17,2.0000,2.0000\n"},
-        {"ll,10,20", 1, "latlon:::::,10.000,20.000,25,17,1.2000,1.2000\n"},
-        {"zoom,200,300", 1, "zoom:::::,200.000,300.000,25,17,1.0000,1.0000\n"},
-        {"40,-100", 1, "pstereo:::::,40.000,-100.000,25,17,1.2000,1.2000\n"},
-        {"size,640,480", 1, ":::::,-9999.000,-9999.000,640,480,-9999.0000,-9999.0000\n"},
-        {"ps:-105,40,-100", 1, "pstereo::-105.000:::,40.000,-100.000,25,17,1.2000,1.2000\n"},  // one value: plon
-        {"sat:e::-75:421.6::3,0,-75", 1, "sat:e:0.000:-75.000:421.600::3.000,0.000,-75.000,25,17,1.2000,1.2000\n"},
-        {"none,1,2", 1, "pstereo:::::,-9999.000,-9999.000,25,17,-9999.0000,-9999.0000\n"},
-        {"40,-100,,", 1, "pstereo:::::,40.000,-100.000,25,17,1.2000,1.2000\n"},  // trailing commas dropped
-        {"", -9999, unset},
-        {"Miss", -9999, unset},
-        {"US", 2, "latlon:::::,10.000,20.000,5,5,1.0000,1.0000\n"},
-        {"hid", 2, "merc:::::,0.000,0.000,5,5,1.0000,1.0000\n"},
-        {"ne", 2, "pstereo::-76.000:::,42.000,-76.000,25,17,0.9000,0.9000\n"},
-        {"SW", 2, "pstereo::-112.000:::,37.000,-112.000,25,17,1.0000,1.0000\n"},
-        {"fi:other.reg", 2, "pstereo:::::,40.000,-100.000,25,17,1.2000,1.2000\n"},
-        {"other.reg:x2", 2, "ortho:::::,10.000,20.000,25,17,1.2000,1.2000\n"},
-        {"bare.reg:anything", 2, "pstereo:::::,45.000,-90.000,25,17,3.0000,3.0000\n"},
-        {"lamb,id:KOUN,30,20,0.5", 1, "lamb:::::,35.240,-97.470,30,20,0.5000,0.5000\n"},
-        {"id:mine.cty:home", 1, "pstereo:::::,10.500,20.500,25,17,1.2000,1.2000\n"},
-        {"id:NOWHERE,1.0", -1, ""},
-        {"bad", -1, ""},               // a region whose string does not decode
-        {"id:KDEN,1.0", -1, ""},       // "city_file" none from here on: no place database
-        {"atlantis", -1, kNoProj, "Unknown region: atlantis"},  // names that lead nowhere
-        {"loop1", -1, kNoProj, "Region definitions nest too deeply: loop1"},
-        {"fi:absent.reg", -1, kNoProj, "Unknown region: fi:absent.reg"},
-        {"lamb:40:-95:30:60,40,-95,80,60,0.5,0.5", 1, ""},
-        {"ps:60:-100,95,-100,25,17,1.2,1.2", -1, "", "beyond a pole"},  // domains that cannot be drawn
-        {"ps:60:-100,45,-100,25,17,0,1.2", -1, "", "spacing must be positive"},
-        {"zoom,40,-95,0", -1, "", "spacing must be positive"},
-        {"ps:60:-100,45,-100,-25,17,1.2,1.2", -1, "", "width must be positive"},
-        {"ps:60:-100,45,-100,25,0,1.2,1.2", -1, "", "height must be positive"},
-        {"lamb:40:-95:0:0,40,-95,80,60,0.5,0.5", -1, "", "Lambert standard latitudes"},
-    };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.str.substr(0, 40));
+    for (const auto& r : zt::cases("region/domains.txt")) {
+        SCOPED_TRACE(r[0].substr(0, 40));
         zt::MessCapture mess;
         Domain d;
         FLAG_set(5, 77);
-        EXPECT_EQ(DOM_decode(r.str.c_str(), &d), r.result);
-        if (r.printed == kNoProj) {
+        const int result = std::stoi(r.at(1));
+        EXPECT_EQ(DOM_decode(r[0].c_str(), &d), result);
+        if (r.at(2) == "no projection") {
             EXPECT_EQ(d.proj, -1);
-        } else if (!r.printed.empty()) {
-            zt::expect_domain(d, r.printed);
+        } else if (r[2] != "-") {
+            zt::expect_domain(d, r[2] + "\n");
         }
-        EXPECT_EQ(FLAG_get(5), r.result == -9999 ? 77 : r.result);
-        const std::string want = r.result != -1 ? "" : r.message.empty() ? "Invalid plot domain" : r.message;
+        EXPECT_EQ(FLAG_get(5), result == -9999 ? 77 : result);
+        const std::string want = result != -1 ? "" : r.size() > 3 ? r[3] : "Invalid plot domain";
         const std::string text = mess.text();
         if (want.empty()) EXPECT_EQ(text.find("DOM_decode:"), std::string::npos) << text;
         else EXPECT_TRUE(text.find("DOM_decode: ") != std::string::npos && text.find(want) != std::string::npos) << text;
-        if (r.str == "bad") RES_put("city_file", "none");  // the rows after this one have no places
-    }
-    const std::string garbage[] = {"40,,-100", "abc,def,ghi", "ps,40,x", "foo:1:2,3,4,5,6,7,8,9,10", "1,2,3,4,5,6,7,8,9",
-                                   "id:", ",,,", "ps:abc,40,-100", "ps,nan,inf,1,1,1,1", std::string(5000, ',')};
-    for (const std::string& s : garbage) {
-        zt::MessCapture mess;
-        Domain d;
-        EXPECT_TRUE(DOM_decode(s.c_str(), &d) == -1 && mess.text().find("DOM_decode: Invalid plot domain") !=
-                                                           std::string::npos) << s.substr(0, 40) << mess.text();
+        if (r[0] == "bad") RES_put("city_file", "none");  // the rows after this one have no places
     }
     zt::MessCapture mess;
+    Domain d;
+    EXPECT_EQ(DOM_decode(std::string(5000, ',').c_str(), &d), -1);
+    mess.clear();
     RES_put("city_file", "absent.cty");  // a missing place file is a warning
     EXPECT_EQ(CTY_get_loc(nullptr, "KDEN", nullptr, nullptr), 0);
     EXPECT_EQ(mess.text(), "CTY_open_file: Database file not found: " + dir_.file("absent.cty") + "\n");
