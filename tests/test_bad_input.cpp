@@ -43,11 +43,8 @@ std::vector<BadFile> expectations() {
     std::vector<BadFile> rows;
     for (const auto& f : zt::cases("bad/expect.txt")) {
         const bool sat = formats.count(f.at(1)) > 0;
-        BadFile row{f[0], sat ? Reader::read_file : readers.at(f[1]), sat ? formats.at(f[1]) : kFormatArea,
-                    std::stoi(f.at(2)), f.size() > 3 ? f[3] : ""};
-        for (auto at = row.message.find("\\n"); at != std::string::npos; at = row.message.find("\\n", at))
-            row.message.replace(at, 2, "\n");
-        rows.push_back(row);
+        rows.push_back({f[0], sat ? Reader::read_file : readers.at(f[1]), sat ? formats.at(f[1]) : kFormatArea,
+                        std::stoi(f.at(2)), f.size() > 3 ? f[3] : ""});
     }
     return rows;
 }

@@ -537,38 +537,15 @@ TEST(MapBlockDomain, RectGrid) {
 // Blocks no navigation can use are refused with a message naming the
 // reason, and leave the image un-navigated.
 TEST(NavHelpers, BadBlocksAreRefusedWithAMessage) {
-    const struct { std::string desc; int rc; const char* message; } rows[] = {
-        {goes_desc(-75, "semima 0\n"), -1, "GOES navigation: orbit inside the earth"},
-        {goes_desc(-75, "eccen 1000000\n"), -1, "GOES navigation: eccentricity not below 1"},
-        {goes_desc(-75, "lintot 800001\n"), -1, "GOES navigation: too few scan lines or elements"},
-        {goes_desc(-75, "deglin 0\n"), -1, "GOES navigation: zero sweep angle"},
-        {goes_desc(-75, "spinp 0\n"), -1, "GOES navigation: zero spin period"},
-        {goes_desc(-75, "iddate 95400\n"), -1, "GOES navigation: image date out of range"},
-        {goes_desc(-75, "edate 951340\n"), -1, "GOES navigation: orbit epoch date out of range"},
-        {gvar_desc(3), -1, "GVAR navigation: unknown instrument"},
-        {gvar_desc(1, "etime1 0x00A00000\n"), -1, "GVAR navigation: epoch time is not decimal"},
-        {gvar_desc(1, "imgday 98999\n"), -1, "GVAR navigation: image day out of range"},
-        // A pitch misalignment monomial (wa - 0)^2000000000 overflows.
-        {gvar_desc(1, "imcact 0\nsolinc 10000000\nw346 1\nw347 1\nw348 2000000000\nw349 10000000\n"), -1,
-         "GVAR navigation: orbit or attitude terms not finite"},
-        {"nav PS\nnpline 1\nnpelem 1\nstdlat 600000\nspacing 1000\nequrad 0\n", -1,
-         "PS navigation: zero grid spacing or earth radius"},
-        {"nav MERC\nw6 6371200\n", -1, "MERC navigation: zero grid spacing or earth radius"},
-        {"nav LAMB\nw3 0\nw4 0\nw5 1000\nw7 6371200\n", -1, "LAMB navigation: standard latitudes out of range"},
-        {"nav RECT\nw5 0\nw6 100\n", -1, "RECT navigation: zero grid spacing"},
-        {"nav RECT\nw5 1\nw6 1\nw13 12\n", -1, "RECT navigation: decimal exponent out of range"},
-        {"nav MOLL\nw3 0\n", -1, "MOLL navigation: zero resolution"},
-        {"nav TANC\nstdlat 250000\n", -1, "TANC navigation: zero grid spacing"},
-        {"nav TANC\nspacing 1000\nstdlat 900000\n", -1, "TANC navigation: standard latitude out of range"},
-        {"nav ABCD\nlres 0\neres 0\n", 0,
-         "image resolution 0x0, taken as 1\nAREA_init: Unknown navigation type, image is not navigated"},
-    };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.desc);
+    for (const auto& r : zt::cases("nav/bad_blocks.txt")) {
+        std::string desc = r.at(1) + "\n", message = r.at(3);
+        for (std::size_t p; (p = desc.find("; ")) != std::string::npos;) desc.replace(p, 2, "\n");
+        if (r[0] != "-") desc = r[0] == "goes" ? goes_desc(-75, desc) : gvar_desc(1, desc);
+        SCOPED_TRACE(desc);
         zt::MessCapture mess;
-        Sample s(r.desc);
-        EXPECT_TRUE(s.init == r.rc && AREA_get_kind() == AREA_NAV_NONE) << s.init;
-        EXPECT_EQ(mess.text(), std::string("AREA_init: Invalid ") + r.message + "\n");
+        Sample s(desc);
+        EXPECT_TRUE(s.init == std::stoi(r.at(2)) && AREA_get_kind() == AREA_NAV_NONE) << s.init;
+        EXPECT_EQ(mess.text(), "AREA_init: Invalid " + message + "\n");
         float lat = 1, lon = 2, lin = 3, ele = 4;
         EXPECT_TRUE(AREA_tran(2, &lat, &lon, &lin, &ele) == 0 && lin == 3);
         Domain md;

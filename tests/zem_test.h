@@ -70,12 +70,14 @@ inline int count_of(const std::string& text, const std::string& what) {
 }
 
 // Rows of a case table under tests/data: fields separated by " | " (kept
-// exactly, so a field may begin with a blank); blank and "#" lines skipped.
+// exactly, so a field may begin with a blank; "\n" in one is a line break);
+// blank and "#" lines skipped.
 inline std::vector<std::vector<std::string>> cases(const std::string& rel) {
     std::vector<std::vector<std::string>> rows;
     std::istringstream in(slurp(std::string(ZEM_TEST_DATA) + "/" + rel));
     for (std::string line; std::getline(in, line);) {
         if (line.empty() || line[0] == '#') continue;
+        for (std::size_t at; (at = line.find("\\n")) != std::string::npos;) line.replace(at, 2, "\n");
         rows.emplace_back();
         for (std::size_t p = 0, q = 0; q != std::string::npos; p = q + 3) {
             q = line.find(" | ", p);
