@@ -61,16 +61,16 @@ int read_bad(const std::string& path, const BadFile& row, std::string* said) {
     IMG_report img;
     IMG_init(&img);
     MC_area a{};
-    FILE* f = nullptr;
     int rc = 0;
     std::string extra;  // what the reader hands back, after its messages
     switch (reader) {
         case Reader::area:
-            rc = (f = std::fopen(path.c_str(), "rb")) ? SAT_read_AREA(f, &a) : -99;
+            rc = zt::read_area(path, &a);
             EXPECT_TRUE(!a.dir && !a.image);
             break;
         case Reader::area_domain:  // the map domain of the navigation block
-            rc = (f = std::fopen(path.c_str(), "rb")) ? SAT_read_AREA(f, &a) + AREA_init(&a) : -99;
+            rc = zt::read_area(path, &a);
+            rc += AREA_init(&a);
             rc += AREA_map_domain(&img.domain);
             extra = zt::domain_text(img.domain);
             SAT_free_AREA(&a);
@@ -115,7 +115,6 @@ int read_bad(const std::string& path, const BadFile& row, std::string* said) {
         case Reader::xwd_depth8: img.depth = 8; [[fallthrough]];
         case Reader::xwd: rc = XWD_read(path.c_str(), &img, 0); break;
     }
-    if (f) std::fclose(f);
     // The image module's own and the satellite readers free before they
     // return; the PNG and XWD readers leave it to the image module.
     EXPECT_TRUE(!img.data || reader == Reader::png || reader == Reader::xwd || reader == Reader::xwd_depth8);

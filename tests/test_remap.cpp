@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
 #include <tuple>
 
 #include "flag.h"
@@ -348,10 +347,7 @@ TEST_F(AreaRemap, GvarImageOntoUsAgreesWithProjGeos) {
     read("cmx3g8_wv_1998.260_0745_mcidas.ara");
     if (IsSkipped() || HasFatalFailure()) return;
     MC_area area{};
-    {
-        std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(zt::testdata("area/cmx3g8_wv_1998.260_0745_mcidas.ara").c_str(), "rb"), &std::fclose);
-        ASSERT_TRUE(f && SAT_read_AREA(f.get(), &area) == 0);
-    }
+    ASSERT_EQ(zt::read_area(zt::testdata("area/cmx3g8_wv_1998.260_0745_mcidas.ara"), &area), 0);
     const MC_area_dir dir = *area.dir;
     const MC_nav_gvar nav = *area.navgv;
     SAT_free_AREA(&area);

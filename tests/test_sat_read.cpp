@@ -21,12 +21,7 @@ using zt::Bytes;
 const Bytes kPlain = {1, 2, 3, 4, 10, 20, 30, 40, 200, 201, 202, 203};  // the 3 x 4 files' pixels
 std::string synth(const std::string& name) { return std::string(ZEM_TEST_DATA) + "/area/" + name; }
 
-int read_area(const std::string& path, MC_area* area) {
-    FILE* f = std::fopen(path.c_str(), "rb");
-    const int rc = f ? SAT_read_AREA(f, area) : -2;
-    if (f) std::fclose(f);
-    return rc;
-}
+using zt::read_area;
 
 class ReaderTest : public ::testing::Test {
 protected:

@@ -6,7 +6,6 @@
 #include "zem_test.h"
 
 #include <cstring>
-#include <memory>
 #include <tuple>
 
 #include "area_writer.h"
@@ -33,8 +32,7 @@ struct Sample {
         zt::TempDir dir;
         std::string err, path = is_path ? text : dir.file("sample.area");
         ASSERT_TRUE(is_path || area_make_file(text, path, &err)) << err;
-        std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
-        ASSERT_TRUE(f && SAT_read_AREA(f.get(), &area) == 0) << path;
+        ASSERT_EQ(zt::read_area(path, &area), 0) << path;
         loaded = true;
         init = AREA_init(&area);
     }

@@ -99,6 +99,14 @@ inline std::vector<int> ints(const std::string& field) {
 // collection is absent; callers skip through ZT_NEED_DATA.
 inline std::string testdata(const std::string& rel) { return std::string(ZEM_TESTDATA_DIR) + "/" + rel; }
 
+// An AREA file read by the AREA reader: its status, -99 when it does not open.
+inline int read_area(const std::string& path, MC_area* area) {
+    FILE* f = std::fopen(path.c_str(), "rb");
+    const int rc = f ? SAT_read_AREA(f, area) : -99;
+    if (f) std::fclose(f);
+    return rc;
+}
+
 // A private scratch folder removed with everything in it at the end; with
 // enter = true it is also the current directory meanwhile.
 class TempDir {
