@@ -183,12 +183,6 @@ TEST_F(Res, CommandLines) {
     zt::spit("--odd", "orlo.title: from_odd\n");
     run({"-df", "--odd"});
     EXPECT_EQ(get("title"), "from_odd") << "the first pass reads values the same way";
-    int n = 0;
-    char** list = nullptr;
-    run({"one,two", "--", "three"});
-    ASSERT_EQ(RES_getvals("filename", &n, &list), 2);
-    EXPECT_STREQ(list[1], "three");
-    free_parsed_array(n, list);
 }
 
 // ---- Conversions ------------------------------------------------------------
