@@ -39,9 +39,8 @@ inline bool read_pic(const std::string& path, Pic& p) {
     p = {img.rec.width, img.rec.height, {}};
     for (int y = 0; y < img.rec.height; ++y)
         for (int x = 0; x < img.rec.width; ++x) {
-            const IMG_color& c = img.rec.colors[zt::pixel(img.rec, x, y)];
-            auto b = [](float v) { return static_cast<std::uint32_t>(std::lround(v * 255.0f)); };
-            p.rgb.push_back(b(c.r) << 16 | b(c.g) << 8 | b(c.b));
+            const zt::Rgb c = zt::rgb_at(img.rec, x, y);
+            p.rgb.push_back(static_cast<std::uint32_t>(c.r << 16 | c.g << 8 | c.b));
         }
     return true;
 }

@@ -103,8 +103,6 @@ TEST_F(ColourTable, ShippedTableMatchesRgbTxt) {
     CLR_read_table(nullptr);
     EXPECT_EQ(CLR_get_num_fill(), 16);
     EXPECT_GT(CLR_get_num(), 150);
-    EXPECT_EQ(Ints({CLR_get_ind("ramp00"), CLR_get_ind("ramp15")}), Ints({0, 15}));
-    EXPECT_FLOAT_EQ(rgb(15)[2], 1.0f);
     std::istringstream in(zt::slurp("/usr/share/X11/rgb.txt"));
     std::map<std::string, std::vector<float>> x11;
     for (std::string line; std::getline(in, line);) {

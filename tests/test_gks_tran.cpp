@@ -6,7 +6,9 @@
 #include <limits>
 
 #include "gks_fill.h"
+#include "gks_img.h"
 #include "gks_line.h"
+#include "gks_loop.h"
 #include "gks_tool.h"
 #include "gks_tran.h"
 
@@ -103,7 +105,7 @@ TEST(Aspect, FitsAndPlaces) {
     EXPECT_EQ(gset_aspect(&flat, &out, Gaspect{1, 1}, Gcenter{2, 2}), -1);
 }
 
-TEST(NoWorkstation, PrimitivesAndOpensFailCleanly) {
+TEST(NoWorkstation, PrimitivesOpensFramesAndImagesFailCleanly) {
     ASSERT_EQ(gopen_gks(nullptr, 0), 0);
     const Gpt pts[2] = {{0, 0}, {1, 1}};
     EXPECT_EQ(gpolyline(2, pts), -1);
@@ -116,6 +118,12 @@ TEST(NoWorkstation, PrimitivesAndOpensFailCleanly) {
     EXPECT_EQ(gopen_ws(1, "/nonexistent-dir/never.ps", 4), -1);  // output cannot be created
     EXPECT_EQ(gchk_graphics(), 0);
     gclose_gks();
+    // Frames and images with the kernel closed: nothing happens.
+    zt::Image img;
+    EXPECT_EQ(gcreate_frame(-1) + gget_num_images() + gselect_frame(0) + gdisplay_frame(0) + gdelete_frame(0) +
+                  gcopy_frame(0, 1) + gload_image(&img.rec, 0, 0) + goverlay_image(&img.rec, "black", 0, 0) +
+                  gget_image(&img.rec) + gload_image_file("/nonexistent.png", 0, 0),
+              0);
 }
 
 }  // namespace
