@@ -22,14 +22,7 @@ Bytes rgb_of(const IMG_report& im) {
     return out;
 }
 
-// ImageMagick's reading of the first picture: RGB, or with `what` "alpha"
-// the alpha channel.
-Bytes magick(const std::string& file, const std::string& what = "rgb") {
-    zt::TempDir d;
-    const std::string op = what == "alpha" ? " -alpha extract gray:" : " -depth 8 rgb:";
-    zt::run("convert '" + file + "[0]'" + op + d.file("out"));
-    return zt::slurp_bytes(d.file("out"));
-}
+using zt::magick;
 
 // ---- Reading real files ----------------------------------------------------
 
@@ -84,7 +77,7 @@ TEST_P(GifRead, PixelsAndColoursAsImageMagickReadsThem) {
     EXPECT_TRUE(rgb_of(r.rec) == magick(c.variant == Variant::comment ? src : file))
         << "other colours than ImageMagick's";
     if (r.rec.trans_color < 0) return;
-    const Bytes alpha = magick(file, "alpha");
+    const Bytes alpha = magick(file, 0, " -alpha extract gray:");
     ASSERT_EQ(alpha.size(), static_cast<std::size_t>(c.width) * c.height);
     for (std::size_t i = 0; i < alpha.size(); ++i)
         ASSERT_EQ(alpha[i] == 0, r.rec.data[i] == r.rec.trans_color) << "pixel " << i;

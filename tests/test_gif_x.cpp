@@ -8,12 +8,7 @@
 
 namespace {
 
-// ImageMagick's RGB (or alpha) of picture `n` of a file.
-zt::Bytes magick(const std::string& file, int n = 0, const char* op = " -depth 8 rgb:") {
-    zt::TempDir d;
-    zt::run("convert '" + file + "[" + std::to_string(n) + "]'" + op + d.file("out"));
-    return zt::slurp_bytes(d.file("out"));
-}
+using zt::magick;
 
 // orlo with these arguments; one that would hold its window is ended.
 zt::RunResult orlo(const std::string& args) { return zt::run(std::string("timeout 120 ") + ORLO_BIN + " " + args); }

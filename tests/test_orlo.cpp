@@ -165,17 +165,16 @@ void make_area(const std::string& path, const std::string& pattern, int size = 1
 // An RGB raster decoded by ImageMagick, independent of the package's readers.
 struct Raster {
     int w = 0, h = 0;
-    std::string rgb;
+    zt::Bytes rgb;
     unsigned long at(int x, int y) const {
-        const auto* p = reinterpret_cast<const unsigned char*>(&rgb[(static_cast<std::size_t>(y) * w + x) * 3]);
+        const std::uint8_t* p = &rgb[(static_cast<std::size_t>(y) * w + x) * 3];
         return (static_cast<unsigned long>(p[0]) << 16) | (p[1] << 8) | p[2];
     }
 };
 Raster raster(const std::string& file) {
     Raster r;
     std::sscanf(zt::im_size(file).c_str(), "%d %d", &r.w, &r.h);
-    zt::run("convert '" + file + "' -depth 8 'rgb:" + file + ".rgb'");
-    r.rgb = zt::slurp(file + ".rgb");
+    r.rgb = zt::magick(file);
     if (r.rgb.size() != static_cast<std::size_t>(r.w) * r.h * 3) r.w = r.h = 0;
     return r;
 }

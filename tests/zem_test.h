@@ -459,6 +459,12 @@ inline std::string im_rgb(const std::string& path, int x, int y) {
 inline std::string im_size(const std::string& path) {
     return run("identify -format '%w %h' '" + path + "' 2>/dev/null").out;
 }
+// ImageMagick's reading of picture `n` of an image file as 8-bit RGB, or
+// with `op` " -alpha extract gray:" its alpha; empty when it cannot read it.
+inline Bytes magick(const std::string& path, int n = 0, const std::string& op = " -alpha off -depth 8 rgb:") {
+    const std::string out = run("(convert '" + path + "[" + std::to_string(n) + "]'" + op + "- 2>/dev/null)").out;
+    return Bytes(out.begin(), out.end());
+}
 
 }  // namespace zt
 
