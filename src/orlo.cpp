@@ -53,6 +53,11 @@ int main(int argc, char** argv)
     // are already mapped.
     mallopt(M_MMAP_THRESHOLD, 512 * 1024 * 1024);
     mallopt(M_TRIM_THRESHOLD, 1024 * 1024 * 1024);
+    // The helper threads (file reading, remapping, compression) would each
+    // get a heap of their own, in pages never touched before; with one heap
+    // for all they reuse what the main thread has freed, such as the image
+    // read before the remap.
+    mallopt(M_ARENA_MAX, 1);
     RES_init(argc, argv, res_key, res_pos);
     if (FLAG_help()) {
         char prog[RES_PROG_LEN] = {};
