@@ -14,8 +14,11 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include <sys/stat.h>
 
 #include "colors.h"
 #include "files.h"
@@ -395,6 +398,101 @@ void draw_record(mapbg::Pen& pen, int proj, const std::vector<float>& lat, const
     pen.flush();
 }
 
+// Reads the records of a map file and draws them with `pen`: 0 at the
+// closing record, -1 at the end of the file without one or when a damaged
+// record stops the reading (which sets `damaged` and warns).
+int read_map(std::FILE* fp, mapbg::Pen& pen, int proj, bool& damaged) {
+    MapReader in(fp);
+    std::vector<float> lat, lon;
+    damaged = true;
+    for (int rec = 0;; ++rec) {
+        const int n = in.header();
+        if (n == 0 || n == -1) {
+            damaged = false;
+            return n;
+        }
+        if (n < 0) {
+            MESS_print(M_warn, "MAP_map: unreadable record header after %d records\n", rec);
+            return -1;
+        }
+        const int got = in.points(n, lat, lon);
+        draw_record(pen, proj, lat, lon, got);
+        if (got < n) {
+            MESS_print(M_warn, "MAP_map: record %d ends after %d of its %d points\n", rec + 1, got, n);
+            return -1;
+        }
+    }
+}
+
+// ---- Lines of the last frames ------------------------------------------------
+// The frames of a loop draw the same map files onto the same map: the
+// projected and clipped lines of each file are kept with everything they
+// depend on (the file as it is on disk and where its reading starts, the
+// projection, the map window, lines or areas) and drawn again from there;
+// any difference reads the file afresh. Only files read to their end
+// without a fault are kept, so that a damaged file warns at every frame.
+
+struct LinesKey {
+    dev_t dev = 0;
+    ino_t ino = 0;
+    off_t size = 0;
+    long start = 0;
+    std::int64_t mtime_ns = 0;
+    Domain domain{};
+    Glim window{};
+    bool fill = false;
+
+    bool operator==(const LinesKey& o) const {
+        const Glim& w = o.window;
+        const bool same_window = window.x_min == w.x_min && window.x_max == w.x_max && window.y_min == w.y_min &&
+                                 window.y_max == w.y_max;
+        return dev == o.dev && ino == o.ino && size == o.size && start == o.start && mtime_ns == o.mtime_ns &&
+               DOM_identical(&domain, &o.domain) && same_window && fill == o.fill;
+    }
+};
+
+struct KeptLines {
+    LinesKey key;
+    mapbg::Lines lines;
+    int status = 0;  // what MAP_map returned
+};
+
+// Map files whose lines are kept at once (the oldest goes first).
+constexpr std::size_t kKeptFiles = 16;
+std::vector<KeptLines> g_kept;
+bool g_lines_on = true;
+long g_lines_hits = 0;
+
+// The key of drawing `fp` now; none for what is not a regular file.
+std::optional<LinesKey> lines_key(std::FILE* fp, const Glim& window, bool fill) {
+    struct stat st {};
+    const int fd = fileno(fp);
+    const long start = std::ftell(fp);
+    if (fd < 0 || start < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    LinesKey k;
+    k.dev = st.st_dev;
+    k.ino = st.st_ino;
+    k.size = st.st_size;
+    k.start = start;
+    k.mtime_ns = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    MAP_get_domain(&k.domain);
+    k.window = window;
+    k.fill = fill;
+    return k;
+}
+
+// Hands kept primitives to the kernel as the pen first did.
+void draw_lines(const mapbg::Lines& lines, bool fill) {
+    const Gpt* p = lines.pts.data();
+    for (const int n : lines.sizes) {
+        if (fill)
+            gfill_area(n, p);
+        else
+            gpolyline(n, p);
+        p += n;
+    }
+}
+
 }  // namespace
 
 namespace mapbg {
@@ -456,6 +554,10 @@ void Pen::draw(float x, float y) {
 void Pen::flush() {
     if (pts_.size() >= 2) {
         const auto n = static_cast<Gint>(pts_.size());
+        if (rec_ != nullptr) {
+            rec_->pts.insert(rec_->pts.end(), pts_.begin(), pts_.end());
+            rec_->sizes.push_back(n);
+        }
         if ((fill_ ? gfill_area(n, pts_.data()) : gpolyline(n, pts_.data())) > 0) ++drawn_;
     }
     pts_.clear();
@@ -568,24 +670,35 @@ int MAP_map(std::FILE* fp) {
     if (fp == nullptr) return -1;
     Glim win{};
     MAP_get_window(&win);
-    mapbg::Pen pen(win, g_bg.fill);
-    MapReader in(fp);
-    std::vector<float> lat, lon;
-    for (int rec = 0;; ++rec) {
-        const int n = in.header();
-        if (n == 0) return 0;
-        if (n == -1) return -1;
-        if (n < 0) {
-            MESS_print(M_warn, "MAP_map: unreadable record header after %d records\n", rec);
-            return -1;
-        }
-        const int got = in.points(n, lat, lon);
-        draw_record(pen, proj, lat, lon, got);
-        if (got < n) {
-            MESS_print(M_warn, "MAP_map: record %d ends after %d of its %d points\n", rec + 1, got, n);
-            return -1;
+    const std::optional<LinesKey> key = lines_key(fp, win, g_bg.fill);
+    if (key && g_lines_on) {
+        for (const KeptLines& k : g_kept) {
+            if (!(k.key == *key)) continue;
+            ++g_lines_hits;
+            draw_lines(k.lines, key->fill);
+            return k.status;
         }
     }
+    KeptLines kept;
+    bool damaged = false;
+    {
+        mapbg::Pen pen(win, g_bg.fill);
+        if (key && g_lines_on) pen.record(&kept.lines);
+        kept.status = read_map(fp, pen, proj, damaged);
+    }
+    const int status = kept.status;
+    if (!damaged && key && g_lines_on) {
+        if (g_kept.size() >= kKeptFiles) g_kept.erase(g_kept.begin());
+        kept.key = *key;
+        g_kept.push_back(std::move(kept));
+    }
+    return status;
+}
+
+int MAP_map_cache(int on) {
+    g_lines_on = on != 0;
+    if (!g_lines_on) g_kept.clear();
+    return static_cast<int>(g_lines_hits);
 }
 
 int MAP_draw_circle(float x, float y, float radius) {

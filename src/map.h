@@ -18,6 +18,10 @@ int MAP_draw(int pass);
 int MAP_process(const char* entry);
 // Draw one open map database file.
 int MAP_map(std::FILE* fp);
+// Keep (on != 0) or drop the lines of the map files last drawn, which
+// MAP_map draws again while the file, the projection and the map window
+// stay the same. Returns how many times kept lines were drawn again.
+int MAP_map_cache(int on);
 // Draw the latitude/longitude grid; -1 when either spacing is -9999.
 int MAP_lines(float dlat, float dlon);
 // Grid spacing, dot switch and extra-label spacing from the plot parameters.

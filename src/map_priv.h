@@ -13,6 +13,13 @@
 
 namespace mapbg {
 
+// The primitives a pen handed to the kernel, to hand them over again: the
+// points of each in turn, and their counts.
+struct Lines {
+    std::vector<Gpt> pts;
+    std::vector<int> sizes;
+};
+
 // Collects connected points into polylines (or, for filled files, areas)
 // and hands them to the kernel. Lines are clipped to the map window widened
 // by one window size on every side: what lies beyond can never show, and
@@ -33,6 +40,8 @@ public:
     void flush();
     // Number of kernel primitives drawn so far.
     int count() const { return drawn_; }
+    // Also appends every primitive drawn from now on to `lines` (null: stop).
+    void record(Lines* lines) { rec_ = lines; }
 
 private:
     bool clip(Gpt& a, Gpt& b) const;
@@ -43,6 +52,7 @@ private:
     Gpt last_{0.0f, 0.0f};
     std::vector<Gpt> pts_;
     int drawn_ = 0;
+    Lines* rec_ = nullptr;
 };
 
 // Period of the wrap-around edge at height y for projections that have one

@@ -669,6 +669,15 @@ int DOM_comp(const Domain* d1, const Domain* d2) {
                : 0;
 }
 
+int DOM_identical(const Domain* d1, const Domain* d2) {
+    if (d1 == nullptr || d2 == nullptr) return 0;
+    bool same = d1->proj == d2->proj && d1->plat == d2->plat && d1->plon == d2->plon && d1->clat == d2->clat &&
+                d1->clon == d2->clon && d1->dx == d2->dx && d1->dy == d2->dy && d1->nx == d2->nx &&
+                d1->ny == d2->ny && d1->ellipse == d2->ellipse;
+    for (int k = 0; k < 5; ++k) same = same && d1->param[k] == d2->param[k];
+    return same ? 1 : 0;
+}
+
 int DOM_sprint(const Domain* domain, char* out, int size) {
     if (domain == nullptr) return 0;
     try {

@@ -122,6 +122,9 @@ int DOM_get_region(Domain* domain, int flag);
 int DOM_comp(const Domain* d1, const Domain* d2);
 // 1 when the two domains share their projection, else 0.
 int DOM_comp_proj(const Domain* d1, const Domain* d2);
+// 1 when every field of the two domains is exactly the same (as given, not
+// as it takes effect), else 0: the test for reusing work done on a domain.
+int DOM_identical(const Domain* d1, const Domain* d2);
 
 // Print `domain` as a domain string when `severity` is enabled. Returns 1
 // when printed, else 0.

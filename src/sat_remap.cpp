@@ -848,15 +848,6 @@ namespace {
 // two floats per pixel).
 constexpr std::size_t kMaxCachedPixels = std::size_t{1} << 24;
 
-bool same_domain(const Domain& a, const Domain& b)
-{
-    bool same = a.proj == b.proj && a.plat == b.plat && a.plon == b.plon && a.clat == b.clat &&
-                a.clon == b.clon && a.dx == b.dx && a.dy == b.dy && a.nx == b.nx && a.ny == b.ny &&
-                a.ellipse == b.ellipse;
-    for (int k = 0; k < 5; ++k) same = same && a.param[k] == b.param[k];
-    return same;
-}
-
 struct PositionKey {
     Domain image_domain{};
     Domain out_domain{};
@@ -868,7 +859,7 @@ struct PositionKey {
 
     bool operator==(const PositionKey& o) const
     {
-        return same_domain(image_domain, o.image_domain) && same_domain(out_domain, o.out_domain) &&
+        return DOM_identical(&image_domain, &o.image_domain) && DOM_identical(&out_domain, &o.out_domain) &&
                width == o.width && height == o.height && remap_inc == o.remap_inc &&
                tran_sat == o.tran_sat && min_lon == o.min_lon && max_lon == o.max_lon && nav == o.nav;
     }

@@ -5,10 +5,13 @@
 // broken map files, places found by identifier and the value print.
 #include "geo_pic.h"
 
+#include <functional>
 #include <map>
+#include <memory>
 #include <tuple>
 
 #include "cty_tool.h"
+#include "map.h"
 #include "maptran.h"
 #include "plt_tool.h"
 
@@ -194,6 +197,49 @@ TEST(MapFiles, BrokenFilesWarnAndDrawWhatTheyCan) {
         const Drawn r = draw(demo_area(), "-dr map -pd us -mf bad.map:green", 640, 427, dir.path());
         EXPECT_EQ(r.out.find(warning.empty() ? "MAP_map:" : warning) != std::string::npos, !warning.empty()) << r.out;
         EXPECT_EQ(r.pic.has(kGreen), draws) << data.substr(0, 40);
+    }
+}
+
+// The frames of a loop draw their map files again from the lines kept at
+// the first frame: the same pixels as the first frame, which read them.
+TEST(MapFiles, LoopFramesDrawTheKeptLinesAlike) {
+    const Drawn r = draw(demo_area() + " " + demo_area(), "-dr map -pd us -mf zem.map:green,lalo:10:10:red");
+    ASSERT_EQ(r.frames.size(), 2u) << r.out;
+    EXPECT_TRUE(r.frames[0].has(kGreen) && r.frames[0].has(kRed));
+    EXPECT_TRUE(r.frames[1].rgb == r.frames[0].rgb);
+}
+
+// Kept lines are drawn again only while the file, the projection and the
+// map window stay the same; a damaged file is read again every time.
+TEST(MapFiles, KeptLinesOnlyWhileNothingChanged) {
+    const std::string line = "3 0 0 0 0 0\n40 -110\n40 -100\n40 -90\n", more = line + "2 0 0 0 0 0\n30 -80\n31 -81\n";
+    auto setup = [](Domain d) { MAP_setup(&d); };
+    const std::vector<std::tuple<const char*, std::string, std::string, std::function<void(Domain)>, bool>> cases = {
+        {"same", line, line, setup, true},
+        {"file rewritten", line, more, setup, false},
+        {"centre", line, line, [](Domain d) { d.clat += 1.0f; MAP_setup(&d); }, false},
+        {"projection only", line, line, [](Domain d) { MAP_setup(&d); d.param[0] = 30.0f; MAP_domain(&d); }, false},
+        {"window zoomed", line, line, [](Domain d) { MAP_setup(&d); const Glim w{-5, 5, -5, 5}; gset_win(2, &w); }, false},
+        {"damaged", line + "junk\n", line + "junk\n", setup, false},
+    };
+    zt::TempDir dir;
+    zt::MessCapture quiet;
+    const std::string path = dir.file("a.map");
+    auto draw_file = [&path] {
+        std::unique_ptr<std::FILE, int (*)(std::FILE*)> fp(std::fopen(path.c_str(), "rb"), std::fclose);
+        MAP_map(fp.get());
+        return MAP_map_cache(1);
+    };
+    for (const auto& [what, first, second, change, reused] : cases) {
+        const Domain d = zt::dom("ps:60:-97,39,-97,640,428,0.0864,0.0862");
+        MAP_map_cache(0);
+        MAP_map_cache(1);
+        zt::spit(path, first);
+        setup(d);
+        const int hits = draw_file();
+        if (second != first) zt::spit(path, second);
+        change(d);
+        EXPECT_EQ(draw_file() - hits, reused ? 1 : 0) << what;
     }
 }
 
