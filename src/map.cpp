@@ -18,8 +18,6 @@
 #include <string>
 #include <vector>
 
-#include <sys/stat.h>
-
 #include "colors.h"
 #include "files.h"
 #include "flag.h"
@@ -427,17 +425,15 @@ int read_map(std::FILE* fp, mapbg::Pen& pen, int proj, bool& damaged) {
 // ---- Lines of the last frames ------------------------------------------------
 // The frames of a loop draw the same map files onto the same map: the
 // projected and clipped lines of each file are kept with everything they
-// depend on (the file as it is on disk and where its reading starts, the
-// projection, the map window, lines or areas) and drawn again from there;
-// any difference reads the file afresh. Only files read to their end
+// depend on (the bytes read, the projection, the map window, lines or
+// areas) and drawn again from there; any difference reads the file afresh.
+// The bytes themselves are compared, not the file's size and time, which a
+// rewrite within one clock tick can leave the same; reading them costs
+// little next to projecting every point. Only files read to their end
 // without a fault are kept, so that a damaged file warns at every frame.
 
 struct LinesKey {
-    dev_t dev = 0;
-    ino_t ino = 0;
-    off_t size = 0;
-    long start = 0;
-    std::int64_t mtime_ns = 0;
+    std::string bytes;  // of the file, from where its reading starts
     Domain domain{};
     Glim window{};
     bool fill = false;
@@ -446,8 +442,7 @@ struct LinesKey {
         const Glim& w = o.window;
         const bool same_window = window.x_min == w.x_min && window.x_max == w.x_max && window.y_min == w.y_min &&
                                  window.y_max == w.y_max;
-        return dev == o.dev && ino == o.ino && size == o.size && start == o.start && mtime_ns == o.mtime_ns &&
-               DOM_identical(&domain, &o.domain) && same_window && fill == o.fill;
+        return DOM_identical(&domain, &o.domain) && same_window && fill == o.fill && bytes == o.bytes;
     }
 };
 
@@ -457,24 +452,28 @@ struct KeptLines {
     int status = 0;  // what MAP_map returned
 };
 
-// Map files whose lines are kept at once (the oldest goes first).
+// Map files whose lines are kept at once (the oldest goes first), and the
+// largest file kept.
 constexpr std::size_t kKeptFiles = 16;
+constexpr std::size_t kMaxKeptBytes = std::size_t{32} << 20;
 std::vector<KeptLines> g_kept;
 bool g_lines_on = true;
 long g_lines_hits = 0;
 
-// The key of drawing `fp` now; none for what is not a regular file.
+// The key of drawing `fp` now, leaving the stream where it was; none for a
+// stream that cannot be read again (a pipe) or a file too large to keep.
 std::optional<LinesKey> lines_key(std::FILE* fp, const Glim& window, bool fill) {
-    struct stat st {};
-    const int fd = fileno(fp);
     const long start = std::ftell(fp);
-    if (fd < 0 || start < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    if (start < 0) return std::nullopt;
     LinesKey k;
-    k.dev = st.st_dev;
-    k.ino = st.st_ino;
-    k.size = st.st_size;
-    k.start = start;
-    k.mtime_ns = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    std::array<char, 65536> buf{};
+    bool fits = true;
+    for (std::size_t n; fits && (n = std::fread(buf.data(), 1, buf.size(), fp)) > 0;) {
+        fits = k.bytes.size() + n <= kMaxKeptBytes;
+        if (fits) k.bytes.append(buf.data(), n);
+    }
+    std::clearerr(fp);
+    if (std::fseek(fp, start, SEEK_SET) != 0 || !fits) return std::nullopt;
     MAP_get_domain(&k.domain);
     k.window = window;
     k.fill = fill;
@@ -670,8 +669,8 @@ int MAP_map(std::FILE* fp) {
     if (fp == nullptr) return -1;
     Glim win{};
     MAP_get_window(&win);
-    const std::optional<LinesKey> key = lines_key(fp, win, g_bg.fill);
-    if (key && g_lines_on) {
+    std::optional<LinesKey> key = g_lines_on ? lines_key(fp, win, g_bg.fill) : std::nullopt;
+    if (key) {
         for (const KeptLines& k : g_kept) {
             if (!(k.key == *key)) continue;
             ++g_lines_hits;
@@ -683,13 +682,13 @@ int MAP_map(std::FILE* fp) {
     bool damaged = false;
     {
         mapbg::Pen pen(win, g_bg.fill);
-        if (key && g_lines_on) pen.record(&kept.lines);
+        if (key) pen.record(&kept.lines);
         kept.status = read_map(fp, pen, proj, damaged);
     }
     const int status = kept.status;
-    if (!damaged && key && g_lines_on) {
+    if (key && !damaged) {
         if (g_kept.size() >= kKeptFiles) g_kept.erase(g_kept.begin());
-        kept.key = *key;
+        kept.key = std::move(*key);
         g_kept.push_back(std::move(kept));
     }
     return status;
