@@ -217,6 +217,7 @@ TEST(MapFiles, KeptLinesOnlyWhileNothingChanged) {
     const std::vector<std::tuple<const char*, std::string, std::string, std::function<void(Domain)>, bool>> cases = {
         {"same", line, line, setup, true},
         {"file rewritten", line, more, setup, false},
+        {"rewritten, same size", line, "3 0 0 0 0 0\n41 -110\n40 -100\n40 -90\n", setup, false},
         {"centre", line, line, [](Domain d) { d.clat += 1.0f; MAP_setup(&d); }, false},
         {"projection only", line, line, [](Domain d) { MAP_setup(&d); d.param[0] = 30.0f; MAP_domain(&d); }, false},
         {"window zoomed", line, line, [](Domain d) { MAP_setup(&d); const Glim w{-5, 5, -5, 5}; gset_win(2, &w); }, false},
