@@ -361,14 +361,17 @@ bool skip_input(FILE* f, std::size_t n) {
     return true;
 }
 
-// Opens the separate data file: as given, else beside the header file.
+// Opens the separate data file: as given, else beside the header file. The
+// name comes from inside the image file, so it is only ever a file name:
+// never a command to run (a leading "|") or standard input, as the names a
+// user types may be.
 File open_data_file(const std::string& name, const char* header) {
-    File f(FILE_open(name.c_str(), "r"));
+    File f(std::fopen(name.c_str(), "rb"));
     if (f || name.empty() || name[0] == '/') return f;
     const std::string h(header);
     const std::size_t slash = h.rfind('/');
     if (slash == std::string::npos) return f;
-    return File(FILE_open((h.substr(0, slash + 1) + name).c_str(), "r"));
+    return File(std::fopen((h.substr(0, slash + 1) + name).c_str(), "rb"));
 }
 
 // Reads a ZEMIMG file; throws only std::bad_alloc. `inited` tells the
